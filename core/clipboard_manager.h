@@ -1,0 +1,80 @@
+#pragma once
+
+#include "classifier.h"
+#include "clip_item.h"
+#include "history_file.h"
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+class Clock;
+class Pasteboard;
+
+// The one history store: the ordered list of items (index 0 is the top),
+// its persistence, and the watcher that turns clipboard changes into items.
+class ClipboardManager : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int historyLimit = 200;
+    static constexpr int pollIntervalMs = 250;
+    using Classification = Classifier::Classification;
+
+    // Reads the pasteboard's change count (what is on it now is never
+    // captured) and loads the history file.
+    ClipboardManager(Pasteboard &pasteboard, HistoryStorage storage, const Clock &clock,
+                     QObject *parent = nullptr);
+    ~ClipboardManager() override;
+
+    // The process's store over the default clipboard and the user's
+    // history file, made on first use.
+    static ClipboardManager &shared();
+
+    const QList<ClipItemPtr> &items() const { return m_items; }
+    bool isPasting() const { return m_isPasting; }
+    void setIsPasting(bool pasting) { m_isPasting = pasting; }
+    qint64 lastChangeCount() const { return m_lastChangeCount; }
+    void setLastChangeCount(qint64 count) { m_lastChangeCount = count; }
+    Pasteboard &pasteboard() const { return m_pasteboard; }
+    const Clock &clock() const { return m_clock; }
+    const HistoryStorage &storage() const { return m_storage; }
+
+    void startObserving();
+    void stopObserving();
+    bool isObserving() const { return m_timer.isActive(); }
+    // One poll: records a new copy, or moves a re-copied item to the top.
+    void checkForChanges();
+
+    void togglePin(const ClipItemPtr &item);
+    void deleteItem(const ClipItemPtr &item);
+    void clearUnpinned();
+    void recordPaste(const ClipItemPtr &item);
+
+    static Classification classify(QStringView content) { return Classifier::classify(content); }
+
+    // Concealed and transient markers: their presence suppresses capture.
+    static const QStringList &concealedTypes();
+
+signals:
+    // Fired before every change of items() and before a pin toggle...
+    void itemsAboutToChange();
+    // ...and after it, for views that redraw from the new state.
+    void itemsChanged();
+
+private:
+    void loadExistingItems();
+    void saveItems();
+    void enforceLimit();
+    void removeAt(qsizetype index);
+    void insertAtTop(const ClipItemPtr &item);
+    qsizetype indexOf(const ClipItemPtr &item) const;
+
+    Pasteboard &m_pasteboard;
+    HistoryStorage m_storage;
+    const Clock &m_clock;
+    QList<ClipItemPtr> m_items;
+    bool m_isPasting = false;
+    qint64 m_lastChangeCount = 0;
+    QTimer m_timer;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "pasteboard.h"
+
+// An in-process clipboard for tests: "other programs" copy through
+// simulateCopy(), and every write of ours is recorded.
+class MemoryPasteboard : public Pasteboard
+{
+    Q_OBJECT
+public:
+    using Pasteboard::Pasteboard;
+
+    qint64 changeCount() const override { return m_changeCount; }
+    std::optional<QStringList> types() const override { return m_types; }
+    std::optional<QString> string() const override;
+    void clearContents() override;
+    void setString(const QString &text) override;
+
+    // Another program takes the clipboard with these targets and text.
+    void simulateCopy(const std::optional<QString> &text,
+                      const QStringList &types = {QStringLiteral("UTF8_STRING")});
+
+    // Every text written by setString(), in order.
+    const QStringList &writes() const { return m_writes; }
+    // How often string() was asked: the watcher must not read concealed text.
+    int stringReads() const { return m_stringReads; }
+
+private:
+    qint64 m_changeCount = 0;
+    std::optional<QStringList> m_types;
+    std::optional<QString> m_text;
+    QStringList m_writes;
+    mutable int m_stringReads = 0;
+};

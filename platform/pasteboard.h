@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The system clipboard as the history watcher sees it. On X11 this is the
+// CLIPBOARD selection, never PRIMARY.
+class Pasteboard : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Pasteboard() override = default;
+
+    // Moves on every change of the clipboard's owner or content, our own
+    // writes included; it has moved by the time setString() returns. Only
+    // ever compared for equality.
+    virtual qint64 changeCount() const = 0;
+    // Target names the owner offers, or nothing when it offers none.
+    virtual std::optional<QStringList> types() const = 0;
+    // The plain UTF-8 text, or nothing when there is none.
+    virtual std::optional<QString> string() const = 0;
+    virtual void clearContents() = 0;
+    virtual void setString(const QString &text) = 0;
+
+signals:
+    // Emitted when the backend learns of a change made by another program,
+    // so that the watcher can look at once instead of at its next poll.
+    void changed();
+};
