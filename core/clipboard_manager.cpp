@@ -1,0 +1,211 @@
+#include "clipboard_manager.h"
+
+#include "clock.h"
+#include "pasteboard.h"
+#include "platform_services.h"
+#include "text_rules.h"
+
+#include <cstdio>
+
+namespace {
+
+void report(const char *prefix, const QString &error)
+{
+    std::fputs(prefix, stdout);
+    std::fputs(error.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+ClipboardManager::ClipboardManager(Pasteboard &pasteboard, HistoryStorage storage, const Clock &clock,
+                                   QObject *parent)
+    : QObject(parent)
+    , m_pasteboard(pasteboard)
+    , m_storage(std::move(storage))
+    , m_clock(clock)
+    , m_lastChangeCount(pasteboard.changeCount())
+{
+    m_timer.setInterval(pollIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &ClipboardManager::checkForChanges);
+    loadExistingItems();
+}
+
+ClipboardManager::~ClipboardManager() = default;
+
+ClipboardManager &ClipboardManager::shared()
+{
+    static SystemClock clock;
+    static ClipboardManager manager(defaultPasteboard(), HistoryStorage(), clock);
+    return manager;
+}
+
+const QStringList &ClipboardManager::concealedTypes()
+{
+    static const QStringList types{
+        QStringLiteral("org.nspasteboard.ConcealedType"),
+        QStringLiteral("com.agilebits.onepassword"),
+        QStringLiteral("de.blinksoft.ConcealedType"),
+        QStringLiteral("Pasteboard type flag - transient"),
+        QStringLiteral("net.witt-software.QuickPaste.ConcealedType"),
+        QStringLiteral("com.apple.findmy.item"),
+        // What password managers on Linux set.
+        QStringLiteral("x-kde-passwordManagerHint"),
+    };
+    return types;
+}
+
+void ClipboardManager::startObserving()
+{
+    m_timer.start();
+    // A backend that learns of changes itself gets them recorded at once;
+    // the poll stays as the safety net.
+    connect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardManager::checkForChanges,
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void ClipboardManager::stopObserving()
+{
+    m_timer.stop();
+    disconnect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardManager::checkForChanges);
+}
+
+void ClipboardManager::checkForChanges()
+{
+    if (m_isPasting)
+        return;
+    const qint64 count = m_pasteboard.changeCount();
+    if (count == m_lastChangeCount)
+        return;
+    m_lastChangeCount = count;
+
+    if (const auto types = m_pasteboard.types()) {
+        for (const QString &type : *types) {
+            if (concealedTypes().contains(type))
+                return;
+        }
+    }
+    const auto text = m_pasteboard.string();
+    if (!text)
+        return;
+    QString trimmed = TextRules::trimmedWhitespaceAndNewlines(*text);
+    if (trimmed.isEmpty())
+        return;
+
+    const QString canonical = trimmed.normalized(QString::NormalizationForm_C);
+    const size_t hash = ClipItem::canonicalHash(canonical);
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        if (!m_items[i]->isCanonicallyEqual(canonical, hash))
+            continue;
+        const ClipItemPtr item = m_items[i];
+        removeAt(i);
+        item->setTimestamp(m_clock.now());
+        insertAtTop(item);
+        saveItems();
+        return;
+    }
+
+    const Classification classification = classify(trimmed);
+    insertAtTop(ClipItem::create(std::move(trimmed), classification.type, classification.language, m_clock.now()));
+    enforceLimit();
+    saveItems();
+}
+
+void ClipboardManager::togglePin(const ClipItemPtr &item)
+{
+    const qsizetype index = indexOf(item);
+    if (index < 0)
+        return;
+    emit itemsAboutToChange();
+    m_items[index]->setPinned(!m_items[index]->isPinned());
+    emit itemsChanged();
+    saveItems();
+}
+
+void ClipboardManager::deleteItem(const ClipItemPtr &item)
+{
+    const QUuid id = item->id();
+    emit itemsAboutToChange();
+    m_items.removeIf([&](const ClipItemPtr &candidate) { return candidate->id() == id; });
+    emit itemsChanged();
+    saveItems();
+}
+
+void ClipboardManager::clearUnpinned()
+{
+    emit itemsAboutToChange();
+    m_items.removeIf([](const ClipItemPtr &candidate) { return !candidate->isPinned(); });
+    emit itemsChanged();
+    saveItems();
+}
+
+void ClipboardManager::recordPaste(const ClipItemPtr &item)
+{
+    const qsizetype index = indexOf(item);
+    if (index < 0)
+        return;
+    const ClipItemPtr stored = m_items[index];
+    removeAt(index);
+    stored->setTimestamp(m_clock.now());
+    insertAtTop(stored);
+    saveItems();
+}
+
+void ClipboardManager::loadExistingItems()
+{
+    HistoryFile::DecodeResult result = m_storage.load();
+    if (!result.ok()) {
+        report("Could not load clip history: ", result.error);
+        return;
+    }
+    if (result.items.isEmpty() && m_items.isEmpty())
+        return;
+    emit itemsAboutToChange();
+    m_items = std::move(result.items);
+    emit itemsChanged();
+}
+
+void ClipboardManager::saveItems()
+{
+    const QString error = m_storage.save(m_items);
+    if (!error.isEmpty())
+        report("Could not save clip history: ", error);
+}
+
+void ClipboardManager::enforceLimit()
+{
+    if (m_items.size() <= historyLimit)
+        return;
+    for (qsizetype i = m_items.size() - 1; i >= 0; --i) {
+        if (!m_items[i]->isPinned()) {
+            removeAt(i);
+            return;
+        }
+    }
+}
+
+void ClipboardManager::removeAt(qsizetype index)
+{
+    emit itemsAboutToChange();
+    m_items.removeAt(index);
+    emit itemsChanged();
+}
+
+void ClipboardManager::insertAtTop(const ClipItemPtr &item)
+{
+    emit itemsAboutToChange();
+    m_items.prepend(item);
+    emit itemsChanged();
+}
+
+qsizetype ClipboardManager::indexOf(const ClipItemPtr &item) const
+{
+    if (!item)
+        return -1;
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        if (m_items[i]->id() == item->id())
+            return i;
+    }
+    return -1;
+}

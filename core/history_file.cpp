@@ -1,0 +1,344 @@
+#include "history_file.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace HistoryFile {
+
+namespace {
+
+void appendString(QByteArray &out, const QString &value)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    out.append('"');
+    const QByteArray utf8 = value.toUtf8();
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(utf8.constData() + runStart, i - runStart);
+        runStart = i + 1;
+        switch (c) {
+        case '"': out.append("\\\""); break;
+        case '\\': out.append("\\\\"); break;
+        case '\n': out.append("\\n"); break;
+        case '\r': out.append("\\r"); break;
+        case '\t': out.append("\\t"); break;
+        case '\b': out.append("\\b"); break;
+        case '\f': out.append("\\f"); break;
+        default:
+            out.append("\\u00");
+            out.append(hex[c >> 4]);
+            out.append(hex[c & 0xF]);
+        }
+    }
+    out.append(utf8.constData() + runStart, utf8.size() - runStart);
+    out.append('"');
+}
+
+// The shortest form that reads back to the same double.
+void appendDouble(QByteArray &out, double value)
+{
+    if (!std::isfinite(value))
+        value = 0;
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr - buffer);
+}
+
+void appendInteger(QByteArray &out, qint64 value)
+{
+    out.append(QByteArray::number(value));
+}
+
+void appendItem(QByteArray &out, const ClipItem &item)
+{
+    out.append("{\"id\":");
+    appendString(out, item.id().toString(QUuid::WithoutBraces).toUpper());
+    out.append(",\"rawContent\":");
+    appendString(out, item.rawContent());
+    out.append(",\"contentTypeRaw\":");
+    appendString(out, item.contentTypeRaw());
+    if (item.detectedLanguage()) {
+        out.append(",\"detectedLanguage\":");
+        appendString(out, *item.detectedLanguage());
+    }
+    out.append(",\"title\":");
+    appendString(out, item.title());
+    out.append(",\"timestamp\":");
+    appendDouble(out, item.timestamp());
+    out.append(",\"isPinned\":");
+    out.append(item.isPinned() ? "true" : "false");
+    out.append(",\"wordCount\":");
+    appendInteger(out, item.wordCount());
+    out.append(",\"charCount\":");
+    appendInteger(out, item.charCount());
+    out.append('}');
+}
+
+// 8-4-4-4-12 hexadecimal digits in either case, nothing else.
+std::optional<QUuid> parseUuid(const QString &text)
+{
+    if (text.size() != 36)
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (dash ? c != u'-' : !hex)
+            return std::nullopt;
+    }
+    return QUuid::fromString(text);
+}
+
+std::optional<qint64> integerValue(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double d = value.toDouble();
+    if (d != std::trunc(d) || std::abs(d) > 9.2e18)
+        return std::nullopt;
+    return value.toInteger(static_cast<qint64>(d));
+}
+
+QString decodeItem(const QJsonValue &element, ClipItem::Stored &s)
+{
+    if (!element.isObject())
+        return QStringLiteral("not an object");
+    const QJsonObject object = element.toObject();
+    auto need = [&](const char *key, bool (QJsonValue::*isType)() const, QJsonValue &out) -> QString {
+        const auto it = object.constFind(QLatin1String(key));
+        if (it == object.constEnd())
+            return QStringLiteral("missing key \"%1\"").arg(QLatin1String(key));
+        const QJsonValue value = *it;
+        if (!(value.*isType)())
+            return QStringLiteral("key \"%1\" has the wrong type").arg(QLatin1String(key));
+        out = value;
+        return {};
+    };
+    QJsonValue v;
+    QString error;
+    if (!(error = need("id", &QJsonValue::isString, v)).isEmpty())
+        return error;
+    const auto id = parseUuid(v.toString());
+    if (!id)
+        return QStringLiteral("\"id\" is not a UUID");
+    s.id = *id;
+    if (!(error = need("rawContent", &QJsonValue::isString, v)).isEmpty())
+        return error;
+    s.rawContent = v.toString();
+    if (!(error = need("contentTypeRaw", &QJsonValue::isString, v)).isEmpty())
+        return error;
+    s.contentTypeRaw = v.toString();
+    const QJsonValue language = object.value(QLatin1String("detectedLanguage"));
+    if (language.isString())
+        s.detectedLanguage = language.toString();
+    else if (!language.isUndefined() && !language.isNull())
+        return QStringLiteral("key \"detectedLanguage\" has the wrong type");
+    if (!(error = need("title", &QJsonValue::isString, v)).isEmpty())
+        return error;
+    s.title = v.toString();
+    if (!(error = need("timestamp", &QJsonValue::isDouble, v)).isEmpty())
+        return error;
+    s.timestamp = v.toDouble();
+    if (!(error = need("isPinned", &QJsonValue::isBool, v)).isEmpty())
+        return error;
+    s.isPinned = v.toBool();
+    for (const auto &[key, field] : {std::pair{"wordCount", &s.wordCount}, std::pair{"charCount", &s.charCount}}) {
+        if (!(error = need(key, &QJsonValue::isDouble, v)).isEmpty())
+            return error;
+        const auto n = integerValue(v);
+        if (!n)
+            return QStringLiteral("key \"%1\" is not an integer").arg(QLatin1String(key));
+        *field = *n;
+    }
+    return {};
+}
+
+} // namespace
+
+QByteArray encode(const QList<ClipItemPtr> &items)
+{
+    QByteArray out;
+    qsizetype size = 2;
+    for (const auto &item : items)
+        size += item->rawContent().size() + item->title().size() + 200;
+    out.reserve(size);
+    out.append('[');
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i)
+            out.append(',');
+        appendItem(out, *items[i]);
+    }
+    out.append(']');
+    return out;
+}
+
+DecodeResult decode(const QByteArray &json)
+{
+    DecodeResult result;
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        result.error = QStringLiteral("not valid JSON at byte %1: %2")
+                           .arg(parseError.offset)
+                           .arg(parseError.errorString());
+        return result;
+    }
+    if (!document.isArray()) {
+        result.error = QStringLiteral("the top level is not an array");
+        return result;
+    }
+    const QJsonArray array = document.array();
+    result.items.reserve(array.size());
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        ClipItem::Stored stored;
+        const QString error = decodeItem(array.at(i), stored);
+        if (!error.isEmpty()) {
+            result.items.clear();
+            result.error = QStringLiteral("item %1: %2").arg(i).arg(error);
+            return result;
+        }
+        result.items.append(std::make_shared<ClipItem>(std::move(stored)));
+    }
+    return result;
+}
+
+} // namespace HistoryFile
+
+namespace {
+
+QString errnoText(const char *what, const QString &path)
+{
+    return QStringLiteral("%1 %2: %3").arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+// Every byte, retrying short writes and interruptions.
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+HistoryStorage::HistoryStorage() = default;
+
+HistoryStorage::HistoryStorage(QString folder)
+    : m_fixedFolder(std::move(folder))
+{
+}
+
+QString HistoryStorage::folderPath() const
+{
+    if (!m_fixedFolder.isEmpty())
+        return m_fixedFolder;
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/Tavorindle");
+}
+
+QString HistoryStorage::filePath() const
+{
+    return folderPath() + QStringLiteral("/history.json");
+}
+
+QString HistoryStorage::ensureFolder() const
+{
+    const QString folder = folderPath();
+    if (QFileInfo(folder).isDir())
+        return folder;
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    // The history holds whatever the user copied: only the user may look.
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    return folder;
+}
+
+HistoryFile::DecodeResult HistoryStorage::load() const
+{
+    ensureFolder();
+    const QString path = filePath();
+    HistoryFile::DecodeResult result;
+    if (!QFileInfo::exists(path))
+        return result;
+
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        result = HistoryFile::decode(file.readAll());
+        if (file.error() != QFileDevice::NoError)
+            result = {{}, file.errorString()};
+    } else {
+        result.error = file.errorString();
+    }
+    if (result.ok())
+        return result;
+
+    // Keep what we could not read: the next save would otherwise destroy it.
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    QString aside = path + QStringLiteral(".corrupt-") + stamp;
+    for (int n = 1; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = path + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0)
+        result.error += QStringLiteral(" (the file was kept as %1)").arg(aside);
+    else
+        result.error += QStringLiteral(" (%1)").arg(errnoText("could not move aside", path));
+    return result;
+}
+
+QString HistoryStorage::save(const QList<ClipItemPtr> &items) const
+{
+    const QString folder = ensureFolder();
+    const QString path = filePath();
+    const QByteArray bytes = HistoryFile::encode(items);
+
+    QByteArray temp = QFile::encodeName(path + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkstemp(temp.data()); // created with mode 0600
+    if (fd < 0)
+        return errnoText("cannot create a file in", folder);
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(temp.constData());
+        errno = writeErrno;
+        return errnoText("cannot write", path);
+    }
+    // The rename is atomic: readers see the old or the new list, never a mix.
+    if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
+        const int renameErrno = errno;
+        ::unlink(temp.constData());
+        errno = renameErrno;
+        return errnoText("cannot replace", path);
+    }
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return {};
+}

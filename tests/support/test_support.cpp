@@ -1,0 +1,60 @@
+#include "test_support.h"
+
+#include "clipboard_manager.h"
+#include "memory/memory_pasteboard.h"
+
+#include <QFile>
+#include <QUuid>
+
+namespace TestSupport {
+
+StoreFixture::StoreFixture()
+    : pasteboard(std::make_unique<MemoryPasteboard>())
+{
+    reopen();
+}
+
+StoreFixture::~StoreFixture() = default;
+
+QString StoreFixture::historyPath() const
+{
+    return folder.path() + QStringLiteral("/Tavorindle/history.json");
+}
+
+void StoreFixture::copy(const QString &text, const QStringList &types)
+{
+    pasteboard->simulateCopy(text, types);
+    manager->checkForChanges();
+}
+
+void StoreFixture::reopen()
+{
+    manager.reset();
+    manager = std::make_unique<ClipboardManager>(*pasteboard, HistoryStorage(folder.path() + QStringLiteral("/Tavorindle")),
+                                                 clock);
+}
+
+ClipItemPtr makeItem(const QString &text, ClipContentType type, TimeInterval timestamp, bool pinned,
+                     std::optional<QString> language)
+{
+    return std::make_shared<ClipItem>(QUuid::createUuid(), text, type, std::move(language), std::nullopt,
+                                      timestamp, pinned);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+} // namespace TestSupport

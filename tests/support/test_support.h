@@ -1,0 +1,56 @@
+#pragma once
+
+#include "clip_item.h"
+#include "clock.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class ClipboardManager;
+class MemoryPasteboard;
+
+namespace TestSupport {
+
+// A clock that only moves when told to.
+class ManualClock final : public Clock
+{
+public:
+    explicit ManualClock(TimeInterval start = 800000000.0) : m_now(start) {}
+    TimeInterval now() const override { return m_now; }
+    void advance(TimeInterval seconds) { m_now += seconds; }
+    void set(TimeInterval t) { m_now = t; }
+
+private:
+    TimeInterval m_now;
+};
+
+// A store over an in-memory clipboard and a history folder of its own,
+// with a clock that tests move by hand.
+struct StoreFixture
+{
+    StoreFixture();
+    ~StoreFixture();
+
+    QString historyPath() const;
+    // Another program copies text; then one poll runs.
+    void copy(const QString &text, const QStringList &types = {QStringLiteral("UTF8_STRING")});
+    // A fresh store over the same folder (reads the history file again).
+    void reopen();
+
+    QTemporaryDir folder;
+    ManualClock clock;
+    std::unique_ptr<MemoryPasteboard> pasteboard;
+    std::unique_ptr<ClipboardManager> manager;
+};
+
+ClipItemPtr makeItem(const QString &text, ClipContentType type = ClipContentType::Text,
+                     TimeInterval timestamp = 800000000.0, bool pinned = false,
+                     std::optional<QString> language = std::nullopt);
+
+// Writes bytes to path, replacing what is there.
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+} // namespace TestSupport
