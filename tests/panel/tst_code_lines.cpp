@@ -1,0 +1,137 @@
+#include "code_lines.h"
+#include "named_colors.h"
+
+#include <QTest>
+
+using CodeLines::LineClass;
+
+Q_DECLARE_METATYPE(LineClass)
+
+class TestCodeLines : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void split_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+
+        QTest::newRow("empty") << QString() << QStringList{QString()};
+        QTest::newRow("no separator") << "let a = 1" << QStringList{"let a = 1"};
+        QTest::newRow("trailing LF") << "let a = 1\n" << QStringList{"let a = 1", ""};
+        QTest::newRow("CR LF is two") << "a\r\nb" << QStringList{"a", "", "b"};
+        QTest::newRow("only separators") << "\n\n" << QStringList{"", "", ""};
+        QTest::newRow("vertical tab") << "a\vb" << QStringList{"a", "b"};
+        QTest::newRow("form feed") << "a\fb" << QStringList{"a", "b"};
+        QTest::newRow("next line") << QString::fromUtf16(u"a\u0085b") << QStringList{"a", "b"};
+        QTest::newRow("line separator") << QString::fromUtf16(u"a\u2028b") << QStringList{"a", "b"};
+        QTest::newRow("paragraph separator") << QString::fromUtf16(u"a\u2029b\u2029")
+                                             << QStringList{"a", "b", ""};
+        QTest::newRow("tabs and spaces stay") << "\t x \n  " << QStringList{"\t x ", "  "};
+        // Not separators: NUL, U+001C..U+001E, non-breaking space.
+        QTest::newRow("look-alikes") << QString::fromUtf16(u"a\u001Cb\u00A0c") << QStringList{QString::fromUtf16(u"a\u001Cb\u00A0c")};
+        QTest::newRow("astral text") << QString::fromUtf16(u"\U0001F600\n\U0001F600")
+                                     << QStringList{QString::fromUtf16(u"\U0001F600"), QString::fromUtf16(u"\U0001F600")};
+    }
+
+    void split()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        QCOMPARE(CodeLines::splitLines(text), lines);
+
+        const CodeLines::LineIndex index(text);
+        QCOMPARE(index.count(), lines.size());
+        for (qsizetype i = 0; i < index.count(); ++i)
+            QCOMPARE(index.line(text, i).toString(), lines[i]);
+    }
+
+    void defaultIndexIsOneEmptyLine()
+    {
+        const CodeLines::LineIndex index;
+        QCOMPARE(index.count(), 1);
+        QCOMPARE(index.start(0), 0);
+        QCOMPARE(index.end(0), 0);
+    }
+
+    void classes_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<LineClass>("expected");
+
+        QTest::newRow("empty") << "" << LineClass::Plain;
+        QTest::newRow("blanks only") << " \t  " << LineClass::Plain;
+        QTest::newRow("slash comment") << "// note" << LineClass::Comment;
+        QTest::newRow("indented hash") << "    # heading" << LineClass::Comment;
+        QTest::newRow("include") << "#include <stdio.h>" << LineClass::Comment;
+        QTest::newRow("shebang") << "#!/bin/bash" << LineClass::Comment;
+        QTest::newRow("css id") << "#main { color: red; }" << LineClass::Comment;
+        QTest::newRow("comment beats control") << "// return x" << LineClass::Comment;
+        QTest::newRow("single slash") << "/ return x" << LineClass::Control;
+        QTest::newRow("tab import") << "\timport os" << LineClass::Import;
+        QTest::newRow("from import") << "from x import y" << LineClass::Import;
+        QTest::newRow("import mid-line") << "x = 1  # import y" << LineClass::Plain;
+        QTest::newRow("import upper case") << "IMPORT X" << LineClass::Plain;
+        QTest::newRow("import capitalised") << "Import x" << LineClass::Plain;
+        QTest::newRow("import without space") << "import" << LineClass::Plain;
+        QTest::newRow("import with trailing space trimmed") << "import   " << LineClass::Plain;
+        QTest::newRow("function is no func") << "export default function f() {" << LineClass::Plain;
+        QTest::newRow("function with return") << "function f() { return 1 }" << LineClass::Control;
+        QTest::newRow("func") << "func area() -> Int {" << LineClass::Definition;
+        QTest::newRow("undef contains def") << "undef x" << LineClass::Definition;
+        QTest::newRow("def in string") << "print(\"def \")" << LineClass::Definition;
+        QTest::newRow("definition beats control") << "def area(r): return r * r" << LineClass::Definition;
+        QTest::newRow("guard") << "guard let x else { return }" << LineClass::Control;
+        QTest::newRow("return at end trimmed") << "  return " << LineClass::Plain;
+        QTest::newRow("Return capitalised") << "Return x" << LineClass::Plain;
+        // U+3000 is Zs and trimmed; U+00A0 too. U+200B is not Zs.
+        QTest::newRow("ideographic space indent") << QString::fromUtf16(u"\u3000# x") << LineClass::Comment;
+        QTest::newRow("nbsp indent") << QString::fromUtf16(u"\u00A0import os") << LineClass::Import;
+        QTest::newRow("zero width space kept") << QString::fromUtf16(u"\u200B# x") << LineClass::Plain;
+    }
+
+    void classes()
+    {
+        QFETCH(QString, line);
+        QFETCH(LineClass, expected);
+        QCOMPARE(CodeLines::highlightLine(line), expected);
+    }
+
+    void colours()
+    {
+        QCOMPARE(CodeLines::lineColor(LineClass::Comment),
+                 NamedColors::withOpacity(NamedColors::gray(), 0.8));
+        QCOMPARE(CodeLines::lineColor(LineClass::Import).rgb(), NamedColors::pink().rgb());
+        QCOMPARE(CodeLines::lineColor(LineClass::Definition).rgb(), NamedColors::purple().rgb());
+        QCOMPARE(CodeLines::lineColor(LineClass::Control).rgb(), NamedColors::orange().rgb());
+        QCOMPARE(CodeLines::lineColor(LineClass::Plain).rgb(), QColor(Qt::white).rgb());
+        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Import).alphaF() * 100), 90);
+        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Definition).alphaF() * 100), 95);
+        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Control).alphaF() * 100), 95);
+        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Plain).alphaF() * 100), 92);
+    }
+
+    void counts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("label");
+
+        QTest::newRow("empty") << QString() << QString::fromUtf16(u"1 lines \u2022 0 chars");
+        QTest::newRow("trailing LF") << "let a = 1\n" << QString::fromUtf16(u"2 lines \u2022 10 chars");
+        QTest::newRow("CR LF one char") << "a\r\nb" << QString::fromUtf16(u"3 lines \u2022 3 chars");
+        QTest::newRow("graphemes") << QString::fromUtf16(u"e\u0301\n\U0001F469\u200D\U0001F4BB")
+                                   << QString::fromUtf16(u"2 lines \u2022 3 chars");
+        QTest::newRow("no grouping") << QString(12345, u'x') << QString::fromUtf16(u"1 lines \u2022 12345 chars");
+    }
+
+    void counts()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, label);
+        QCOMPARE(CodeLines::countsLabel(text), label);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCodeLines)
+#include "tst_code_lines.moc"
