@@ -127,6 +127,8 @@ private:
     {
         ++m_p;
         const int c = peek();
+        if (c < 0)
+            return false;
         ++m_p;
         switch (c) {
         case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't':
