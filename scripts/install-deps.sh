@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Tavorindle needs to build, run and test.
+# Run as root (or with sudo available). Does nothing when all are present.
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
+                libicu-dev libx11-dev libxtst-dev libxfixes-dev)
+run_packages=(qt6-qpa-plugins libqt6svg6)
+test_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick
+               clang libclang-rt-14-dev libbenchmark-dev)
+
+want=("${build_packages[@]}" "${run_packages[@]}")
+if [[ "${1:-}" == "--test" ]]; then
+  want+=("${test_packages[@]}")
+fi
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,279 @@
+#include "clipboard_manager.h"
+#include "history_file.h"
+#include "memory/memory_pasteboard.h"
+#include "test_support.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace TestSupport;
+
+namespace {
+
+QStringList contents(const ClipboardManager &manager)
+{
+    QStringList list;
+    for (const auto &item : manager.items())
+        list << item->rawContent();
+    return list;
+}
+
+QStringList savedContents(const StoreFixture &fixture)
+{
+    QStringList list;
+    for (const auto &item : HistoryFile::decode(readFile(fixture.historyPath())).items)
+        list << item->rawContent();
+    return list;
+}
+
+// Writes a history file of n items, "item 0" at the top; pinned as chosen.
+void seedHistory(StoreFixture &fixture, int n, const std::function<bool(int)> &pinned)
+{
+    QList<ClipItemPtr> items;
+    for (int i = 0; i < n; ++i)
+        items << makeItem(QStringLiteral("item %1").arg(i), ClipContentType::Text, 1000.0 - i, pinned(i));
+    QDir().mkpath(QFileInfo(fixture.historyPath()).absolutePath());
+    writeFile(fixture.historyPath(), HistoryFile::encode(items));
+    fixture.reopen();
+}
+
+} // namespace
+
+class TestClipboardManager : public QObject
+{
+    Q_OBJECT
+private slots:
+    void textOnClipboardAtStartIsNotCaptured();
+    void captureClassifiesAndSaves();
+    void nothingIsRecorded_data();
+    void nothingIsRecorded();
+    void recopyMovesItemUp_data();
+    void recopyMovesItemUp();
+    void isPastingIgnoresChanges();
+    void limit_data();
+    void limit();
+    void listOperations();
+    void changesAreAnnouncedBeforeAndAfter();
+    void startObservingTwiceKeepsOneTimer();
+    void changedSignalTriggersPromptCheck();
+};
+
+void TestClipboardManager::textOnClipboardAtStartIsNotCaptured()
+{
+    StoreFixture fixture;
+    fixture.pasteboard->simulateCopy(QStringLiteral("already there"));
+    fixture.reopen();
+    fixture.manager->checkForChanges();
+    QVERIFY(fixture.manager->items().isEmpty());
+    fixture.copy(QStringLiteral("after start"));
+    QCOMPARE(contents(*fixture.manager), QStringList{"after start"});
+}
+
+void TestClipboardManager::captureClassifiesAndSaves()
+{
+    StoreFixture fixture;
+    fixture.copy(QStringLiteral("  #ff8800\n"));
+    QCOMPARE(fixture.manager->items().size(), 1);
+    const ClipItemPtr item = fixture.manager->items().first();
+    QCOMPARE(item->rawContent(), QStringLiteral("#ff8800"));
+    QCOMPARE(item->contentType(), ClipContentType::Color);
+    QCOMPARE(item->timestamp(), fixture.clock.now());
+    QVERIFY(!item->isPinned());
+    QCOMPARE(savedContents(fixture), QStringList{"#ff8800"});
+}
+
+void TestClipboardManager::nothingIsRecorded_data()
+{
+    QTest::addColumn<std::optional<QString>>("text");
+    QTest::addColumn<QStringList>("types");
+    QTest::addColumn<bool>("textMayBeRead");
+    const QStringList plain{"UTF8_STRING"};
+    QTest::newRow("blank text") << std::optional<QString>(" \n\t\u2029 ") << plain << true;
+    QTest::newRow("no text (an image)") << std::optional<QString>() << QStringList{"image/png"} << true;
+    for (const QString &marker : ClipboardManager::concealedTypes())
+        QTest::newRow(qPrintable(marker)) << std::optional<QString>("hunter2") << QStringList{"UTF8_STRING", marker} << false;
+}
+
+void TestClipboardManager::nothingIsRecorded()
+{
+    QFETCH(std::optional<QString>, text);
+    QFETCH(QStringList, types);
+    QFETCH(bool, textMayBeRead);
+    StoreFixture fixture;
+    fixture.pasteboard->simulateCopy(text, types);
+    fixture.manager->checkForChanges();
+    QVERIFY(fixture.manager->items().isEmpty());
+    if (!textMayBeRead)
+        QCOMPARE(fixture.pasteboard->stringReads(), 0);
+    // The change is dealt with: later polls do not look at it again.
+    const int reads = fixture.pasteboard->stringReads();
+    fixture.manager->checkForChanges();
+    QCOMPARE(fixture.pasteboard->stringReads(), reads);
+    QVERIFY(!QFile::exists(fixture.historyPath()));
+}
+
+void TestClipboardManager::recopyMovesItemUp_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("again");
+    QTest::newRow("same text") << "hello" << "hello";
+    QTest::newRow("surrounding blanks") << "hello" << "\n  hello \r\n";
+    QTest::newRow("canonically equivalent") << "caf\u00E9" << "cafe\u0301";
+    QTest::newRow("equivalent the other way") << "cafe\u0301" << "caf\u00E9";
+}
+
+void TestClipboardManager::recopyMovesItemUp()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, again);
+    StoreFixture fixture;
+    fixture.copy(first);
+    const ClipItemPtr original = fixture.manager->items().first();
+    fixture.manager->togglePin(original);
+    fixture.clock.advance(5);
+    fixture.copy(QStringLiteral("other"));
+    fixture.clock.advance(5);
+    fixture.copy(again);
+    QCOMPARE(fixture.manager->items().size(), 2);
+    QCOMPARE(fixture.manager->items().first(), original);
+    QCOMPARE(original->rawContent(), first);
+    QCOMPARE(original->timestamp(), fixture.clock.now());
+    QVERIFY(original->isPinned());
+    QCOMPARE(savedContents(fixture), (QStringList{first, "other"}));
+}
+
+void TestClipboardManager::isPastingIgnoresChanges()
+{
+    StoreFixture fixture;
+    fixture.manager->setIsPasting(true);
+    fixture.copy(QStringLiteral("one"));
+    fixture.copy(QStringLiteral("two"));
+    QVERIFY(fixture.manager->items().isEmpty());
+    fixture.manager->setIsPasting(false);
+    fixture.manager->checkForChanges();
+    QCOMPARE(contents(*fixture.manager), QStringList{"two"});
+}
+
+void TestClipboardManager::limit_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("pinning"); // "none", "bottom", "all"
+    QTest::addColumn<int>("expectedCount");
+    QTest::addColumn<bool>("newItemKept");
+    QTest::addColumn<QString>("removed");
+    QTest::newRow("200 unpinned") << 200 << "none" << 200 << true << "item 199";
+    QTest::newRow("bottom pinned") << 200 << "bottom" << 200 << true << "item 198";
+    QTest::newRow("all pinned") << 200 << "all" << 200 << false << "";
+    QTest::newRow("250 loaded, one removed") << 250 << "none" << 250 << true << "item 249";
+    QTest::newRow("below the limit") << 10 << "none" << 11 << true << "";
+}
+
+void TestClipboardManager::limit()
+{
+    QFETCH(int, stored);
+    QFETCH(QString, pinning);
+    QFETCH(int, expectedCount);
+    QFETCH(bool, newItemKept);
+    QFETCH(QString, removed);
+    StoreFixture fixture;
+    seedHistory(fixture, stored, [&](int i) {
+        return pinning == "all" || (pinning == "bottom" && i == stored - 1);
+    });
+    QCOMPARE(fixture.manager->items().size(), stored);
+    fixture.copy(QStringLiteral("new"));
+    QCOMPARE(fixture.manager->items().size(), expectedCount);
+    QCOMPARE(contents(*fixture.manager).contains("new"), newItemKept);
+    if (!removed.isEmpty())
+        QVERIFY(!contents(*fixture.manager).contains(removed));
+    QCOMPARE(savedContents(fixture), contents(*fixture.manager));
+
+    // A re-copy never removes anything.
+    fixture.copy(QStringLiteral("item 0"));
+    QCOMPARE(fixture.manager->items().size(), expectedCount);
+}
+
+void TestClipboardManager::listOperations()
+{
+    StoreFixture fixture;
+    for (const char *text : {"c", "b", "a"})
+        fixture.copy(QString::fromLatin1(text)); // list: a b c
+    auto &m = *fixture.manager;
+    const ClipItemPtr a = m.items()[0], b = m.items()[1], c = m.items()[2];
+
+    m.togglePin(a);
+    m.togglePin(c);
+    QVERIFY(a->isPinned() && c->isPinned());
+    QCOMPARE(contents(m), (QStringList{"a", "b", "c"})); // pinning does not reorder
+
+    fixture.clock.advance(60);
+    m.recordPaste(c);
+    QCOMPARE(contents(m), (QStringList{"c", "a", "b"}));
+    QCOMPARE(c->timestamp(), fixture.clock.now());
+    QVERIFY(c->isPinned());
+
+    const QByteArray before = readFile(fixture.historyPath());
+    m.recordPaste(makeItem("stranger"));
+    m.togglePin(makeItem("stranger"));
+    QCOMPARE(readFile(fixture.historyPath()), before);
+
+    QFile::remove(fixture.historyPath());
+    m.deleteItem(makeItem("stranger")); // no match, still saves
+    QVERIFY(QFile::exists(fixture.historyPath()));
+    QCOMPARE(contents(m), (QStringList{"c", "a", "b"}));
+
+    m.clearUnpinned();
+    QCOMPARE(contents(m), (QStringList{"c", "a"}));
+    QCOMPARE(savedContents(fixture), (QStringList{"c", "a"}));
+
+    m.deleteItem(a);
+    QCOMPARE(contents(m), QStringList{"c"});
+    m.togglePin(c);
+    m.togglePin(c);
+    QVERIFY(c->isPinned());
+    QCOMPARE(HistoryFile::decode(readFile(fixture.historyPath())).items.first()->isPinned(), true);
+}
+
+void TestClipboardManager::changesAreAnnouncedBeforeAndAfter()
+{
+    StoreFixture fixture;
+    fixture.copy(QStringLiteral("one"));
+    fixture.copy(QStringLiteral("two"));
+    QSignalSpy before(fixture.manager.get(), &ClipboardManager::itemsAboutToChange);
+    QSignalSpy after(fixture.manager.get(), &ClipboardManager::itemsChanged);
+    fixture.copy(QStringLiteral("one")); // re-copy: removal and insertion
+    QCOMPARE(before.size(), 2);
+    fixture.manager->togglePin(fixture.manager->items().first());
+    QCOMPARE(before.size(), 3);
+    fixture.manager->clearUnpinned();
+    QCOMPARE(before.size(), 4);
+    QCOMPARE(after.size(), before.size());
+}
+
+void TestClipboardManager::startObservingTwiceKeepsOneTimer()
+{
+    StoreFixture fixture;
+    fixture.manager->startObserving();
+    fixture.manager->startObserving();
+    QVERIFY(fixture.manager->isObserving());
+    QSignalSpy spy(fixture.manager.get(), &ClipboardManager::itemsChanged);
+    fixture.pasteboard->simulateCopy(QStringLiteral("polled"));
+    QTRY_COMPARE(contents(*fixture.manager), QStringList{"polled"});
+    QCOMPARE(spy.size(), 1);
+    fixture.manager->stopObserving();
+    QVERIFY(!fixture.manager->isObserving());
+}
+
+void TestClipboardManager::changedSignalTriggersPromptCheck()
+{
+    StoreFixture fixture;
+    fixture.manager->startObserving();
+    fixture.pasteboard->simulateCopy(QStringLiteral("prompt"));
+    QVERIFY(fixture.manager->items().isEmpty()); // queued, not inside the signal
+    QCoreApplication::processEvents();
+    QCOMPARE(contents(*fixture.manager), QStringList{"prompt"});
+}
+
+QTEST_GUILESS_MAIN(TestClipboardManager)
+#include "tst_clipboard_manager.moc"
