@@ -153,6 +153,18 @@ PanelState::Id PanelState::storeFirstItemId() const
 void PanelState::onStoreChanged()
 {
     emit filteredItemsChanged();
+    // The store moves an item to the top in two steps (remove, insert); the
+    // first-item handler must see only where it ends up, so it runs once
+    // the store is done, in a later turn of the loop.
+    if (m_firstItemCheckPending)
+        return;
+    m_firstItemCheckPending = true;
+    QMetaObject::invokeMethod(this, &PanelState::checkStoreFirstItem, Qt::QueuedConnection);
+}
+
+void PanelState::checkStoreFirstItem()
+{
+    m_firstItemCheckPending = false;
     const Id first = storeFirstItemId();
     if (first == m_storeFirstItemId)
         return;

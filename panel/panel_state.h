@@ -82,6 +82,7 @@ signals:
 
 private:
     void onStoreChanged();
+    void checkStoreFirstItem();
     void selectFirstFilteredItem();
     Id storeFirstItemId() const;
     ClipItemPtr findFiltered(const QList<ClipItemPtr> &list, const Id &id) const;
@@ -95,4 +96,5 @@ private:
     Id m_hoveredItemId;
     // The watched value of the first-item handler, not a derived result.
     Id m_storeFirstItemId;
+    bool m_firstItemCheckPending = false;
 };
