@@ -30,4 +30,9 @@ signals:
     // Emitted when the backend learns of a change made by another program,
     // so that the watcher can look at once instead of at its next poll.
     void changed();
+    // Emitted when the program that owned the clipboard went away and took
+    // its content with it. Sent before the backend counts the loss as a
+    // change, while types() and string() still describe the lost content; a
+    // write made by a receiver replaces the loss.
+    void ownerVanished();
 };

@@ -28,3 +28,15 @@ void MemoryPasteboard::simulateCopy(const std::optional<QString> &text, const QS
     m_text = text;
     emit changed();
 }
+
+void MemoryPasteboard::simulateOwnerVanished()
+{
+    const qint64 before = m_changeCount;
+    emit ownerVanished();
+    if (m_changeCount != before)
+        return;
+    ++m_changeCount;
+    m_types.reset();
+    m_text.reset();
+    emit changed();
+}

@@ -20,6 +20,10 @@ public:
     void simulateCopy(const std::optional<QString> &text,
                       const QStringList &types = {QStringLiteral("UTF8_STRING")});
 
+    // The program that owned the clipboard quits: ownerVanished() first,
+    // then, unless a receiver wrote the clipboard meanwhile, it becomes empty.
+    void simulateOwnerVanished();
+
     // Every text written by setString(), in order.
     const QStringList &writes() const { return m_writes; }
     // How often string() was asked: the watcher must not read concealed text.

@@ -1,0 +1,221 @@
+#include "x11/x11_hot_key_backend.h"
+
+#include <QDebug>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+struct X11HotKeyBackend::Modifiers
+{
+    unsigned int numLock = 0;
+    unsigned int scrollLock = 0;
+    unsigned int super = 0;
+    unsigned int alt = 0;
+};
+
+namespace {
+
+KeySym keysymFor(Qt::Key key)
+{
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return XK_a + (key - Qt::Key_A);
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return XK_0 + (key - Qt::Key_0);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F12)
+        return XK_F1 + (key - Qt::Key_F1);
+    switch (key) {
+    case Qt::Key_Space: return XK_space;
+    case Qt::Key_Insert: return XK_Insert;
+    default: return NoSymbol;
+    }
+}
+
+} // namespace
+
+X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<X11Connection> connection, QObject *parent)
+    : GlobalHotKeyBackend(parent)
+    , m_connection(std::move(connection))
+{
+    Display *display = m_connection->display();
+    int opcode = 0;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (XkbQueryExtension(display, &opcode, &eventBase, &errorBase, &major, &minor)) {
+        m_xkbEventBase = eventBase;
+        // Held keys then repeat as presses without releases in between.
+        Bool supported = False;
+        XkbSetDetectableAutoRepeat(display, True, &supported);
+        XkbSelectEvents(display, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                        XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    }
+    m_handlerId = m_connection->addEventHandler([this](XEvent &event) { handleEvent(event); });
+}
+
+X11HotKeyBackend::~X11HotKeyBackend()
+{
+    releaseKeys();
+    m_connection->removeEventHandler(m_handlerId);
+}
+
+X11HotKeyBackend::Modifiers X11HotKeyBackend::readModifiers() const
+{
+    Display *display = m_connection->display();
+    Modifiers result;
+    XModifierKeymap *map = XGetModifierMapping(display);
+    if (!map)
+        return result;
+    const KeyCode numLock = XKeysymToKeycode(display, XK_Num_Lock);
+    const KeyCode scrollLock = XKeysymToKeycode(display, XK_Scroll_Lock);
+    const KeyCode superL = XKeysymToKeycode(display, XK_Super_L);
+    const KeyCode superR = XKeysymToKeycode(display, XK_Super_R);
+    const KeyCode altL = XKeysymToKeycode(display, XK_Alt_L);
+    const KeyCode altR = XKeysymToKeycode(display, XK_Alt_R);
+    // Rows 3 to 7 are Mod1 to Mod5; Shift, Lock and Control are fixed.
+    for (int row = 3; row < 8; ++row) {
+        for (int i = 0; i < map->max_keypermod; ++i) {
+            const KeyCode code = map->modifiermap[row * map->max_keypermod + i];
+            if (code == 0)
+                continue;
+            const unsigned int mask = 1u << row;
+            if (code == numLock)
+                result.numLock |= mask;
+            if (code == scrollLock)
+                result.scrollLock |= mask;
+            if (code == superL || code == superR)
+                result.super |= mask;
+            if (code == altL || code == altR)
+                result.alt |= mask;
+        }
+    }
+    XFreeModifiermap(map);
+    if (!result.super)
+        result.super = Mod4Mask;
+    if (!result.alt)
+        result.alt = Mod1Mask;
+    return result;
+}
+
+bool X11HotKeyBackend::grab(QKeyCombination combination)
+{
+    releaseKeys();
+    m_combination = combination;
+    return grabKeys();
+}
+
+void X11HotKeyBackend::ungrab()
+{
+    releaseKeys();
+    m_combination.reset();
+}
+
+bool X11HotKeyBackend::grabKeys()
+{
+    if (!m_combination)
+        return false;
+    Display *display = m_connection->display();
+    const KeySym keysym = keysymFor(m_combination->key());
+    const KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(display, keysym);
+    if (keycode == 0) {
+        qWarning("X11: no key for the global shortcut in the current keyboard mapping");
+        return false;
+    }
+    const Modifiers mods = readModifiers();
+    const Qt::KeyboardModifiers wanted = m_combination->keyboardModifiers();
+    unsigned int modifiers = 0;
+    if (wanted & Qt::ShiftModifier)
+        modifiers |= ShiftMask;
+    if (wanted & Qt::ControlModifier)
+        modifiers |= ControlMask;
+    if (wanted & Qt::AltModifier)
+        modifiers |= mods.alt;
+    if (wanted & Qt::MetaModifier)
+        modifiers |= mods.super;
+
+    // A lock that shares its modifier with the combination cannot be told apart.
+    const unsigned int locks[] = {LockMask, mods.numLock & ~modifiers, mods.scrollLock & ~modifiers};
+    std::vector<unsigned int> variants{0};
+    for (unsigned int lock : locks) {
+        if (!lock)
+            continue;
+        const size_t count = variants.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (!(variants[i] & lock))
+                variants.push_back(variants[i] | lock);
+        }
+    }
+
+    X11ErrorTrap trap(*m_connection);
+    for (unsigned int variant : variants)
+        XGrabKey(display, keycode, modifiers | variant, m_connection->rootWindow(), False,
+                 GrabModeAsync, GrabModeAsync);
+    if (!trap.ok()) {
+        // Another program holds the combination (BadAccess): take none of it.
+        for (unsigned int variant : variants)
+            XUngrabKey(display, keycode, modifiers | variant, m_connection->rootWindow());
+        m_connection->flush();
+        qWarning("X11: the global shortcut is taken by another program (error %d)", trap.errorCode());
+        return false;
+    }
+    m_keycode = keycode;
+    m_modifiers = modifiers;
+    m_lockMask = LockMask | mods.numLock | mods.scrollLock;
+    m_grabbedModifiers = variants;
+    m_keyDown = false;
+    return true;
+}
+
+void X11HotKeyBackend::releaseKeys()
+{
+    if (m_grabbedModifiers.empty())
+        return;
+    for (unsigned int variant : m_grabbedModifiers)
+        XUngrabKey(m_connection->display(), m_keycode, m_modifiers | variant,
+                   m_connection->rootWindow());
+    m_connection->flush();
+    m_grabbedModifiers.clear();
+}
+
+void X11HotKeyBackend::handleEvent(XEvent &event)
+{
+    bool mappingChanged = false;
+    if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping);
+        mappingChanged = event.xmapping.request != MappingPointer;
+    } else if (m_xkbEventBase >= 0 && event.type == m_xkbEventBase) {
+        const auto &xkb = reinterpret_cast<const XkbAnyEvent &>(event);
+        mappingChanged = xkb.xkb_type == XkbMapNotify || xkb.xkb_type == XkbNewKeyboardNotify;
+        if (mappingChanged)
+            XkbRefreshKeyboardMapping(reinterpret_cast<XkbMapNotifyEvent *>(&event));
+    }
+    if (mappingChanged) {
+        if (m_combination && !m_grabbedModifiers.empty()) {
+            releaseKeys();
+            grabKeys();
+        }
+        return;
+    }
+
+    if (m_grabbedModifiers.empty())
+        return;
+    if (event.type != KeyPress && event.type != KeyRelease)
+        return;
+    const XKeyEvent &key = event.xkey;
+    if (key.window != m_connection->rootWindow() || key.keycode != m_keycode)
+        return;
+    if (event.type == KeyRelease) {
+        m_keyDown = false;
+        m_lastReleaseTime = key.time;
+        return;
+    }
+    if ((key.state & 0xFFu & ~m_lockMask) != m_modifiers)
+        return;
+    // Auto-repeat: a press while the key is down, or (without detectable
+    // repeat) one that comes at the very time of the release before it.
+    if (m_keyDown || (m_lastReleaseTime != 0 && key.time == m_lastReleaseTime))
+        return;
+    m_keyDown = true;
+    emit pressed();
+}

@@ -1,0 +1,523 @@
+#include "x11/x11_pasteboard.h"
+
+#include "concealed_types.h"
+
+#include <QDebug>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <algorithm>
+#include <deque>
+#include <vector>
+
+namespace {
+
+constexpr char propertyName[] = "_TAVORINDLE_SELECTION";
+
+struct PropertyValue
+{
+    Atom type = None;
+    int format = 0;
+    QByteArray bytes;            // format 8 and 16
+    std::vector<unsigned long> items; // format 32, one per element
+    unsigned long totalBytes = 0;
+};
+
+// Reads a whole property of one of our windows: the server answers, never
+// another client.
+std::optional<PropertyValue> readProperty(Display *display, Window window, Atom property,
+                                          bool deleteIt, qint64 maxBytes)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data)
+        != Success)
+        return std::nullopt;
+    if (data)
+        XFree(data);
+    PropertyValue value;
+    value.type = type;
+    value.format = format;
+    value.totalBytes = after;
+    if (type == None)
+        return value;
+    if (qint64(after) > maxBytes) {
+        if (deleteIt)
+            XDeleteProperty(display, window, property);
+        return value;
+    }
+    data = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, long((after + 3) / 4), deleteIt ? True : False,
+                           AnyPropertyType, &type, &format, &count, &after, &data)
+        != Success)
+        return std::nullopt;
+    if (data) {
+        if (format == 32) {
+            const auto *longs = reinterpret_cast<const unsigned long *>(data);
+            value.items.assign(longs, longs + count);
+        } else {
+            value.bytes = QByteArray(reinterpret_cast<const char *>(data),
+                                     qsizetype(count) * (format / 8));
+        }
+        XFree(data);
+    }
+    return value;
+}
+
+} // namespace
+
+struct X11Pasteboard::Read
+{
+    enum class Stage { Targets, Text, Incremental };
+
+    X11Window window;
+    unsigned long time = CurrentTime;
+    bool initial = false;
+    Stage stage = Stage::Targets;
+    unsigned long target = None;
+    std::optional<QStringList> types;
+    std::deque<unsigned long> candidates;
+    QByteArray data;
+};
+
+struct X11Pasteboard::Transfer
+{
+    unsigned long window = None;
+    unsigned long property = None;
+    unsigned long type = None;
+    QByteArray data;
+    qsizetype offset = 0;
+    std::unique_ptr<QTimer> timer;
+};
+
+X11Pasteboard::X11Pasteboard(std::shared_ptr<X11Connection> connection, QObject *parent)
+    : X11Pasteboard(std::move(connection), Limits{}, parent)
+{
+}
+
+X11Pasteboard::X11Pasteboard(std::shared_ptr<X11Connection> connection, Limits limits,
+                             QObject *parent)
+    : Pasteboard(parent)
+    , m_connection(std::move(connection))
+    , m_limits(limits)
+{
+    Display *display = m_connection->display();
+    m_clipboard = m_connection->atom("CLIPBOARD");
+    m_ownerWindow = X11Window(m_connection, PropertyChangeMask);
+    m_chunkBytes = qMax<qint64>(4096, qint64(XMaxRequestSize(display)) * 4 - 1024);
+
+    int eventBase = 0;
+    int errorBase = 0;
+    if (XFixesQueryExtension(display, &eventBase, &errorBase)) {
+        int major = 5;
+        int minor = 0;
+        XFixesQueryVersion(display, &major, &minor);
+        XFixesSelectSelectionInput(display, m_ownerWindow.id(), m_clipboard,
+                                   XFixesSetSelectionOwnerNotifyMask
+                                       | XFixesSelectionWindowDestroyNotifyMask
+                                       | XFixesSelectionClientCloseNotifyMask);
+        m_xfixesEventBase = eventBase;
+    } else {
+        qWarning("X11: the XFixes extension is missing; clipboard changes go unseen");
+    }
+
+    m_readTimer.setSingleShot(true);
+    connect(&m_readTimer, &QTimer::timeout, this, &X11Pasteboard::dropRead);
+    m_handlerId = m_connection->addEventHandler([this](XEvent &event) { handleEvent(event); });
+
+    // Learn what is there now, without counting it as a change: content
+    // that predates us is never news.
+    if (XGetSelectionOwner(display, m_clipboard) != None)
+        startRead(CurrentTime, true);
+    m_connection->flush();
+}
+
+X11Pasteboard::~X11Pasteboard()
+{
+    m_connection->removeEventHandler(m_handlerId);
+}
+
+void X11Pasteboard::handleEvent(XEvent &event)
+{
+    if (m_xfixesEventBase >= 0 && event.type == m_xfixesEventBase + XFixesSelectionNotify) {
+        const auto &notify = reinterpret_cast<const XFixesSelectionNotifyEvent &>(event);
+        if (notify.selection != m_clipboard)
+            return;
+        if (notify.owner == None)
+            onOwnerGone();
+        else
+            onOwnerChanged(notify.owner, notify.selection_timestamp);
+        return;
+    }
+    switch (event.type) {
+    case SelectionNotify: {
+        const XSelectionEvent &reply = event.xselection;
+        if (m_read && reply.requestor == m_read->window.id() && reply.selection == m_clipboard
+            && reply.target == m_read->target && m_read->stage != Read::Stage::Incremental)
+            onConversionDone(reply.property);
+        break;
+    }
+    case PropertyNotify: {
+        const XPropertyEvent &change = event.xproperty;
+        if (m_read && change.window == m_read->window.id()) {
+            if (change.state == PropertyNewValue && m_read->stage == Read::Stage::Incremental
+                && change.atom == m_connection->atom(propertyName))
+                onIncrementalChunk();
+        } else if (change.state == PropertyDelete) {
+            continueTransfer(change.window, change.atom);
+        }
+        break;
+    }
+    case SelectionRequest:
+        if (event.xselectionrequest.owner == m_ownerWindow.id())
+            serveRequest(event);
+        break;
+    case SelectionClear:
+        if (event.xselectionclear.window == m_ownerWindow.id()
+            && event.xselectionclear.selection == m_clipboard) {
+            m_owning = false;
+            m_ownedUtf8.reset();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
+{
+    if (owner == m_ownerWindow.id())
+        return; // our own write, counted when it was made
+    // A report older than our latest write describes an owner we replaced.
+    if (m_owning && time != CurrentTime && time < m_ownedSince)
+        return;
+    m_owning = false;
+    m_ownedUtf8.reset();
+    startRead(time, false);
+}
+
+void X11Pasteboard::onOwnerGone()
+{
+    if (m_owning)
+        return; // a late report about an owner that our write replaced
+    const bool wasReading = m_read != nullptr;
+    m_read.reset();
+    m_readTimer.stop();
+    if (!wasReading && m_snapshotIsForeign) {
+        const qint64 before = m_changeCount;
+        emit ownerVanished();
+        if (m_changeCount != before)
+            return; // a receiver offered something in its place
+    }
+    m_snapshotIsForeign = false;
+    publish({}, false);
+}
+
+void X11Pasteboard::startRead(unsigned long time, bool initial)
+{
+    m_read = std::make_unique<Read>();
+    m_read->window = X11Window(m_connection, PropertyChangeMask);
+    m_read->time = time;
+    m_read->initial = initial;
+    requestConversion(m_connection->atom("TARGETS"), m_limits.targetsTimeout);
+}
+
+void X11Pasteboard::requestConversion(unsigned long target, std::chrono::milliseconds timeout)
+{
+    m_read->target = target;
+    XConvertSelection(m_connection->display(), m_clipboard, target, m_connection->atom(propertyName),
+                      m_read->window.id(), m_read->time);
+    m_connection->flush();
+    m_readTimer.start(timeout);
+}
+
+void X11Pasteboard::onConversionDone(unsigned long property)
+{
+    const bool targets = m_read->stage == Read::Stage::Targets;
+    if (property == None) {
+        // Refused. An owner that cannot list its targets may still give text.
+        if (targets)
+            m_read->candidates = {m_connection->atom("UTF8_STRING")};
+        requestNextTextTarget();
+        return;
+    }
+    Display *display = m_connection->display();
+    const Window window = m_read->window.id();
+    const auto value = readProperty(display, window, property, true, m_limits.maxBytes);
+    if (!value) {
+        targets ? requestNextTextTarget() : dropRead();
+        return;
+    }
+    if (value->type == m_connection->atom("INCR")) {
+        if (targets) {
+            // Nobody sends a target list that long; treat it as none.
+            requestNextTextTarget();
+            return;
+        }
+        m_read->stage = Read::Stage::Incremental;
+        m_readTimer.start(m_limits.dataTimeout);
+        return;
+    }
+    if (qint64(value->totalBytes) > m_limits.maxBytes) {
+        qDebug("X11: clipboard content over %lld bytes dropped", m_limits.maxBytes);
+        dropRead();
+        return;
+    }
+    if (targets) {
+        QStringList names;
+        names.reserve(qsizetype(value->items.size()));
+        for (unsigned long atom : value->items)
+            names.append(m_connection->atomName(atom));
+        m_read->types = names;
+        if (hasConcealedType(names)) {
+            finishRead(std::nullopt); // its text is never asked for
+            return;
+        }
+        for (const char *name : {"UTF8_STRING", "text/plain;charset=utf-8", "STRING"}) {
+            if (names.contains(QLatin1String(name)))
+                m_read->candidates.push_back(m_connection->atom(name));
+        }
+        requestNextTextTarget();
+        return;
+    }
+    m_read->data = value->bytes;
+    finishRead(std::nullopt);
+}
+
+void X11Pasteboard::onIncrementalChunk()
+{
+    const auto value = readProperty(m_connection->display(), m_read->window.id(),
+                                    m_connection->atom(propertyName), true, m_limits.maxBytes);
+    if (!value) {
+        dropRead();
+        return;
+    }
+    if (value->type == None)
+        return; // nothing there (yet)
+    if (value->bytes.isEmpty() && value->items.empty() && value->totalBytes == 0) {
+        finishRead(std::nullopt);
+        return;
+    }
+    if (m_read->data.size() + qint64(value->totalBytes) > m_limits.maxBytes) {
+        qDebug("X11: clipboard content over %lld bytes dropped", m_limits.maxBytes);
+        dropRead();
+        return;
+    }
+    m_read->data.append(value->bytes);
+    m_readTimer.start(m_limits.dataTimeout);
+}
+
+void X11Pasteboard::requestNextTextTarget()
+{
+    if (m_read->candidates.empty()) {
+        m_read->target = None;
+        finishRead(std::nullopt);
+        return;
+    }
+    m_read->stage = Read::Stage::Text;
+    m_read->data.clear();
+    const unsigned long target = m_read->candidates.front();
+    m_read->candidates.pop_front();
+    requestConversion(target, m_limits.dataTimeout);
+}
+
+void X11Pasteboard::finishRead(std::optional<QString> text)
+{
+    if (!text && m_read->target != None && m_read->stage != Read::Stage::Targets) {
+        if (m_read->target == XA_STRING)
+            text = QString::fromLatin1(m_read->data);
+        else
+            text = QString::fromUtf8(m_read->data);
+    }
+    Snapshot snapshot{m_read->types, std::move(text)};
+    const bool initial = m_read->initial;
+    m_read.reset();
+    m_readTimer.stop();
+    m_snapshotIsForeign = true;
+    publish(std::move(snapshot), initial);
+}
+
+void X11Pasteboard::dropRead()
+{
+    if (!m_read)
+        return;
+    // The owner did not answer in time or sent too much: the change counts
+    // as dealt with, with no text.
+    Snapshot snapshot{m_read->types, std::nullopt};
+    const bool initial = m_read->initial;
+    m_read.reset();
+    m_readTimer.stop();
+    m_snapshotIsForeign = false;
+    publish(std::move(snapshot), initial);
+}
+
+void X11Pasteboard::publish(Snapshot snapshot, bool initial)
+{
+    m_snapshot = std::move(snapshot);
+    if (initial)
+        return;
+    ++m_changeCount;
+    emit changed();
+}
+
+void X11Pasteboard::clearContents()
+{
+    takeOwnership(std::nullopt);
+}
+
+void X11Pasteboard::setString(const QString &text)
+{
+    takeOwnership(text.toUtf8());
+}
+
+void X11Pasteboard::takeOwnership(std::optional<QByteArray> utf8)
+{
+    m_read.reset();
+    m_readTimer.stop();
+    Display *display = m_connection->display();
+    const unsigned long time = m_connection->serverTime();
+    XSetSelectionOwner(display, m_clipboard, m_ownerWindow.id(), time);
+    m_owning = XGetSelectionOwner(display, m_clipboard) == m_ownerWindow.id();
+    m_ownedSince = time;
+
+    Snapshot snapshot;
+    if (utf8) {
+        snapshot.types = QStringList{QStringLiteral("UTF8_STRING"),
+                                     QStringLiteral("text/plain;charset=utf-8"),
+                                     QStringLiteral("text/plain"), QStringLiteral("STRING"),
+                                     QStringLiteral("TEXT")};
+        snapshot.text = QString::fromUtf8(*utf8);
+    } else {
+        snapshot.types = QStringList{};
+    }
+    m_ownedUtf8 = std::move(utf8);
+    m_snapshotIsForeign = false;
+    m_snapshot = std::move(snapshot);
+    ++m_changeCount;
+    m_connection->flush();
+}
+
+void X11Pasteboard::serveRequest(XEvent &event)
+{
+    const XSelectionRequestEvent &request = event.xselectionrequest;
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.display = request.display;
+    reply.xselection.requestor = request.requestor;
+    reply.xselection.selection = request.selection;
+    reply.xselection.target = request.target;
+    reply.xselection.time = request.time;
+    reply.xselection.property = None;
+    // Obsolete requestors name no property: the target's name is used.
+    const Atom property = request.property == None ? request.target : request.property;
+    const bool current = request.time == CurrentTime || request.time >= m_ownedSince;
+    if (request.selection == m_clipboard && m_owning && current
+        && answerRequest(request.requestor, request.target, property))
+        reply.xselection.property = property;
+    XSendEvent(m_connection->display(), request.requestor, False, NoEventMask, &reply);
+    m_connection->flush();
+}
+
+bool X11Pasteboard::answerRequest(unsigned long requestor, unsigned long target,
+                                  unsigned long property)
+{
+    Display *display = m_connection->display();
+    const Atom utf8String = m_connection->atom("UTF8_STRING");
+    const Atom utf8Plain = m_connection->atom("text/plain;charset=utf-8");
+    const Atom plain = m_connection->atom("text/plain");
+    const Atom text = m_connection->atom("TEXT");
+
+    if (target == m_connection->atom("TARGETS")) {
+        std::vector<unsigned long> atoms{m_connection->atom("TARGETS"),
+                                         m_connection->atom("TIMESTAMP")};
+        if (m_ownedUtf8)
+            atoms.insert(atoms.end(), {utf8String, utf8Plain, plain, XA_STRING, text});
+        XChangeProperty(display, requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(atoms.data()), int(atoms.size()));
+        return true;
+    }
+    if (target == m_connection->atom("TIMESTAMP")) {
+        const unsigned long time = m_ownedSince;
+        XChangeProperty(display, requestor, property, XA_INTEGER, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(&time), 1);
+        return true;
+    }
+    if (!m_ownedUtf8)
+        return false;
+    QByteArray data;
+    Atom type = None;
+    if (target == XA_STRING) {
+        data = QString::fromUtf8(*m_ownedUtf8).toLatin1();
+        type = XA_STRING;
+    } else if (target == utf8String || target == text) {
+        data = *m_ownedUtf8;
+        type = utf8String;
+    } else if (target == utf8Plain || target == plain) {
+        data = *m_ownedUtf8;
+        type = target;
+    } else {
+        return false;
+    }
+
+    if (data.size() <= m_chunkBytes) {
+        XChangeProperty(display, requestor, property, type, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(data.constData()), int(data.size()));
+        return true;
+    }
+    // Too large for one request: hand it over in chunks, one each time the
+    // requestor deletes the property.
+    XSelectInput(display, requestor, PropertyChangeMask);
+    const unsigned long size = static_cast<unsigned long>(data.size());
+    XChangeProperty(display, requestor, property, m_connection->atom("INCR"), 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&size), 1);
+    Transfer transfer;
+    transfer.window = requestor;
+    transfer.property = property;
+    transfer.type = type;
+    transfer.data = std::move(data);
+    transfer.timer = std::make_unique<QTimer>();
+    transfer.timer->setSingleShot(true);
+    m_transfers.push_back(std::move(transfer));
+    auto it = std::prev(m_transfers.end());
+    // A requestor that stops reading is given up on.
+    connect(it->timer.get(), &QTimer::timeout, this, [this, window = requestor, property] {
+        const auto stale = std::find_if(m_transfers.begin(), m_transfers.end(), [&](const Transfer &t) {
+            return t.window == window && t.property == property;
+        });
+        if (stale == m_transfers.end())
+            return;
+        stale->timer.release()->deleteLater();
+        XSelectInput(m_connection->display(), window, NoEventMask);
+        m_transfers.erase(stale);
+    });
+    it->timer->start(m_limits.serveTimeout);
+    return true;
+}
+
+void X11Pasteboard::continueTransfer(unsigned long window, unsigned long property)
+{
+    const auto it = std::find_if(m_transfers.begin(), m_transfers.end(), [&](const Transfer &t) {
+        return t.window == window && t.property == property;
+    });
+    if (it == m_transfers.end())
+        return;
+    const qsizetype length = qMin<qsizetype>(m_chunkBytes, it->data.size() - it->offset);
+    XChangeProperty(m_connection->display(), window, property, it->type, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(it->data.constData() + it->offset),
+                    int(length));
+    it->offset += length;
+    if (length == 0) {
+        // The empty chunk ends the transfer.
+        XSelectInput(m_connection->display(), window, NoEventMask);
+        m_transfers.erase(it);
+    } else {
+        it->timer->start(m_limits.serveTimeout);
+    }
+    m_connection->flush();
+}
