@@ -3,6 +3,8 @@
 #include "named_colors.h"
 #include "text_rules.h"
 
+#include <unicode/uchar.h>
+
 namespace CodeLines {
 
 bool isLineSeparator(QChar c)
@@ -66,6 +68,68 @@ QColor lineColor(LineClass lineClass)
         break;
     }
     return NamedColors::withOpacity(QColor(Qt::white), 0.92);
+}
+
+namespace {
+
+int columnsOfCodePoint(char32_t c)
+{
+    const auto category = u_charType(UChar32(c));
+    if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK || category == U_FORMAT_CHAR)
+        return 0;
+    const auto width = u_getIntPropertyValue(UChar32(c), UCHAR_EAST_ASIAN_WIDTH);
+    return width == U_EA_WIDE || width == U_EA_FULLWIDTH ? 2 : 1;
+}
+
+template<typename Visit>
+int walkColumns(QStringView text, int startColumn, int tabColumns, Visit visit)
+{
+    int column = startColumn;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        int width;
+        if (u == u'\t') {
+            width = tabColumns - column % tabColumns;
+        } else if (u < 0x300) {
+            width = 1;
+        } else if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            width = columnsOfCodePoint(QChar::surrogateToUcs4(u, text[i + 1].unicode()));
+            visit(i, column, width);
+            column += width;
+            ++i;
+            continue;
+        } else {
+            width = columnsOfCodePoint(u);
+        }
+        visit(i, column, width);
+        column += width;
+    }
+    return column;
+}
+
+} // namespace
+
+int displayColumns(QStringView text, int startColumn, int tabColumns)
+{
+    return walkColumns(text, startColumn, tabColumns, [](qsizetype, int, int) {});
+}
+
+QString expandTabs(QStringView text, int startColumn, int tabColumns)
+{
+    if (!text.contains(u'\t'))
+        return text.toString();
+    QString out;
+    out.reserve(text.size() + tabColumns);
+    walkColumns(text, startColumn, tabColumns, [&](qsizetype i, int, int width) {
+        if (text[i] == u'\t')
+            out.append(QString(width, u' '));
+        else
+            out.append(text[i]);
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            out.append(text[i + 1]);
+    });
+    return out;
 }
 
 QString countsLabel(qsizetype lineCount, qint64 characterCount)

@@ -48,6 +48,15 @@ LineClass highlightLine(QStringView line);
 // The class's named colour with its opacity applied.
 QColor lineColor(LineClass lineClass);
 
+// Display columns of text drawn from startColumn: tabs advance to the next
+// multiple of tabColumns, East Asian wide and full-width characters take two
+// columns, combining marks and format characters none, everything else one.
+// Returns the column after the text. Used to size and place long lines
+// without shaping them.
+int displayColumns(QStringView text, int startColumn, int tabColumns);
+// text with each tab replaced by the spaces up to its tab stop (display only).
+QString expandTabs(QStringView text, int startColumn, int tabColumns);
+
 // "<lines> lines • <characters> chars", characters being grapheme clusters.
 QString countsLabel(qsizetype lineCount, qint64 characterCount);
 QString countsLabel(QStringView text);
