@@ -281,8 +281,14 @@ QString HistoryStorage::ensureFolder() const
 
 HistoryFile::DecodeResult HistoryStorage::load() const
 {
-    ensureFolder();
+    const QString folder = ensureFolder();
     const QString path = filePath();
+    // Temporary files of saves that were killed before their rename.
+    const QString prefix = QStringLiteral("history.json.");
+    for (const QString &name : QDir(folder).entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden)) {
+        if (!name.startsWith(prefix + QStringLiteral("corrupt")))
+            QFile::remove(folder + u'/' + name);
+    }
     HistoryFile::DecodeResult result;
     if (!QFileInfo::exists(path))
         return result;
