@@ -2,6 +2,7 @@
 
 #include "named_colors.h"
 #include "pane_style.h"
+#include "panel_fonts.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -64,7 +65,7 @@ CodeArea::CodeArea(const QString &code, QWidget *parent)
 
 void CodeArea::measure()
 {
-    m_font = PaneStyle::monospacedFont(12);
+    m_font = PanelFonts::monospaced(12);
     viewport()->setFont(m_font);
     const QFontMetricsF fm(m_font);
     m_advance = fm.horizontalAdvance(u' ');

@@ -7,7 +7,7 @@
 
 #include <QVBoxLayout>
 
-CodePane::CodePane(ClipItemPtr item, PanelServices &services, QWidget *parent)
+CodePane::CodePane(ClipItemPtr item, const PanelServices &services, QWidget *parent)
     : QWidget(parent), m_item(std::move(item)), m_services(services)
 {
     m_view = new SyntaxHighlighterView(m_item->rawContent(), languageLabel(*m_item),

@@ -14,7 +14,7 @@ class CodePane : public QWidget
 {
     Q_OBJECT
 public:
-    CodePane(ClipItemPtr item, PanelServices &services, QWidget *parent = nullptr);
+    CodePane(ClipItemPtr item, const PanelServices &services, QWidget *parent = nullptr);
 
     SyntaxHighlighterView *view() const { return m_view; }
     // The item's detected language, or "Code" when it has none.
@@ -24,6 +24,6 @@ public:
 
 private:
     ClipItemPtr m_item;
-    PanelServices &m_services;
+    const PanelServices &m_services;
     SyntaxHighlighterView *m_view = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "named_colors.h"
 #include "pane_style.h"
+#include "panel_fonts.h"
 #include "panel_services.h"
 
 #include <QHBoxLayout>
@@ -36,7 +37,7 @@ private:
 
 } // namespace
 
-ColorPane::ColorPane(ClipItemPtr item, PanelServices &services, QWidget *parent)
+ColorPane::ColorPane(ClipItemPtr item, const PanelServices &services, QWidget *parent)
     : QWidget(parent), m_item(std::move(item)), m_services(services),
       m_swatchColor(ColorValue::colorFromHexOrFallback(m_item->rawContent()))
 {
@@ -49,12 +50,12 @@ ColorPane::ColorPane(ClipItemPtr item, PanelServices &services, QWidget *parent)
     auto *textColumn = new QVBoxLayout;
     textColumn->setSpacing(4);
     m_value = PaneStyle::label(m_item->rawContent().toUpper(),
-                               PaneStyle::monospacedFont(16, QFont::Bold), PaneStyle::Tone::Primary,
+                               PanelFonts::monospaced(16, QFont::Bold), PaneStyle::Tone::Primary,
                                card);
     m_value->setWordWrap(true);
     textColumn->addWidget(m_value);
     textColumn->addWidget(PaneStyle::label(QStringLiteral("RGB / Hex Color Swatch"),
-                                           PaneStyle::systemFont(12), PaneStyle::Tone::Secondary,
+                                           PanelFonts::system(12), PaneStyle::Tone::Secondary,
                                            card));
     auto *textHolder = new QVBoxLayout;
     textHolder->addStretch(1);
@@ -65,14 +66,14 @@ ColorPane::ColorPane(ClipItemPtr item, PanelServices &services, QWidget *parent)
     auto *formats = new QVBoxLayout;
     formats->setSpacing(6);
     formats->addWidget(PaneStyle::label(QStringLiteral("Copy Formats"),
-                                        PaneStyle::systemFont(11, QFont::DemiBold),
+                                        PanelFonts::system(11, QFont::DemiBold),
                                         PaneStyle::Tone::Secondary, this));
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(6);
     for (ColorValue::CopyFormat format : ColorValue::copyFormats()) {
         auto *button = new PaneButton(ColorValue::copyFormatLabel(format), QString(),
                                       PaneButton::Style::Bordered, PaneButton::Size::Small,
-                                      PaneStyle::systemFont(11), this);
+                                      PanelFonts::system(11), this);
         connect(button, &QPushButton::clicked, this, [this, format] {
             ColorValue::copyToPasteboard(format, *m_item, m_services.pasteboard);
         });

@@ -15,7 +15,7 @@ class ColorPane : public QWidget
 {
     Q_OBJECT
 public:
-    ColorPane(ClipItemPtr item, PanelServices &services, QWidget *parent = nullptr);
+    ColorPane(ClipItemPtr item, const PanelServices &services, QWidget *parent = nullptr);
 
     QColor swatchColor() const { return m_swatchColor; }
     QLabel *valueLabel() const { return m_value; }
@@ -23,7 +23,7 @@ public:
 
 private:
     ClipItemPtr m_item;
-    PanelServices &m_services;
+    const PanelServices &m_services;
     QColor m_swatchColor;
     QLabel *m_value = nullptr;
     QList<QPushButton *> m_buttons;

@@ -4,6 +4,7 @@
 #include "icon_set.h"
 #include "named_colors.h"
 #include "pane_style.h"
+#include "panel_fonts.h"
 #include "panel_services.h"
 
 #include <QHBoxLayout>
@@ -32,7 +33,7 @@ private:
 
 } // namespace
 
-LinkPane::LinkPane(ClipItemPtr item, PanelServices &services, std::function<void()> onDismiss,
+LinkPane::LinkPane(ClipItemPtr item, const PanelServices &services, std::function<void()> onDismiss,
                    QWidget *parent)
     : QWidget(parent), m_item(std::move(item)), m_services(services),
       m_onDismiss(std::move(onDismiss))
@@ -46,17 +47,17 @@ LinkPane::LinkPane(ClipItemPtr item, PanelServices &services, std::function<void
     auto *textColumn = new QVBoxLayout;
     textColumn->setSpacing(2);
     if (const auto host = hostLine(m_item->rawContent())) {
-        m_host = PaneStyle::label(*host, PaneStyle::systemFont(14, QFont::Bold),
+        m_host = PaneStyle::label(*host, PanelFonts::system(14, QFont::Bold),
                                   PaneStyle::Tone::Primary, card);
         textColumn->addWidget(m_host);
     }
     m_address = new ElidedTextLabel(m_item->rawContent(), 2, card);
-    m_address->setFont(PaneStyle::monospacedFont(11));
+    m_address->setFont(PanelFonts::monospaced(11));
     m_address->setForegroundRole(QPalette::PlaceholderText);
     textColumn->addWidget(m_address);
     cardRow->addLayout(textColumn, 1);
 
-    const QFont buttonFont = PaneStyle::systemFont(11);
+    const QFont buttonFont = PanelFonts::system(11);
     m_open = new PaneButton(QStringLiteral("Open in Browser"), QStringLiteral("arrow.up.right.square"),
                             PaneButton::Style::Prominent, PaneButton::Size::Regular, buttonFont, this);
     m_paste = new PaneButton(QStringLiteral("Paste Link"), QStringLiteral("doc.on.clipboard"),

@@ -19,7 +19,7 @@ class LinkPane : public QWidget
 {
     Q_OBJECT
 public:
-    LinkPane(ClipItemPtr item, PanelServices &services, std::function<void()> onDismiss,
+    LinkPane(ClipItemPtr item, const PanelServices &services, std::function<void()> onDismiss,
              QWidget *parent = nullptr);
 
     // The address as a URL that can be handed to the desktop: it must parse
@@ -39,7 +39,7 @@ public:
 
 private:
     ClipItemPtr m_item;
-    PanelServices &m_services;
+    const PanelServices &m_services;
     std::function<void()> m_onDismiss;
     QLabel *m_host = nullptr;
     ElidedTextLabel *m_address = nullptr;

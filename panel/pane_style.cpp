@@ -3,30 +3,11 @@
 #include "icon_set.h"
 #include "named_colors.h"
 
-#include <QApplication>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace PaneStyle {
-
-QFont systemFont(int pixelSize, QFont::Weight weight)
-{
-    QFont font = QApplication::font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
-
-QFont monospacedFont(int pixelSize, QFont::Weight weight)
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    font.setFixedPitch(true);
-    return font;
-}
 
 QLabel *label(const QString &text, const QFont &font, Tone tone, QWidget *parent)
 {

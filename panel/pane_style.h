@@ -11,11 +11,6 @@ class QLabel;
 // a palette that changes after it was built.
 namespace PaneStyle {
 
-// The system font at a pixel size and weight.
-QFont systemFont(int pixelSize, QFont::Weight weight = QFont::Normal);
-// The system's fixed-pitch font at a pixel size and weight.
-QFont monospacedFont(int pixelSize, QFont::Weight weight = QFont::Normal);
-
 // Primary (QPalette::Text) or secondary (QPalette::PlaceholderText) text.
 enum class Tone { Primary, Secondary };
 QLabel *label(const QString &text, const QFont &font, Tone tone, QWidget *parent = nullptr);

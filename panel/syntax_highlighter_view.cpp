@@ -5,6 +5,7 @@
 #include "icon_set.h"
 #include "named_colors.h"
 #include "pane_style.h"
+#include "panel_fonts.h"
 #include "text_rules.h"
 
 #include <QHBoxLayout>
@@ -24,7 +25,7 @@ public:
     LanguageBadge(const QString &language, QWidget *parent)
         : QWidget(parent), m_text(language.toUpper())
     {
-        setFont(PaneStyle::monospacedFont(11, QFont::Bold));
+        setFont(PanelFonts::monospaced(11, QFont::Bold));
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
 
@@ -133,10 +134,10 @@ QWidget *SyntaxHighlighterView::headerView(const QString &code, const QString &l
     m_badge = new LanguageBadge(language, header);
     m_counts = PaneStyle::label(
         CodeLines::countsLabel(m_codeArea->lineCount(), TextRules::graphemeCount(code)),
-        PaneStyle::monospacedFont(11), PaneStyle::Tone::Secondary, header);
+        PanelFonts::monospaced(11), PaneStyle::Tone::Secondary, header);
     m_copyClean = new PaneButton(QStringLiteral("Copy Clean"), QStringLiteral("doc.on.doc"),
                                  PaneButton::Style::Bordered, PaneButton::Size::Small,
-                                 PaneStyle::systemFont(11, QFont::Medium), header);
+                                 PanelFonts::system(11, QFont::Medium), header);
     connect(m_copyClean, &QPushButton::clicked, this, [this] {
         if (m_onCopyClean)
             m_onCopyClean();
