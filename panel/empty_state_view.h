@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+// What the inspector shows when no item is active.
+class EmptyStateView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit EmptyStateView(QWidget *parent = nullptr);
+
+    QLabel *messageLabel() const { return m_message; }
+
+private:
+    QLabel *m_icon;
+    QLabel *m_message;
+};

@@ -1,0 +1,183 @@
+#include "history_list_view.h"
+
+#include "clipboard_manager.h"
+#include "history_list_model.h"
+#include "history_row_delegate.h"
+#include "icon_set.h"
+#include "named_colors.h"
+#include "panel_services.h"
+#include "panel_state.h"
+#include "pasteboard.h"
+#include "row_highlight.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+HistoryListView::HistoryListView(PanelState &state, const PanelServices &services, QWidget *parent)
+    : QListView(parent),
+      m_state(state),
+      m_services(services),
+      m_model(new HistoryListModel(state, this)),
+      m_highlight(new RowHighlight(this)),
+      m_delegate(new HistoryRowDelegate(*m_highlight, this))
+{
+    setModel(m_model);
+    setItemDelegate(m_delegate);
+    setFrameShape(QFrame::NoFrame);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setFocusPolicy(Qt::NoFocus);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    setAttribute(Qt::WA_TranslucentBackground);
+    viewport()->setAutoFillBackground(false);
+    setAutoFillBackground(false);
+    QPalette clear = palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    setPalette(clear);
+
+    connect(m_highlight, &RowHighlight::changed, viewport(), qOverload<>(&QWidget::update));
+    connect(&m_state, &PanelState::hoveredItemIdChanged, this, [this] { syncHighlight(true); });
+    connect(&m_state, &PanelState::selectedItemIdChanged, this,
+            [this](const std::optional<QUuid> &id) {
+                syncHighlight(false);
+                scrollToId(id);
+            });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { syncHighlight(false); });
+    syncHighlight(false);
+}
+
+void HistoryListView::syncHighlight(bool animated)
+{
+    // No fallback to the first row: a deciding id that is not listed
+    // highlights nothing.
+    std::optional<QUuid> id = m_state.activeRowId();
+    if (id && m_model->rowOf(*id) < 0)
+        id.reset();
+    m_highlight->setActiveId(id, animated);
+}
+
+void HistoryListView::scrollToId(const std::optional<QUuid> &id)
+{
+    if (!id)
+        return;
+    const int row = m_model->rowOf(*id);
+    if (row >= 0)
+        scrollTo(m_model->index(row), QAbstractItemView::PositionAtCenter);
+}
+
+QRect HistoryListView::rowRectFor(const QUuid &id) const
+{
+    const int row = m_model->rowOf(id);
+    if (row < 0)
+        return {};
+    const QModelIndex index = m_model->index(row);
+    return HistoryRowDelegate::rowRect(visualRect(index), index);
+}
+
+QModelIndex HistoryListView::rowAt(const QPoint &pos) const
+{
+    const QModelIndex index = indexAt(pos);
+    if (!index.isValid() || !HistoryRowDelegate::rowRect(visualRect(index), index).contains(pos))
+        return {};
+    return index;
+}
+
+void HistoryListView::updateHover(const QPoint &pos)
+{
+    const QModelIndex index = rowAt(pos);
+    if (const ClipItemPtr item = m_model->item(index); item && index.isValid())
+        m_state.setHoveredItemId(item->id());
+    else
+        m_state.setHoveredItemId(std::nullopt);
+}
+
+void HistoryListView::mouseMoveEvent(QMouseEvent *event)
+{
+    updateHover(event->position().toPoint());
+}
+
+void HistoryListView::leaveEvent(QEvent *event)
+{
+    m_state.setHoveredItemId(std::nullopt);
+    QListView::leaveEvent(event);
+}
+
+void HistoryListView::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = QModelIndex();
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex index = rowAt(pos);
+    if (!index.isValid())
+        return;
+    m_pressed = index;
+    m_pressedOnPin = HistoryRowDelegate::pinRect(
+                         HistoryRowDelegate::rowRect(visualRect(index), index))
+                         .contains(pos);
+}
+
+void HistoryListView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPersistentModelIndex pressed = m_pressed;
+    m_pressed = QModelIndex();
+    if (event->button() != Qt::LeftButton || !pressed.isValid())
+        return;
+    const QModelIndex index = rowAt(event->position().toPoint());
+    if (index != pressed)
+        return;
+    const ClipItemPtr item = m_model->item(index);
+    if (!item)
+        return;
+    if (m_pressedOnPin)
+        m_state.clipboardManager().togglePin(item);
+    else
+        m_state.clickRow(item);
+}
+
+void HistoryListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // A second click is just another click: there is no double-click action.
+    mousePressEvent(event);
+}
+
+QMenu *HistoryListView::createContextMenu(const ClipItemPtr &item, QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    const QColor iconColor = NamedColors::primary(palette());
+    PanelState &state = m_state;
+    ClipboardManager &store = m_state.clipboardManager();
+    Pasteboard &pasteboard = m_services.pasteboard;
+
+    menu->addAction(IconSet::icon(QStringLiteral("doc.on.clipboard"), iconColor), QStringLiteral("Paste"),
+                    menu, [&state, item] { state.paste(item); });
+    const bool pinned = item->isPinned();
+    menu->addAction(IconSet::icon(pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), iconColor),
+                    pinned ? QStringLiteral("Unpin Snippet") : QStringLiteral("Pin Snippet"), menu,
+                    [&store, item] { store.togglePin(item); });
+    menu->addAction(IconSet::icon(QStringLiteral("doc.on.doc"), iconColor),
+                    QStringLiteral("Copy to Clipboard"), menu, [&pasteboard, item] {
+                        pasteboard.clearContents();
+                        pasteboard.setString(item->rawContent());
+                    });
+    menu->addSeparator();
+    menu->addAction(IconSet::icon(QStringLiteral("trash"), iconColor), QStringLiteral("Delete"), menu,
+                    [&store, item] { store.deleteItem(item); });
+    return menu;
+}
+
+void HistoryListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QModelIndex index = rowAt(event->pos()) /* viewport coordinates */;
+    const ClipItemPtr item = m_model->item(index);
+    if (!index.isValid() || !item)
+        return;
+    QMenu *menu = createContextMenu(item, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}

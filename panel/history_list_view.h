@@ -1,0 +1,55 @@
+#pragma once
+
+#include "clip_item.h"
+
+#include <QListView>
+#include <QUuid>
+
+#include <optional>
+
+class HistoryListModel;
+class HistoryRowDelegate;
+class PanelState;
+class QMenu;
+class RowHighlight;
+struct PanelServices;
+
+// The scrolling list of history rows: hover tracking, click to paste, the
+// pin button, the context menu, and the selected row kept centred.
+class HistoryListView : public QListView
+{
+    Q_OBJECT
+public:
+    HistoryListView(PanelState &state, const PanelServices &services, QWidget *parent = nullptr);
+
+    HistoryListModel *historyModel() const { return m_model; }
+    const RowHighlight &highlight() const { return *m_highlight; }
+    // The padded rectangle of the row for id, in viewport coordinates
+    // (empty when the row is not listed).
+    QRect rowRectFor(const QUuid &id) const;
+    // The row menu: "Paste", "Pin/Unpin Snippet", "Copy to Clipboard", "Delete".
+    QMenu *createContextMenu(const ClipItemPtr &item, QWidget *parent);
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    // The row whose padded rectangle holds pos (viewport coordinates).
+    QModelIndex rowAt(const QPoint &pos) const;
+    void updateHover(const QPoint &pos);
+    void syncHighlight(bool animated);
+    void scrollToId(const std::optional<QUuid> &id);
+
+    PanelState &m_state;
+    const PanelServices &m_services;
+    HistoryListModel *m_model;
+    RowHighlight *m_highlight;
+    HistoryRowDelegate *m_delegate;
+    QPersistentModelIndex m_pressed;
+    bool m_pressedOnPin = false;
+};

@@ -1,0 +1,55 @@
+#include "options_button.h"
+
+#include "clipboard_manager.h"
+#include "icon_set.h"
+#include "named_colors.h"
+#include "panel_services.h"
+
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+
+OptionsButton::OptionsButton(const PanelServices &services, QWidget *parent)
+    : QToolButton(parent), m_menu(new QMenu(this))
+{
+    setFixedSize(26, 26);
+    setToolTip(QStringLiteral("Tavorindle Options"));
+    setFocusPolicy(Qt::NoFocus);
+    setPopupMode(QToolButton::InstantPopup);
+    setMenu(m_menu);
+
+    const QColor iconColor = NamedColors::primary(palette());
+    ClipboardManager &store = services.clipboardManager;
+    m_menu->addAction(IconSet::icon(QStringLiteral("trash"), iconColor),
+                      QStringLiteral("Clear Unpinned History"), this,
+                      [&store] { store.clearUnpinned(); });
+    m_menu->addSeparator();
+    auto openUrl = services.openUrl;
+    m_menu->addAction(IconSet::icon(QStringLiteral("globe"), iconColor),
+                      QStringLiteral("Website & Documentation"), this, [openUrl] {
+                          const QUrl &url = productWebsite();
+                          if (url.isValid() && openUrl)
+                              openUrl(url);
+                      });
+    m_menu->addSeparator();
+    auto quit = services.quit;
+    m_menu->addAction(IconSet::icon(QStringLiteral("power"), iconColor),
+                      QStringLiteral("Quit Tavorindle"), this, [quit] {
+                          if (quit)
+                              quit();
+                      });
+}
+
+// Drawn by hand: a borderless label with no menu arrow.
+void OptionsButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), 6, 6);
+    p.fillPath(shape, NamedColors::primary(palette(), 0.05));
+    const int size = 12;
+    const QPixmap gear = IconSet::tinted(QStringLiteral("gearshape"), NamedColors::secondary(palette()),
+                                         size, devicePixelRatioF());
+    p.drawPixmap(QRect((width() - size) / 2, (height() - size) / 2, size, size), gear);
+}
