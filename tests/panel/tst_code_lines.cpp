@@ -112,6 +112,33 @@ private slots:
         QCOMPARE(qRound(CodeLines::lineColor(LineClass::Plain).alphaF() * 100), 92);
     }
 
+    void columns_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("endColumn");
+        QTest::addColumn<QString>("expanded");
+
+        QTest::newRow("ascii") << "abc" << 0 << 3 << "abc";
+        QTest::newRow("tab to stop") << "\tx" << 0 << 5 << "    x";
+        QTest::newRow("tab mid-stop") << "ab\tx" << 0 << 5 << "ab  x";
+        QTest::newRow("tab from offset") << "\t" << 6 << 8 << "  ";
+        QTest::newRow("wide") << QString::fromUtf16(u"\u4E2D\u6587") << 0 << 4 << QString::fromUtf16(u"\u4E2D\u6587");
+        QTest::newRow("tab after wide") << QString::fromUtf16(u"\u4E2D\t") << 0 << 4 << QString::fromUtf16(u"\u4E2D  ");
+        QTest::newRow("combining mark") << QString::fromUtf16(u"e\u0301") << 0 << 1 << QString::fromUtf16(u"e\u0301");
+        QTest::newRow("astral wide emoji") << QString::fromUtf16(u"\U0001F600") << 0 << 2 << QString::fromUtf16(u"\U0001F600");
+    }
+
+    void columns()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(int, endColumn);
+        QFETCH(QString, expanded);
+        QCOMPARE(CodeLines::displayColumns(text, start, 4), endColumn);
+        QCOMPARE(CodeLines::expandTabs(text, start, 4), expanded);
+    }
+
     void counts_data()
     {
         QTest::addColumn<QString>("text");
