@@ -247,26 +247,38 @@ bool containsMarkup(QStringView t)
 
 // All markers are ASCII, so any other UTF-16 unit ends every partial match.
 // An Aho-Corasick automaton finds all of them in one pass, one table step
-// per unit, however the text looks.
+// per unit, however the text looks. Units are first mapped to the few
+// characters the markers use, so that the table stays small enough for the
+// first-level cache.
 class MarkerSet
 {
 public:
     explicit MarkerSet(std::initializer_list<const char *> markers)
     {
         Q_ASSERT(markers.size() <= 32);
-        m_next.push_back({});
-        m_found.push_back(0);
+        m_class.fill(0); // class 0: a character no marker holds
+        for (const char *marker : markers) {
+            for (const char *p = marker; *p; ++p) {
+                auto &cls = m_class[static_cast<unsigned char>(*p) & 0x7F];
+                if (!cls)
+                    cls = ++m_classes;
+            }
+        }
+        ++m_classes;
+
+        std::vector<std::vector<quint16>> trie(1, std::vector<quint16>(m_classes, 0));
+        m_found.assign(1, 0);
         quint32 bit = 1;
         for (const char *marker : markers) {
             quint16 state = 0;
             for (const char *p = marker; *p; ++p) {
-                const auto c = static_cast<unsigned char>(*p);
-                if (!m_next[state][c]) {
-                    m_next[state][c] = static_cast<quint16>(m_next.size());
-                    m_next.push_back({});
+                const quint8 c = m_class[static_cast<unsigned char>(*p) & 0x7F];
+                if (!trie[state][c]) {
+                    trie[state][c] = static_cast<quint16>(trie.size());
+                    trie.emplace_back(m_classes, 0);
                     m_found.push_back(0);
                 }
-                state = m_next[state][c];
+                state = trie[state][c];
             }
             m_found[state] |= bit;
             bit <<= 1;
@@ -274,18 +286,18 @@ public:
         // Breadth first: turn the trie into a complete automaton, each
         // state also reporting the markers that end at its longest proper
         // suffix that is a state.
-        std::vector<quint16> fallback(m_next.size(), 0);
+        std::vector<quint16> fallback(trie.size(), 0);
         std::vector<quint16> queue;
-        for (auto &child : m_next[0]) {
-            if (child)
-                queue.push_back(child);
+        for (quint8 c = 1; c < m_classes; ++c) {
+            if (trie[0][c])
+                queue.push_back(trie[0][c]);
         }
         for (size_t head = 0; head < queue.size(); ++head) {
             const quint16 state = queue[head];
             m_found[state] |= m_found[fallback[state]];
-            for (int c = 0; c < 128; ++c) {
-                quint16 &child = m_next[state][c];
-                const quint16 viaFallback = m_next[fallback[state]][c];
+            for (quint8 c = 1; c < m_classes; ++c) {
+                quint16 &child = trie[state][c];
+                const quint16 viaFallback = trie[fallback[state]][c];
                 if (child) {
                     fallback[child] = viaFallback;
                     queue.push_back(child);
@@ -294,37 +306,39 @@ public:
                 }
             }
         }
+        m_next.reserve(trie.size() * m_classes);
+        for (const auto &row : trie)
+            m_next.insert(m_next.end(), row.begin(), row.end());
     }
 
     // Markers seen so far and the state of the partial matches.
     class Scan
     {
     public:
-        explicit Scan(const MarkerSet &set) : m_set(set) { }
+        explicit Scan(const MarkerSet &set) : m_next(set.m_next.data()), m_found(set.m_found.data()),
+            m_class(set.m_class.data()), m_classes(set.m_classes) { }
         void reset() { m_state = 0; }
         void feed(char16_t u)
         {
-            m_state = u < 128 ? m_set.m_next[m_state][u] : 0;
-            m_seen |= m_set.m_found[m_state];
+            const unsigned c = u < 128 ? m_class[u] : 0;
+            m_state = m_next[m_state * m_classes + c];
+            m_seen |= m_found[m_state];
         }
         quint32 seen() const { return m_seen; }
 
     private:
-        const MarkerSet &m_set;
-        quint16 m_state = 0;
+        const quint16 *m_next;
+        const quint32 *m_found;
+        const quint8 *m_class;
+        unsigned m_classes;
+        unsigned m_state = 0;
         quint32 m_seen = 0;
     };
 
-    quint32 scan(QStringView t) const
-    {
-        Scan s(*this);
-        for (QChar c : t)
-            s.feed(c.unicode());
-        return s.seen();
-    }
-
 private:
-    std::vector<std::array<quint16, 128>> m_next;
+    std::array<quint8, 128> m_class;
+    quint8 m_classes = 0;
+    std::vector<quint16> m_next; // row per state, column per class
     std::vector<quint32> m_found;
 };
 
@@ -414,28 +428,41 @@ const std::vector<UpperMapping> &nonAsciiUpperingToAscii()
     return table;
 }
 
-quint32 scanUpperCased(QStringView t)
+struct MarkersSeen
+{
+    quint32 inText = 0;
+    quint32 inUpperCase = 0; // SQL markers in the text's upper-case form
+};
+
+// One pass for both marker sets: the two automata run side by side.
+MarkersSeen scanMarkers(QStringView t)
 {
     const auto &special = nonAsciiUpperingToAscii();
-    MarkerSet::Scan set(sqlMarkers());
-    Cursor c(t, t.size());
-    while (!c.atEnd()) {
-        const char32_t cp = c.peek();
-        c.next();
-        if (cp < 0x80) {
-            set.feed(cp >= 'a' && cp <= 'z' ? cp - ('a' - 'A') : cp);
+    MarkerSet::Scan text(textMarkers());
+    MarkerSet::Scan upper(sqlMarkers());
+    const qsizetype n = t.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = t[i].unicode();
+        text.feed(u);
+        if (u < 0x80) {
+            upper.feed(u >= 'a' && u <= 'z' ? u - ('a' - 'A') : u);
             continue;
+        }
+        char32_t cp = u;
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(t[i + 1].unicode())) {
+            cp = QChar::surrogateToUcs4(u, t[i + 1].unicode());
+            text.feed(t[++i].unicode());
         }
         const auto it = std::lower_bound(special.begin(), special.end(), cp,
                                          [](const UpperMapping &m, char32_t v) { return m.codePoint < v; });
         if (it != special.end() && it->codePoint == cp) {
-            for (char16_t u : it->upper)
-                set.feed(u);
+            for (char16_t mapped : it->upper)
+                upper.feed(mapped);
         } else {
-            set.reset();
+            upper.reset();
         }
     }
-    return set.seen();
+    return {text.seen(), upper.seen()};
 }
 
 bool hasLoneSurrogate(QStringView t)
@@ -520,7 +547,8 @@ std::optional<QString> detectCodeLanguage(QStringView t)
     if (containsMarkup(t))
         return QStringLiteral("HTML");
 
-    const quint32 seen = textMarkers().scan(t);
+    const MarkersSeen markers = scanMarkers(t);
+    const quint32 seen = markers.inText;
     if (seen & bits(StructSpace, AtState))
         return QStringLiteral("Swift");
     if ((seen & (bit(DefSpace) | bit(ImportSpace))) && (seen & (bit(ColonNewline) | bit(SelfDot))))
@@ -528,7 +556,7 @@ std::optional<QString> detectCodeLanguage(QStringView t)
     if (seen & bits(ConstSpace, Arrow))
         return (seen & bits(InterfaceSpace, ColonString)) ? QStringLiteral("TypeScript")
                                                          : QStringLiteral("JavaScript");
-    if (scanUpperCased(t))
+    if (markers.inUpperCase)
         return QStringLiteral("SQL");
     if (t.startsWith(u"#!/bin/") || (seen & bits(NpmRun, BrewInstall)))
         return QStringLiteral("Bash");
@@ -539,7 +567,15 @@ std::optional<QString> detectCodeLanguage(QStringView t)
 
 Classification classify(QStringView content)
 {
-    const QString t = TextRules::trimmedWhitespaceAndNewlines(content);
+    // Whitespace and line breaks are all in the BMP, so trimming by UTF-16
+    // unit is exact, and a view spares a copy of a large text.
+    qsizetype begin = 0;
+    qsizetype end = content.size();
+    while (begin < end && TextRules::isWhitespaceOrNewline(content[begin].unicode()))
+        ++begin;
+    while (end > begin && TextRules::isWhitespaceOrNewline(content[end - 1].unicode()))
+        --end;
+    const QStringView t = content.sliced(begin, end - begin);
     if (isColorValue(t))
         return {ClipContentType::Color, std::nullopt};
     if (isWebURL(t))
