@@ -2,7 +2,10 @@
 
 #include "clipboard_manager.h"
 #include "clock.h"
+#include "code_pane.h"
+#include "color_pane.h"
 #include "empty_state_view.h"
+#include "link_pane.h"
 #include "panel_services.h"
 #include "panel_state.h"
 #include "text_pane.h"
@@ -27,8 +30,11 @@ QWidget *InspectorView::createPane(const ClipItemPtr &item)
     const TimeInterval now = m_state.clipboardManager().clock().now();
     switch (clipContentTypeFromRaw(item->contentTypeRaw()).value_or(ClipContentType::Text)) {
     case ClipContentType::Code:
+        return new CodePane(item, m_services);
     case ClipContentType::Link:
+        return new LinkPane(item, m_services, m_state.onDismiss());
     case ClipContentType::Color:
+        return new ColorPane(item, m_services);
     case ClipContentType::Text:
         return new TextPane(item, now);
     }

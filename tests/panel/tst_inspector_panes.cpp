@@ -3,14 +3,18 @@
 #include "code_pane.h"
 #include "color_pane.h"
 #include "elided_text_label.h"
+#include "inspector_view.h"
 #include "link_pane.h"
 #include "memory/memory_pasteboard.h"
 #include "named_colors.h"
 #include "panel_fonts.h"
 #include "panel_notifications.h"
 #include "panel_services.h"
+#include "panel_state.h"
+#include "panel_test_support.h"
 #include "syntax_highlighter_view.h"
 #include "test_support.h"
+#include "text_pane.h"
 
 #include <QImage>
 #include <QLabel>
@@ -403,6 +407,79 @@ private slots:
         QFETCH(QStringList, lines);
         ElidedTextLabel label(text, 2);
         QCOMPARE(label.displayedLines(400), lines);
+    }
+
+    void paneByKind_data()
+    {
+        QTest::addColumn<QString>("typeRaw");
+        QTest::addColumn<QString>("pane");
+
+        QTest::newRow("code") << "code" << "CodePane";
+        QTest::newRow("link") << "link" << "LinkPane";
+        QTest::newRow("color") << "color" << "ColorPane";
+        QTest::newRow("text") << "text" << "TextPane";
+        QTest::newRow("unknown") << "image" << "TextPane";
+        QTest::newRow("case matters") << "Code" << "TextPane";
+    }
+
+    void paneByKind()
+    {
+        QFETCH(QString, typeRaw);
+        QFETCH(QString, pane);
+        ServicesFixture f;
+        PanelTest::PasteRecorder recorder;
+        PanelState state(f.manager(), recorder.handler(), recorder.onDismiss());
+        InspectorView inspector(state, f.services);
+        const ClipItemPtr item = PanelTest::storedItem(QStringLiteral("https://example.com"), typeRaw, 1.0);
+        std::unique_ptr<QWidget> widget(inspector.createPane(item));
+        QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), pane);
+
+        // The link pane passes the panel's own dismiss action to the paster.
+        if (auto *link = qobject_cast<LinkPane *>(widget.get())) {
+            link->pasteLink();
+            QCOMPARE(f.pastes.size(), 1);
+            QCOMPARE(f.pastes.first().first, item);
+            f.pastes.first().second();
+            QCOMPARE(recorder.dismissed, 1);
+        }
+    }
+
+    void codePaneLanguage_data()
+    {
+        QTest::addColumn<std::optional<QString>>("language");
+        QTest::addColumn<QString>("badge");
+        QTest::newRow("none") << std::optional<QString>() << "CODE";
+        QTest::newRow("typescript") << std::optional<QString>("TypeScript") << "TYPESCRIPT";
+    }
+
+    void codePaneLanguage()
+    {
+        QFETCH(std::optional<QString>, language);
+        QFETCH(QString, badge);
+        ServicesFixture f;
+        CodePane pane(PanelTest::storedItem(QStringLiteral("x"), QStringLiteral("code"), 1.0, false, language),
+                      f.services);
+        QCOMPARE(pane.view()->badgeText(), badge);
+    }
+
+    void nsColorTurnsInspectorToTheSnippet()
+    {
+        ServicesFixture f;
+        f.store.copy(QStringLiteral("#1e90ff"));
+        PanelTest::PasteRecorder recorder;
+        PanelState state(f.manager(), recorder.handler(), recorder.onDismiss());
+        InspectorView inspector(state, f.services);
+        inspector.resize(420, 460);
+        static_cast<QWidget &>(inspector).show();
+        QTRY_VERIFY(inspector.shownItem());
+        QCOMPARE(inspector.shownItem()->rawContent(), QStringLiteral("#1e90ff"));
+        auto *pane = inspector.content()->findChild<ColorPane *>();
+        QVERIFY(pane);
+
+        QTest::mouseClick(pane->copyButton(ColorValue::CopyFormat::NSColor), Qt::LeftButton);
+        f.manager().checkForChanges();
+        QTRY_COMPARE(inspector.shownItem()->rawContent(), QStringLiteral("NSColor(hex: \"#1e90ff\")"));
+        QVERIFY(!inspector.content()->findChild<ColorPane *>());
     }
 
     void pasteLinkHandsItemAndDismissToPaster()
