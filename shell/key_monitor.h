@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QKeyEvent;
+class QWidget;
+
+// The keys the panel answers while it is shown, whichever of its widgets
+// has the focus (the search field included).
+class KeyMonitor : public QObject
+{
+    Q_OBJECT
+public:
+    // What a key press carries that the table looks at.
+    struct KeyInput
+    {
+        int key = 0;
+        Qt::KeyboardModifiers modifiers;
+        QString text; // what the key types with its modifiers applied
+    };
+
+    enum class Action { PassOn, Quit, Hide, NavigateUp, NavigateDown, PasteSelected, QuickPaste };
+
+    struct Decision
+    {
+        Action action = Action::PassOn;
+        int index = -1; // QuickPaste: 0 to 8
+        bool swallows() const { return action != Action::PassOn; }
+        bool operator==(const Decision &) const = default;
+    };
+
+    // The key table: the first row that applies decides.
+    static Decision decide(const KeyInput &input);
+    static KeyInput inputOf(const QKeyEvent &event);
+
+    using Handler = std::function<void(const Decision &)>;
+
+    // Installs itself as an application event filter for its lifetime. Only
+    // key presses meant for `panel` count: a popup menu keeps its own keys.
+    KeyMonitor(QWidget *panel, Handler handler, QObject *parent = nullptr);
+    ~KeyMonitor() override;
+
+    // Monitors alive in the process; the shell keeps at most one.
+    static int liveCount();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool isForPanel(QObject *watched) const;
+
+    QPointer<QWidget> m_panel;
+    Handler m_handler;
+};
