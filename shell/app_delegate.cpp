@@ -1,0 +1,256 @@
+#include "app_delegate.h"
+
+#include "clipboard_manager.h"
+#include "hot_key_manager.h"
+#include "hud_panel.h"
+#include "key_monitor.h"
+#include "panel_notifications.h"
+#include "panel_services.h"
+#include "status_icon.h"
+#include "trace.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPalette>
+
+namespace {
+
+QPointer<AppDelegate> s_shared;
+
+} // namespace
+
+AppDelegate::AppDelegate(Services services, QObject *parent)
+    : QObject(parent), m_services(std::move(services))
+{
+    s_shared = this;
+}
+
+AppDelegate::~AppDelegate()
+{
+    stopMonitors();
+    m_services.hotKeyManager.onHotKeyTriggered = nullptr;
+}
+
+AppDelegate *AppDelegate::shared()
+{
+    return s_shared.data();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window != m_hudWindow.get() && window->isVisible())
+            window->close();
+    }
+    m_services.clipboardManager.startObserving();
+    if (m_services.useTray)
+        createStatusItem();
+    QPointer<AppDelegate> weak(this);
+    m_services.hotKeyManager.onHotKeyTriggered = [weak] {
+        if (weak)
+            weak->handleHotKey();
+    };
+    m_services.hotKeyManager.registerDefaultHotKey();
+    Trace::mark("ready");
+}
+
+void AppDelegate::handleHotKey()
+{
+    Trace::mark("hotkey");
+    // Out of the key handler: the toggle runs in a later turn of the loop.
+    QMetaObject::invokeMethod(this, &AppDelegate::toggleHUD, Qt::QueuedConnection);
+}
+
+void AppDelegate::createStatusItem()
+{
+    const QColor colour = QGuiApplication::palette().color(QPalette::WindowText);
+    m_statusItem = new QSystemTrayIcon(StatusIcon::icon(colour), this);
+    m_statusItem->setToolTip(QStringLiteral("Tavorindle"));
+    // No contextMenu(): the menu is made for each click.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemClicked);
+    m_statusItem->show();
+}
+
+void AppDelegate::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (trayClickAction(reason, QGuiApplication::queryKeyboardModifiers())) {
+    case TrayClick::TogglePanel:
+        toggleHUD();
+        break;
+    case TrayClick::OpenMenu:
+        popUpStatusMenu();
+        break;
+    case TrayClick::Ignore:
+        break;
+    }
+}
+
+QMenu *AppDelegate::buildStatusMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    menu->addAction(QStringLiteral("Open Tavorindle"), this, &AppDelegate::toggleHUD);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Clear Unpinned History"), this,
+                    &AppDelegate::clearHistoryAction);
+    menu->addAction(QStringLiteral("Website & Documentation"), this,
+                    &AppDelegate::openWebsiteAction);
+    menu->addSeparator();
+    QAction *quit = menu->addAction(QStringLiteral("Quit Tavorindle"), this,
+                                    &AppDelegate::quitAction);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Shown in the menu and working while it is open, never a global shortcut.
+    quit->setShortcutContext(Qt::WidgetShortcut);
+    return menu;
+}
+
+void AppDelegate::popUpStatusMenu()
+{
+    QMenu *menu = buildStatusMenu();
+    // Deleted once closed; an action it triggers has already been delivered.
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(QCursor::pos());
+}
+
+void AppDelegate::clearHistoryAction()
+{
+    m_services.clipboardManager.clearUnpinned();
+}
+
+void AppDelegate::openWebsiteAction()
+{
+    const QUrl &url = productWebsite();
+    if (url.isValid() && m_services.openUrl)
+        m_services.openUrl(url);
+}
+
+void AppDelegate::quitAction()
+{
+    if (m_services.quit)
+        m_services.quit();
+}
+
+bool AppDelegate::isHUDVisible() const
+{
+    return m_hudWindow && m_hudWindow->isVisible();
+}
+
+void AppDelegate::toggleHUD()
+{
+    if (isHUDVisible())
+        hideHUD();
+    else
+        showHUD();
+}
+
+HUDPanel &AppDelegate::ensureHUDWindow()
+{
+    if (!m_hudWindow) {
+        m_hudWindow = std::make_unique<HUDPanel>();
+        m_hudWindow->onCancel = [] {
+            if (AppDelegate *delegate = AppDelegate::shared())
+                delegate->hideHUD();
+        };
+        if (m_services.makePanelView) {
+            QPointer<AppDelegate> weak(this);
+            m_hudWindow->setContentView(m_services.makePanelView([weak] {
+                if (weak)
+                    weak->hideHUD();
+            }));
+        }
+    }
+    return *m_hudWindow;
+}
+
+void AppDelegate::showHUD()
+{
+    WindowSystem &windows = m_services.windowSystem;
+    // Read once: our own panel in front keeps the earlier window; nothing in
+    // front means there is nothing to go back to.
+    const WindowSystem::WindowId front = windows.activeWindow();
+    if (front == 0)
+        m_previousApp = 0;
+    else if (!windows.isOwnWindow(front))
+        m_previousApp = front;
+
+    emit m_services.notifications.tavorindleWindowWillShow();
+
+    HUDPanel &panel = ensureHUDWindow();
+    panel.centreOnPointerScreen();
+    panel.traceNextPaint();
+    panel.show();
+    panel.raise();
+    panel.activateWindow();
+    // Window managers that hold back focus requests from programs still
+    // obey the one a pager sends.
+    windows.activate(panel.winId());
+
+    stopMonitors();
+    startMonitors();
+}
+
+void AppDelegate::hideHUD()
+{
+    stopMonitors();
+    if (m_hudWindow)
+        m_hudWindow->hide();
+    m_services.windowSystem.hideOwnWindows();
+    if (m_previousApp != 0)
+        m_services.windowSystem.activate(m_previousApp);
+}
+
+void AppDelegate::startMonitors()
+{
+    m_outsideClickMonitor = connect(
+        qGuiApp, &QGuiApplication::applicationStateChanged, this,
+        [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                return;
+            QMetaObject::invokeMethod(
+                this,
+                [] {
+                    if (AppDelegate *delegate = AppDelegate::shared())
+                        delegate->hideHUD();
+                },
+                Qt::QueuedConnection);
+        });
+
+    QPointer<AppDelegate> weak(this);
+    m_localKeyMonitor = std::make_unique<KeyMonitor>(
+        m_hudWindow.get(), [weak](const KeyMonitor::Decision &decision) {
+            if (!weak)
+                return;
+            PanelNotifications &notifications = weak->m_services.notifications;
+            switch (decision.action) {
+            case KeyMonitor::Action::Quit:
+                weak->quitAction();
+                break;
+            case KeyMonitor::Action::Hide:
+                weak->hideHUD();
+                break;
+            case KeyMonitor::Action::NavigateUp:
+                emit notifications.tavorindleNavigateUp();
+                break;
+            case KeyMonitor::Action::NavigateDown:
+                emit notifications.tavorindleNavigateDown();
+                break;
+            case KeyMonitor::Action::PasteSelected:
+                emit notifications.tavorindlePasteSelected();
+                break;
+            case KeyMonitor::Action::QuickPaste:
+                emit notifications.tavorindleQuickPaste(decision.index);
+                break;
+            case KeyMonitor::Action::PassOn:
+                break;
+            }
+        });
+}
+
+void AppDelegate::stopMonitors()
+{
+    if (m_outsideClickMonitor)
+        disconnect(m_outsideClickMonitor);
+    m_outsideClickMonitor = {};
+    m_localKeyMonitor.reset();
+}

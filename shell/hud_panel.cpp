@@ -1,0 +1,87 @@
+#include "hud_panel.h"
+
+#include "trace.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+HUDPanel::HUDPanel(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setWindowTitle(QStringLiteral("Tavorindle"));
+    setFixedSize(panelSize);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+}
+
+void HUDPanel::setContentView(QWidget *view)
+{
+    if (m_content || !view)
+        return;
+    m_content = view;
+    layout()->addWidget(view);
+}
+
+QRect HUDPanel::centredGeometry(const QRect &area, QSize size)
+{
+    QRect rect(QPoint(0, 0), size);
+    rect.moveCenter(area.center());
+    // QRect::center() rounds down; centre on the exact middle instead.
+    rect.moveLeft(area.left() + (area.width() - size.width()) / 2);
+    rect.moveTop(area.top() + (area.height() - size.height()) / 2);
+    if (rect.left() < area.left())
+        rect.moveLeft(area.left());
+    if (rect.top() < area.top())
+        rect.moveTop(area.top());
+    return rect;
+}
+
+void HUDPanel::centreOnPointerScreen()
+{
+    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    setGeometry(centredGeometry(screen->availableGeometry(), panelSize));
+}
+
+void HUDPanel::cancelOperation()
+{
+    if (onCancel)
+        onCancel();
+}
+
+void HUDPanel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        cancelOperation();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void HUDPanel::closeEvent(QCloseEvent *event)
+{
+    // The panel lives for the whole run: a close (Alt+F4 in most window
+    // managers) is a hide, with the same clean-up as any other.
+    event->ignore();
+    cancelOperation();
+}
+
+void HUDPanel::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (m_traceNextPaint && Trace::enabled()) {
+        m_traceNextPaint = false;
+        // Runs once the whole window has been painted and flushed.
+        QMetaObject::invokeMethod(
+            this, [] { Trace::mark("panel-painted"); }, Qt::QueuedConnection);
+    }
+}
