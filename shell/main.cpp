@@ -1,17 +1,167 @@
+#include "app_delegate.h"
+#include "auto_paster.h"
+#include "clipboard_keeper.h"
 #include "clipboard_manager.h"
+#include "command_line.h"
+#include "hot_key_manager.h"
+#include "instance_channel.h"
+#include "panel_notifications.h"
+#include "panel_services.h"
+#include "panel_view.h"
+#include "platform_services.h"
 #include "termination_signals.h"
+#include "trace.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QIcon>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+void printLine(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    if (!text.endsWith(u'\n'))
+        std::fputc('\n', stream);
+}
+
+// Hands the request to the program that runs. Nothing when it did not answer.
+std::optional<int> askRunningInstance(const InstanceChannel &channel, const CommandLine &command)
+{
+    const auto reply = InstanceChannel::send(channel.socketPath(), command.channelCommand());
+    if (!reply)
+        return std::nullopt;
+    if (*reply != "ok") {
+        printLine(stderr, QStringLiteral("tavorindle: %1").arg(QString::fromUtf8(*reply)));
+        return 1;
+    }
+    return 0;
+}
+
+// Runs on the event loop: the reply goes out before the request is carried out.
+QByteArray answerCommand(AppDelegate &delegate, const QByteArray &command)
+{
+    if (command == "show") {
+        QMetaObject::invokeMethod(&delegate, &AppDelegate::showHUD, Qt::QueuedConnection);
+    } else if (command == "toggle") {
+        QMetaObject::invokeMethod(&delegate, &AppDelegate::toggleHUD, Qt::QueuedConnection);
+    } else if (command == "quit") {
+        QMetaObject::invokeMethod(&delegate, &AppDelegate::quitAction, Qt::QueuedConnection);
+    } else if (command != "ping") {
+        return "error: unknown command";
+    }
+    return "ok";
+}
+
+int runApplication(int &argc, char **argv, InstanceChannel &channel, const CommandLine &command)
+{
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavorindle"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavorindle/tavorindle.svg")));
+
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
+                     &QApplication::quit);
+
+    QString error;
+    if (!channel.listen(&error))
+        printLine(stderr, QStringLiteral("tavorindle: cannot open the command socket: %1 "
+                                         "(--toggle and --quit will not reach this copy)")
+                              .arg(error));
+
+    PlatformServices &platform = defaultPlatformServices();
+    ClipboardManager &manager = ClipboardManager::shared();
+    ClipboardKeeper keeper(manager);
+    PanelNotifications notifications;
+    const auto openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    const auto quit = [] { QCoreApplication::quit(); };
+    PanelServices panelServices{
+        manager,
+        *platform.pasteboard,
+        notifications,
+        [](const ClipItemPtr &item, const std::function<void()> &hide) {
+            AutoPaster::shared().paste(item, hide);
+        },
+        openUrl,
+        quit,
+    };
+
+    AppDelegate delegate({
+        manager,
+        *platform.windowSystem,
+        HotKeyManager::shared(),
+        notifications,
+        [&panelServices](std::function<void()> onDismiss) -> QWidget * {
+            return new TavorindleView(panelServices, std::move(onDismiss));
+        },
+        openUrl,
+        quit,
+    });
+    channel.onCommand = [&delegate](const QByteArray &line) { return answerCommand(delegate, line); };
+
+    delegate.applicationDidFinishLaunching();
+    if (command.request == CommandLine::Request::Toggle)
+        QMetaObject::invokeMethod(&delegate, &AppDelegate::toggleHUD, Qt::QueuedConnection);
+
+    const int status = app.exec();
+    channel.onCommand = nullptr;
+    manager.stopObserving();
+    HotKeyManager::shared().unregisterHotKey();
+    return status;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tavorindle"));
-    QApplication::setQuitOnLastWindowClosed(false);
+    Q_INIT_RESOURCE(shell);
+    QCoreApplication::setApplicationName(QStringLiteral("Tavorindle"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVORINDLE_VERSION));
+    Trace::mark("main");
 
-    TerminationSignals signals;
-    QObject::connect(&signals, &TerminationSignals::terminationRequested, &app, &QApplication::quit);
+    std::optional<InstanceChannel> channel;
+    CommandLine command;
+    {
+        // What runs before the decision to be the program needs no display.
+        QCoreApplication core(argc, argv);
+        command = CommandLine::parse(QCoreApplication::arguments());
+        switch (command.request) {
+        case CommandLine::Request::Help:
+        case CommandLine::Request::Version:
+            printLine(stdout, command.message);
+            return 0;
+        case CommandLine::Request::Invalid:
+            printLine(stderr, QStringLiteral("tavorindle: %1\nTry 'tavorindle --help'.")
+                                  .arg(command.message));
+            return 2;
+        default:
+            break;
+        }
 
-    ClipboardManager::shared().startObserving();
-    return app.exec();
+        QString error;
+        const QString folder = InstanceChannel::runtimeFolder(&error);
+        if (folder.isEmpty()) {
+            printLine(stderr, QStringLiteral("tavorindle: no private runtime folder: %1").arg(error));
+            return 1;
+        }
+        channel.emplace(folder);
+        if (!channel->claim()) {
+            if (const auto status = askRunningInstance(*channel, command))
+                return *status;
+            // It may have ended meanwhile: then this copy runs instead.
+            if (!channel->claim()) {
+                printLine(stderr, QStringLiteral("tavorindle: the running copy does not answer"));
+                return 1;
+            }
+        }
+        if (command.request == CommandLine::Request::Quit) {
+            printLine(stdout, QStringLiteral("Tavorindle is not running."));
+            return 0;
+        }
+    }
+    return runApplication(argc, argv, *channel, command);
 }
