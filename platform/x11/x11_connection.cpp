@@ -166,6 +166,7 @@ unsigned long X11Connection::serverTime()
     XEvent event;
     Window window = m_timeWindow;
     XIfEvent(m_display, &event, isTimeEvent, reinterpret_cast<XPointer>(&window));
+    dispatchQueuedSoon();
     return event.xproperty.time;
 }
 
@@ -184,6 +185,14 @@ void X11Connection::removeEventHandler(int id)
 void X11Connection::flush()
 {
     XFlush(m_display);
+    dispatchQueuedSoon();
+}
+
+void X11Connection::dispatchQueuedSoon()
+{
+    if (m_dispatching || XEventsQueued(m_display, QueuedAlready) == 0)
+        return;
+    QMetaObject::invokeMethod(m_notifier.get(), [this] { dispatchPending(); }, Qt::QueuedConnection);
 }
 
 void X11Connection::dispatchPending()
@@ -237,6 +246,7 @@ X11ErrorTrap::~X11ErrorTrap()
         if (entry.first == m_connection.display())
             entry.second = m_outer;
     }
+    m_connection.dispatchQueuedSoon();
 }
 
 bool X11ErrorTrap::ok()

@@ -51,6 +51,10 @@ public:
     // Sends queued requests and hands out every event already read.
     void flush();
     void dispatchPending();
+    // After a round trip made outside event dispatch: Xlib may have read
+    // events into its queue that the socket no longer shows, so hand them
+    // out from the event loop's next turn.
+    void dispatchQueuedSoon();
 
 private:
     explicit X11Connection(XDisplay *display);

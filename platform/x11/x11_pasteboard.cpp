@@ -3,6 +3,9 @@
 #include "concealed_types.h"
 
 #include <QDebug>
+#include <QStringDecoder>
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -11,6 +14,8 @@
 #include <algorithm>
 #include <deque>
 #include <vector>
+
+Q_LOGGING_CATEGORY(lcClipboard, "tavorindle.x11.clipboard", QtWarningMsg)
 
 namespace {
 
@@ -83,7 +88,16 @@ struct X11Pasteboard::Read
     unsigned long target = None;
     std::optional<QStringList> types;
     std::deque<unsigned long> candidates;
-    QByteArray data;
+    // The text so far, decoded slice by slice so that no single turn of the
+    // event loop has to convert the whole of a large copy.
+    QStringDecoder decoder;
+    QString text;
+    qint64 bytes = 0;
+    // The property being read in slices; the last one of a transfer, or a
+    // chunk of an incremental one.
+    bool slicing = false;
+    long sliceOffset = 0; // in 32-bit units, as the protocol counts
+    bool lastChunk = false;
 };
 
 struct X11Pasteboard::Transfer
@@ -129,12 +143,17 @@ X11Pasteboard::X11Pasteboard(std::shared_ptr<X11Connection> connection, Limits l
 
     m_readTimer.setSingleShot(true);
     connect(&m_readTimer, &QTimer::timeout, this, &X11Pasteboard::dropRead);
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &X11Pasteboard::readSlice);
     m_handlerId = m_connection->addEventHandler([this](XEvent &event) { handleEvent(event); });
 
     // Learn what is there now, without counting it as a change: content
     // that predates us is never news.
+    // The request carries a real time, so that an owner that takes the
+    // clipboard meanwhile can tell that it is not meant (ICCCM).
     if (XGetSelectionOwner(display, m_clipboard) != None)
-        startRead(CurrentTime, true);
+        startRead(m_connection->serverTime(), true);
     m_connection->flush();
 }
 
@@ -158,6 +177,7 @@ void X11Pasteboard::handleEvent(XEvent &event)
     switch (event.type) {
     case SelectionNotify: {
         const XSelectionEvent &reply = event.xselection;
+        std::erase_if(m_retired, [&](const Retired &r) { return r.window.id() == reply.requestor; });
         if (m_read && reply.requestor == m_read->window.id() && reply.selection == m_clipboard
             && reply.target == m_read->target && m_read->stage != Read::Stage::Incremental)
             onConversionDone(reply.property);
@@ -192,6 +212,7 @@ void X11Pasteboard::handleEvent(XEvent &event)
 
 void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
 {
+    qCDebug(lcClipboard) << "owner" << Qt::hex << owner << Qt::dec << "time" << time << "owning" << m_owning;
     if (owner == m_ownerWindow.id())
         return; // our own write, counted when it was made
     // A report older than our latest write describes an owner we replaced.
@@ -199,16 +220,17 @@ void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
         return;
     m_owning = false;
     m_ownedUtf8.reset();
+    retireRead();
     startRead(time, false);
 }
 
 void X11Pasteboard::onOwnerGone()
 {
+    qCDebug(lcClipboard) << "owner gone; reading" << (m_read != nullptr) << "owning" << m_owning;
     if (m_owning)
         return; // a late report about an owner that our write replaced
     const bool wasReading = m_read != nullptr;
-    m_read.reset();
-    m_readTimer.stop();
+    retireRead();
     if (!wasReading && m_snapshotIsForeign) {
         const qint64 before = m_changeCount;
         emit ownerVanished();
@@ -239,6 +261,7 @@ void X11Pasteboard::requestConversion(unsigned long target, std::chrono::millise
 
 void X11Pasteboard::onConversionDone(unsigned long property)
 {
+    qCDebug(lcClipboard) << "converted" << m_connection->atomName(m_read->target) << "into" << property;
     const bool targets = m_read->stage == Read::Stage::Targets;
     if (property == None) {
         // Refused. An owner that cannot list its targets may still give text.
@@ -249,96 +272,157 @@ void X11Pasteboard::onConversionDone(unsigned long property)
     }
     Display *display = m_connection->display();
     const Window window = m_read->window.id();
-    const auto value = readProperty(display, window, property, true, m_limits.maxBytes);
-    if (!value) {
-        targets ? requestNextTextTarget() : dropRead();
-        return;
-    }
-    if (value->type == m_connection->atom("INCR")) {
-        if (targets) {
-            // Nobody sends a target list that long; treat it as none.
-            requestNextTextTarget();
+    if (!targets) {
+        // Only the type and size now; the text is taken in slices.
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char *data = nullptr;
+        const int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType,
+                                              &type, &format, &count, &after, &data);
+        if (data)
+            XFree(data);
+        m_connection->dispatchQueuedSoon();
+        if (status != Success || type == None) {
+            dropRead();
             return;
         }
-        m_read->stage = Read::Stage::Incremental;
-        m_readTimer.start(m_limits.dataTimeout);
-        return;
-    }
-    if (qint64(value->totalBytes) > m_limits.maxBytes) {
-        qDebug("X11: clipboard content over %lld bytes dropped", m_limits.maxBytes);
-        dropRead();
-        return;
-    }
-    if (targets) {
-        QStringList names;
-        names.reserve(qsizetype(value->items.size()));
-        for (unsigned long atom : value->items)
-            names.append(m_connection->atomName(atom));
-        m_read->types = names;
-        if (hasConcealedType(names)) {
-            finishRead(std::nullopt); // its text is never asked for
+        if (type == m_connection->atom("INCR")) {
+            // Deleting the property asks the owner for the first chunk.
+            XDeleteProperty(display, window, property);
+            m_connection->flush();
+            m_read->stage = Read::Stage::Incremental;
+            m_readTimer.start(m_limits.dataTimeout);
             return;
         }
-        for (const char *name : {"UTF8_STRING", "text/plain;charset=utf-8", "STRING"}) {
-            if (names.contains(QLatin1String(name)))
-                m_read->candidates.push_back(m_connection->atom(name));
-        }
+        startSlices(true);
+        return;
+    }
+
+    // A target list is small; one that is not is no list at all.
+    constexpr qint64 maxTargetsBytes = 1 << 20;
+    const auto value = readProperty(display, window, property, true, maxTargetsBytes);
+    m_connection->dispatchQueuedSoon();
+    if (!value || value->type == m_connection->atom("INCR")
+        || qint64(value->totalBytes) > maxTargetsBytes || value->format != 32) {
+        m_read->candidates = {m_connection->atom("UTF8_STRING")};
         requestNextTextTarget();
         return;
     }
-    m_read->data = value->bytes;
-    finishRead(std::nullopt);
+    QStringList names;
+    names.reserve(qsizetype(value->items.size()));
+    for (unsigned long atom : value->items)
+        names.append(m_connection->atomName(atom));
+    m_read->types = names;
+    if (hasConcealedType(names)) {
+        finishRead(); // its text is never asked for
+        return;
+    }
+    for (const char *name : {"UTF8_STRING", "text/plain;charset=utf-8", "STRING"}) {
+        if (names.contains(QLatin1String(name)))
+            m_read->candidates.push_back(m_connection->atom(name));
+    }
+    requestNextTextTarget();
 }
 
 void X11Pasteboard::onIncrementalChunk()
 {
-    const auto value = readProperty(m_connection->display(), m_read->window.id(),
-                                    m_connection->atom(propertyName), true, m_limits.maxBytes);
-    if (!value) {
+    if (m_read->slicing)
+        return; // the chunk being read changed under us: an owner out of step
+    startSlices(false);
+}
+
+void X11Pasteboard::startSlices(bool lastChunk)
+{
+    m_read->slicing = true;
+    m_read->sliceOffset = 0;
+    m_read->lastChunk = lastChunk;
+    m_readTimer.start(m_limits.dataTimeout);
+    readSlice();
+}
+
+void X11Pasteboard::readSlice()
+{
+    if (!m_read || !m_read->slicing)
+        return;
+    constexpr long sliceLongs = 64 * 1024; // 256 KiB
+    Display *display = m_connection->display();
+    const Window window = m_read->window.id();
+    const Atom property = m_connection->atom(propertyName);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    const int status = XGetWindowProperty(display, window, property, m_read->sliceOffset, sliceLongs,
+                                          False, AnyPropertyType, &type, &format, &count, &after,
+                                          &data);
+    if (status != Success) {
         dropRead();
         return;
     }
-    if (value->type == None)
-        return; // nothing there (yet)
-    if (value->bytes.isEmpty() && value->items.empty() && value->totalBytes == 0) {
-        finishRead(std::nullopt);
+    if (type == None) {
+        // Nothing there (yet): wait for the owner's next chunk.
+        m_read->slicing = false;
         return;
     }
-    if (m_read->data.size() + qint64(value->totalBytes) > m_limits.maxBytes) {
+    const qint64 bytes = qint64(count) * (format / 8);
+    if (m_read->bytes + bytes + qint64(after) > m_limits.maxBytes) {
+        if (data)
+            XFree(data);
         qDebug("X11: clipboard content over %lld bytes dropped", m_limits.maxBytes);
         dropRead();
         return;
     }
-    m_read->data.append(value->bytes);
-    m_readTimer.start(m_limits.dataTimeout);
+    if (data) {
+        m_read->text.append(m_read->decoder.decode(QByteArrayView(data, bytes)));
+        XFree(data);
+    }
+    m_read->bytes += bytes;
+    m_read->sliceOffset += long(bytes / 4);
+    m_connection->dispatchQueuedSoon();
+    if (after > 0) {
+        m_sliceTimer.start();
+        return;
+    }
+    m_read->slicing = false;
+    // For an incremental transfer this asks for the next chunk.
+    XDeleteProperty(display, window, property);
+    m_connection->flush();
+    if (m_read->lastChunk || bytes == 0)
+        finishRead();
+    else
+        m_readTimer.start(m_limits.dataTimeout);
 }
 
 void X11Pasteboard::requestNextTextTarget()
 {
     if (m_read->candidates.empty()) {
         m_read->target = None;
-        finishRead(std::nullopt);
+        finishRead();
         return;
     }
     m_read->stage = Read::Stage::Text;
-    m_read->data.clear();
     const unsigned long target = m_read->candidates.front();
     m_read->candidates.pop_front();
+    m_read->text.clear();
+    m_read->bytes = 0;
+    m_read->decoder = target == XA_STRING ? QStringDecoder(QStringDecoder::Latin1)
+                                          : QStringDecoder(QStringDecoder::Utf8);
     requestConversion(target, m_limits.dataTimeout);
 }
 
-void X11Pasteboard::finishRead(std::optional<QString> text)
+void X11Pasteboard::finishRead()
 {
-    if (!text && m_read->target != None && m_read->stage != Read::Stage::Targets) {
-        if (m_read->target == XA_STRING)
-            text = QString::fromLatin1(m_read->data);
-        else
-            text = QString::fromUtf8(m_read->data);
-    }
+    std::optional<QString> text;
+    if (m_read->stage != Read::Stage::Targets && m_read->target != None)
+        text = std::move(m_read->text);
     Snapshot snapshot{m_read->types, std::move(text)};
     const bool initial = m_read->initial;
     m_read.reset();
     m_readTimer.stop();
+    m_sliceTimer.stop();
     m_snapshotIsForeign = true;
     publish(std::move(snapshot), initial);
 }
@@ -347,18 +431,36 @@ void X11Pasteboard::dropRead()
 {
     if (!m_read)
         return;
+    qCDebug(lcClipboard) << "read dropped at" << m_connection->atomName(m_read->target);
     // The owner did not answer in time or sent too much: the change counts
     // as dealt with, with no text.
     Snapshot snapshot{m_read->types, std::nullopt};
     const bool initial = m_read->initial;
-    m_read.reset();
-    m_readTimer.stop();
+    retireRead();
     m_snapshotIsForeign = false;
     publish(std::move(snapshot), initial);
 }
 
+void X11Pasteboard::retireRead()
+{
+    if (!m_read)
+        return;
+    m_readTimer.stop();
+    m_sliceTimer.stop();
+    // Destroying the window now would make a late answer fail with
+    // BadWindow, which ends owners that keep Xlib's default error handler.
+    // It goes when the answer comes, or after a grace period.
+    const QDeadlineTimer now = QDeadlineTimer::current();
+    std::erase_if(m_retired, [&](const Retired &r) { return r.since.deadline() + 60000 < now.deadline(); });
+    if (m_retired.size() >= 64)
+        m_retired.erase(m_retired.begin());
+    m_retired.push_back({std::move(m_read->window), now});
+    m_read.reset();
+}
+
 void X11Pasteboard::publish(Snapshot snapshot, bool initial)
 {
+    qCDebug(lcClipboard) << "publish" << (snapshot.text ? snapshot.text->size() : -1) << "initial" << initial;
     m_snapshot = std::move(snapshot);
     if (initial)
         return;
@@ -378,8 +480,7 @@ void X11Pasteboard::setString(const QString &text)
 
 void X11Pasteboard::takeOwnership(std::optional<QByteArray> utf8)
 {
-    m_read.reset();
-    m_readTimer.stop();
+    retireRead();
     Display *display = m_connection->display();
     const unsigned long time = m_connection->serverTime();
     XSetSelectionOwner(display, m_clipboard, m_ownerWindow.id(), time);

@@ -4,11 +4,13 @@
 #include "x11/x11_connection.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QTimer>
 
 #include <chrono>
 #include <list>
 #include <memory>
+#include <vector>
 
 // The CLIPBOARD selection read and written over our own X connection,
 // without ever waiting for the owning program: XFixes reports each change
@@ -63,10 +65,13 @@ private:
     void requestConversion(unsigned long target, std::chrono::milliseconds timeout);
     void onConversionDone(unsigned long property);
     void onIncrementalChunk();
+    void startSlices(bool lastChunk);
+    void readSlice();
     void onTargets(const QByteArray &data, unsigned long type, int format);
     void requestNextTextTarget();
-    void finishRead(std::optional<QString> text);
+    void finishRead();
     void dropRead();
+    void retireRead();
     void publish(Snapshot snapshot, bool initial);
 
     void takeOwnership(std::optional<QByteArray> utf8);
@@ -89,6 +94,14 @@ private:
 
     std::unique_ptr<Read> m_read;
     QTimer m_readTimer;
+    QTimer m_sliceTimer;
+    // Windows of abandoned reads, kept until their answer comes.
+    struct Retired
+    {
+        X11Window window;
+        QDeadlineTimer since;
+    };
+    std::vector<Retired> m_retired;
 
     // What we offer while we own the clipboard; no value after clearContents().
     bool m_owning = false;

@@ -1,0 +1,92 @@
+// A CLIPBOARD owner for tests, in plain Xlib.
+//   x11_clip_owner hang
+//       takes the clipboard and never answers a request.
+//   x11_clip_owner serve TEXT LOGFILE [TARGET...]
+//       offers TARGETS, UTF8_STRING and the extra targets; answers
+//       UTF8_STRING with TEXT and writes the name of every requested target
+//       to LOGFILE, one per line ("NAME stale" for requests that predate its
+//       ownership, which it refuses). Prints "ready" once it owns the clipboard.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return 2;
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return 3;
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    // A real acquisition time, as well-behaved owners use, from a property change.
+    XSelectInput(display, window, PropertyChangeMask);
+    XChangeProperty(display, window, XA_WM_NAME, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XEvent stamp;
+    XWindowEvent(display, window, PropertyChangeMask, &stamp);
+    const Time acquired = stamp.xproperty.time;
+    XSetSelectionOwner(display, clipboard, window, acquired);
+    XSync(display, False);
+    if (XGetSelectionOwner(display, clipboard) != window)
+        return 4;
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    if (std::strcmp(argv[1], "hang") == 0) {
+        for (;;)
+            pause();
+    }
+    if (std::strcmp(argv[1], "serve") != 0 || argc < 4)
+        return 2;
+    const std::string text = argv[2];
+    FILE *log = std::fopen(argv[3], "w");
+    if (!log)
+        return 5;
+    const Atom targetsAtom = XInternAtom(display, "TARGETS", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    std::vector<Atom> targets{targetsAtom, utf8};
+    for (int i = 4; i < argc; ++i)
+        targets.push_back(XInternAtom(display, argv[i], False));
+
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == SelectionClear)
+            return 0;
+        if (event.type != SelectionRequest)
+            continue;
+        const XSelectionRequestEvent &request = event.xselectionrequest;
+        // Requests older than our ownership were meant for an earlier
+        // owner: refused, and logged as such.
+        const bool stale = request.time != CurrentTime && request.time < acquired;
+        char *name = XGetAtomName(display, request.target);
+        std::fprintf(log, "%s%s\n", name ? name : "?", stale ? " stale" : "");
+        std::fflush(log);
+        if (name)
+            XFree(name);
+        XEvent reply{};
+        reply.xselection.type = SelectionNotify;
+        reply.xselection.requestor = request.requestor;
+        reply.xselection.selection = request.selection;
+        reply.xselection.target = request.target;
+        reply.xselection.time = request.time;
+        reply.xselection.property = None;
+        if (stale) {
+        } else if (request.target == targetsAtom) {
+            XChangeProperty(display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(targets.data()), int(targets.size()));
+            reply.xselection.property = request.property;
+        } else if (request.target == utf8) {
+            XChangeProperty(display, request.requestor, request.property, utf8, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(text.data()), int(text.size()));
+            reply.xselection.property = request.property;
+        }
+        XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+        XFlush(display);
+    }
+}

@@ -1,0 +1,315 @@
+// The native clipboard backend against a real X server and real clients.
+#include "clipboard_manager.h"
+#include "concealed_types.h"
+#include "test_support.h"
+#include "x11/x11_connection.h"
+#include "x11/x11_pasteboard.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QTest>
+#include <QTimer>
+
+using namespace TestSupport;
+
+namespace {
+
+// The longest gap between ticks of a 5 ms timer: how long the event loop
+// was kept from running.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_timer.setInterval(5);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longest = qMax(m_longest, m_clock.restart());
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    qint64 longestMs() const { return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+};
+
+QString helper(const char *name)
+{
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
+}
+
+// Copies with xclip (which then serves the copy from the background),
+// keeping our event loop running meanwhile.
+void xclipCopy(const QStringList &input, const QByteArray &text = {})
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), QStringList{"-selection", "clipboard", "-i"} + input);
+    QVERIFY(xclip.waitForStarted());
+    xclip.write(text);
+    xclip.closeWriteChannel();
+    QTRY_VERIFY_WITH_TIMEOUT(xclip.state() == QProcess::NotRunning, 10000);
+}
+
+void xclipCopyText(const QByteArray &text)
+{
+    xclipCopy({}, text);
+}
+
+// Reads the clipboard with xclip while our event loop keeps serving it.
+QByteArray xclipPaste()
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-o"});
+    QByteArray out;
+    QElapsedTimer timer;
+    timer.start();
+    while (xclip.state() != QProcess::NotRunning && timer.elapsed() < 10000) {
+        QTest::qWait(5);
+        out += xclip.readAllStandardOutput();
+    }
+    return out + xclip.readAllStandardOutput();
+}
+
+// Starts a helper that owns the clipboard and waits until it does.
+void startOwner(QProcess &owner, const QStringList &arguments)
+{
+    owner.start(helper("x11_clip_owner"), arguments);
+    QVERIFY(owner.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY((out += owner.readAllStandardOutput()).contains("ready"));
+}
+
+void stop(QProcess &process)
+{
+    process.kill();
+    process.waitForFinished(3000);
+}
+
+} // namespace
+
+class TestX11Pasteboard : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void xclipCopyIsRecordedPromptly();
+    void hungOwnerNeitherStallsNorBlocksLaterCopies();
+    void newerOwnerAbandonsOlderRead();
+    void concealedCopyIsNeitherRecordedNorRead();
+    void largeCopyIsReadIncrementallyWithoutStall();
+    void overSizeCopyIsDropped();
+    void ourWritesAreServedToOthers_data();
+    void ourWritesAreServedToOthers();
+    void clearedClipboardOffersNoText();
+    void ownerQuittingIsAnnouncedWithItsContent();
+
+private:
+    std::shared_ptr<X11Connection> m_connection;
+};
+
+void TestX11Pasteboard::init()
+{
+    m_connection = X11Connection::open();
+    QVERIFY(m_connection);
+}
+
+void TestX11Pasteboard::xclipCopyIsRecordedPromptly()
+{
+    X11Pasteboard pasteboard(m_connection);
+    QVERIFY(pasteboard.watchesOwnerChanges());
+    QTemporaryDir folder;
+    ManualClock clock;
+    ClipboardManager manager(pasteboard, HistoryStorage(folder.path()), clock);
+    manager.startObserving();
+
+    xclipCopyText("grüße aus xclip");
+    QTRY_COMPARE(manager.items().size(), 1);
+    QCOMPARE(manager.items().first()->rawContent(), QStringLiteral("grüße aus xclip"));
+    QVERIFY(pasteboard.types()->contains(QStringLiteral("UTF8_STRING")));
+}
+
+void TestX11Pasteboard::hungOwnerNeitherStallsNorBlocksLaterCopies()
+{
+    X11Pasteboard pasteboard(m_connection);
+    QTemporaryDir folder;
+    ManualClock clock;
+    ClipboardManager manager(pasteboard, HistoryStorage(folder.path()), clock);
+    manager.startObserving();
+
+    QProcess owner;
+    startOwner(owner, {"hang"});
+    const qint64 before = pasteboard.changeCount();
+    StallMeter meter;
+    // The read is given up after its timeout: the change counts as dealt
+    // with, and there is no text.
+    QTRY_VERIFY_WITH_TIMEOUT(pasteboard.changeCount() != before, 4000);
+    QVERIFY(!pasteboard.isReading());
+    QCOMPARE(pasteboard.string(), std::nullopt);
+    QVERIFY2(meter.longestMs() < 50, qPrintable(QString::number(meter.longestMs())));
+    QCOMPARE(manager.items().size(), 0);
+
+    xclipCopyText("after the hang");
+    QTRY_COMPARE(manager.items().size(), 1);
+    QCOMPARE(manager.items().first()->rawContent(), QStringLiteral("after the hang"));
+    stop(owner);
+}
+
+void TestX11Pasteboard::newerOwnerAbandonsOlderRead()
+{
+    X11Pasteboard pasteboard(m_connection);
+    QSignalSpy changes(&pasteboard, &Pasteboard::changed);
+    QProcess owner;
+    startOwner(owner, {"hang"});
+    QTRY_VERIFY(pasteboard.isReading());
+    xclipCopyText("newer copy");
+    QTRY_COMPARE(pasteboard.string(), std::optional<QString>(QStringLiteral("newer copy")));
+    // One change published: the hung read was dropped, not finished late.
+    QCOMPARE(changes.count(), 1);
+    QTest::qWait(1200); // past the hung read's timeout
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(pasteboard.string(), std::optional<QString>(QStringLiteral("newer copy")));
+    stop(owner);
+}
+
+void TestX11Pasteboard::concealedCopyIsNeitherRecordedNorRead()
+{
+    X11Pasteboard pasteboard(m_connection);
+    QTemporaryDir folder;
+    ManualClock clock;
+    ClipboardManager manager(pasteboard, HistoryStorage(folder.path()), clock);
+    manager.startObserving();
+
+    const QString log = folder.filePath(QStringLiteral("requests.log"));
+    const qint64 before = pasteboard.changeCount();
+    QProcess owner;
+    startOwner(owner, {"serve", "hunter2", log, "x-kde-passwordManagerHint"});
+    QTRY_VERIFY(pasteboard.changeCount() != before);
+    QVERIFY(pasteboard.types()->contains(QStringLiteral("x-kde-passwordManagerHint")));
+    QCOMPARE(pasteboard.string(), std::nullopt);
+    QTest::qWait(100);
+    QCOMPARE(manager.items().size(), 0);
+    const QByteArray requests = readFile(log);
+    QVERIFY(requests.split('\n').contains("TARGETS"));
+    QVERIFY2(!requests.split('\n').contains("UTF8_STRING"), requests.constData());
+    stop(owner);
+
+    // The same helper without the marker is read.
+    const qint64 second = pasteboard.changeCount();
+    startOwner(owner, {"serve", "plain words", log});
+    QTRY_VERIFY(pasteboard.changeCount() != second);
+    QCOMPARE(pasteboard.string(), std::optional<QString>(QStringLiteral("plain words")));
+    QTRY_COMPARE(manager.items().size(), 1);
+    stop(owner);
+}
+
+void TestX11Pasteboard::largeCopyIsReadIncrementallyWithoutStall()
+{
+    X11Pasteboard pasteboard(m_connection);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    const QByteArray line("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
+    const qsizetype size = 50 * 1000 * 1000;
+    QByteArray data;
+    data.reserve(size);
+    while (data.size() + line.size() <= size)
+        data += line;
+    data += QByteArray(size - data.size(), 'x');
+    file.write(data);
+    file.flush();
+
+    const qint64 before = pasteboard.changeCount();
+    StallMeter meter;
+    xclipCopy({file.fileName()});
+    QTRY_VERIFY_WITH_TIMEOUT(pasteboard.changeCount() != before, 20000);
+    QVERIFY(pasteboard.string().has_value());
+    QCOMPARE(pasteboard.string()->size(), size);
+    QVERIFY(pasteboard.string()->toLatin1() == data);
+    QVERIFY2(meter.longestMs() < 50, qPrintable(QString::number(meter.longestMs())));
+}
+
+void TestX11Pasteboard::overSizeCopyIsDropped()
+{
+    X11Pasteboard::Limits limits;
+    limits.maxBytes = 100000;
+    X11Pasteboard pasteboard(m_connection, limits);
+    const qint64 before = pasteboard.changeCount();
+    xclipCopyText(QByteArray(300000, 'a'));
+    QTRY_VERIFY(pasteboard.changeCount() != before);
+    QCOMPARE(pasteboard.string(), std::nullopt);
+
+    const qint64 second = pasteboard.changeCount();
+    xclipCopyText(QByteArray(1000, 'b'));
+    QTRY_VERIFY(pasteboard.changeCount() != second);
+    QCOMPARE(pasteboard.string(), std::optional<QString>(QString(1000, QLatin1Char('b'))));
+}
+
+void TestX11Pasteboard::ourWritesAreServedToOthers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("short, not ASCII") << QStringLiteral("written by us ✓ ünïcode");
+    // Larger than one X request: handed over in chunks.
+    QTest::newRow("three megabytes") << QString(3 * 1000 * 1000, QLatin1Char('z'));
+}
+
+void TestX11Pasteboard::ourWritesAreServedToOthers()
+{
+    QFETCH(QString, text);
+    X11Pasteboard pasteboard(m_connection);
+    QSignalSpy changes(&pasteboard, &Pasteboard::changed);
+    const qint64 before = pasteboard.changeCount();
+    pasteboard.setString(text);
+    QVERIFY(pasteboard.changeCount() != before); // before setString returned
+    QCOMPARE(pasteboard.string(), std::optional<QString>(text));
+    const QByteArray read = xclipPaste();
+    QCOMPARE(read.size(), text.toUtf8().size());
+    QVERIFY(read == text.toUtf8());
+    // Our own write is not read back as someone else's change.
+    QTest::qWait(50);
+    QCOMPARE(changes.count(), 0);
+}
+
+void TestX11Pasteboard::clearedClipboardOffersNoText()
+{
+    X11Pasteboard pasteboard(m_connection);
+    pasteboard.setString(QStringLiteral("to be cleared"));
+    const qint64 before = pasteboard.changeCount();
+    pasteboard.clearContents();
+    QVERIFY(pasteboard.changeCount() != before);
+    QCOMPARE(pasteboard.string(), std::nullopt);
+    QVERIFY(xclipPaste().isEmpty());
+}
+
+void TestX11Pasteboard::ownerQuittingIsAnnouncedWithItsContent()
+{
+    X11Pasteboard pasteboard(m_connection);
+    QTemporaryDir folder;
+    QProcess owner;
+    const qint64 before = pasteboard.changeCount();
+    startOwner(owner, {"serve", "short-lived", folder.filePath(QStringLiteral("log"))});
+    QTRY_VERIFY(pasteboard.changeCount() != before);
+
+    std::optional<QString> seen;
+    qint64 countSeen = 0;
+    connect(&pasteboard, &Pasteboard::ownerVanished, this, [&] {
+        seen = pasteboard.string();
+        countSeen = pasteboard.changeCount();
+    });
+    const qint64 owned = pasteboard.changeCount();
+    stop(owner);
+    QTRY_VERIFY(seen.has_value());
+    QCOMPARE(*seen, QStringLiteral("short-lived"));
+    QCOMPARE(countSeen, owned);
+    // Then the loss counts as a change to an empty clipboard.
+    QTRY_VERIFY(pasteboard.changeCount() != owned);
+    QCOMPARE(pasteboard.string(), std::nullopt);
+}
+
+QTEST_MAIN(TestX11Pasteboard)
+#include "tst_x11_pasteboard.moc"
