@@ -9,6 +9,7 @@
 #include "panel_state.h"
 #include "pasteboard.h"
 #include "row_highlight.h"
+#include "thin_scroll_bar.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -31,6 +32,7 @@ HistoryListView::HistoryListView(PanelState &state, const PanelServices &service
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    makeThinScrollBar(verticalScrollBar());
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -19,7 +19,7 @@ public:
     static constexpr int spacing = 8;
     static constexpr int numberWidth = 14;
     static constexpr int symbolWidth = 16;
-    static constexpr int pinSize = 10;
+    static constexpr int pinSize = 12; // a 10-pixel symbol's visual size
 
     explicit HistoryRowDelegate(const RowHighlight &highlight, QObject *parent = nullptr);
 

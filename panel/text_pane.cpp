@@ -3,6 +3,7 @@
 #include "named_colors.h"
 #include "panel_fonts.h"
 #include "relative_time.h"
+#include "thin_scroll_bar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,6 +27,7 @@ public:
         document()->setDocumentMargin(8);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        makeThinScrollBar(verticalScrollBar());
         viewport()->setAutoFillBackground(false);
         QPalette clear = palette();
         clear.setColor(QPalette::Base, Qt::transparent);

@@ -1,0 +1,161 @@
+// Panel costs: one search keystroke (filter, sort, model update, inspector,
+// repaint of the visible rows) and one hover change across rows.
+//
+// `bench_panel --show [count]` opens the panel over a sample history
+// instead, for looking at it by hand.
+
+#include "clipboard_manager.h"
+#include "clock.h"
+#include "history_file.h"
+#include "history_list_view.h"
+#include "memory/memory_pasteboard.h"
+#include "panel_notifications.h"
+#include "panel_view.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+class FixedClock final : public Clock
+{
+public:
+    TimeInterval now() const override { return 800000000.0; }
+};
+
+ClipItemPtr sampleItem(int i)
+{
+    static const char *const words[] = {"alpha", "render", "queue", "Function", "payload", "widget",
+                                        "token", "buffer", "lambda", "cursor", "orbit", "stream"};
+    const auto word = [](int n) { return QString::fromLatin1(words[n % 12]); };
+    QString text;
+    ClipContentType type = ClipContentType::Text;
+    std::optional<QString> language;
+    switch (i % 5) {
+    case 0:
+        text = QStringLiteral("func %1%2(_ %3: Int) -> Int {\n    return %3 * %4\n}")
+                   .arg(word(i), QString::number(i), word(i + 3))
+                   .arg(i % 97);
+        type = ClipContentType::Code;
+        language = QStringLiteral("Swift");
+        break;
+    case 1:
+        text = QStringLiteral("https://example.org/%1/%2?id=%3").arg(word(i), word(i + 5)).arg(i);
+        type = ClipContentType::Link;
+        break;
+    case 2:
+        text = QStringLiteral("#%1").arg((i * 2654435761u) & 0xFFFFFF, 6, 16, QLatin1Char('0')).toUpper();
+        type = ClipContentType::Color;
+        break;
+    default:
+        text = QStringLiteral("%1 %2 notes for the %3 meeting, item %4: keep the %5 small")
+                   .arg(word(i), word(i + 1), word(i + 7))
+                   .arg(i)
+                   .arg(word(i + 2));
+        break;
+    }
+    return std::make_shared<ClipItem>(QUuid::createUuid(), text, type, language, std::nullopt,
+                                      800000000.0 - i * 37.0, i % 41 == 0);
+}
+
+// A store over a history file of count sample items.
+struct SampleStore
+{
+    explicit SampleStore(int count)
+    {
+        const QString folder = dir.path() + QStringLiteral("/Tavorindle");
+        QDir().mkpath(folder);
+        QList<ClipItemPtr> items;
+        for (int i = 0; i < count; ++i)
+            items.append(sampleItem(i));
+        QFile file(folder + QStringLiteral("/history.json"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(HistoryFile::encode(items));
+        file.close();
+        store = std::make_unique<ClipboardManager>(pasteboard, HistoryStorage(folder), clock);
+    }
+
+    QTemporaryDir dir;
+    MemoryPasteboard pasteboard;
+    FixedClock clock;
+    PanelNotifications notifications;
+    std::unique_ptr<ClipboardManager> store;
+    PanelServices services() { return {*store, pasteboard, notifications, {}, {}, {}}; }
+};
+
+void BM_SearchKeystroke(benchmark::State &bench)
+{
+    SampleStore sample(int(bench.range(0)));
+    TavorindleView view(sample.services(), [] {});
+    view.show();
+    QCoreApplication::processEvents();
+    // A word typed and erased again, one keystroke per iteration.
+    const QStringList steps{"r", "re", "ren", "rend", "rende", "render", "rende", "rend", "ren", "re", "r", ""};
+    qsizetype step = 0;
+    for (auto _ : bench) {
+        view.state().setSearchText(steps[step++ % steps.size()]);
+        QCoreApplication::processEvents(); // the inspector's coalesced rebuild
+        view.historyList()->viewport()->repaint();
+    }
+    bench.counters["items"] = double(sample.store->items().size());
+}
+BENCHMARK(BM_SearchKeystroke)->Arg(200)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_HoverAcrossRows(benchmark::State &bench)
+{
+    SampleStore sample(200);
+    TavorindleView view(sample.services(), [] {});
+    view.show();
+    QCoreApplication::processEvents();
+    HistoryListView *list = view.historyList();
+    const QList<ClipItemPtr> rows = view.state().filteredItems();
+    QList<QPoint> centres;
+    for (int i = 0; i < 20 && i < rows.size(); ++i)
+        centres.append(list->rowRectFor(rows[i]->id()).center());
+    qsizetype n = 0;
+    for (auto _ : bench) {
+        const QPoint pos = centres[n++ % centres.size()];
+        QMouseEvent move(QEvent::MouseMove, pos, list->viewport()->mapToGlobal(pos), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list->viewport(), &move);
+        QCoreApplication::processEvents(); // inspector rebuild for the hovered row
+        list->viewport()->repaint();
+    }
+}
+BENCHMARK(BM_HoverAcrossRows)->Unit(benchmark::kMicrosecond);
+
+int showPanel(int count)
+{
+    SampleStore sample(count);
+    TavorindleView view(sample.services(), [] {});
+    view.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
+    view.setAttribute(Qt::WA_TranslucentBackground);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        view.move(screen->geometry().center() - QPoint(view.width() / 2, view.height() / 2));
+    view.show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const bool show = argc > 1 && qstrcmp(argv[1], "--show") == 0;
+    if (!show)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (show)
+        return showPanel(argc > 2 ? QByteArray(argv[2]).toInt() : 30);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
