@@ -132,10 +132,11 @@ void InstanceChannel::serve(QLocalSocket *socket)
         if (socket->property("answered").toBool())
             return;
         QByteArray reply;
-        if (socket->canReadLine()) {
-            const QByteArray line = socket->readLine(maxCommandLength + 2).trimmed();
+        const QByteArray head = socket->peek(maxCommandLength + 1);
+        if (const qsizetype end = head.indexOf('\n'); end >= 0) {
+            const QByteArray line = head.left(end).trimmed();
             reply = onCommand ? onCommand(line) : s_errorNoHandler;
-        } else if (socket->bytesAvailable() > maxCommandLength) {
+        } else if (head.size() > maxCommandLength) {
             reply = s_errorTooLong;
         } else {
             return;
