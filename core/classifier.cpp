@@ -525,14 +525,21 @@ bool isColorValue(QStringView t)
 // grammar (space, control characters, < > " { } | \ ^ `), malformed percent
 // escapes, ports out of range, bad IP literals and host names IDNA rejects.
 // Non-ASCII letters in the host and the path are accepted, as browsers copy
-// them. The scheme must be the first thing in the text, so a text that does
-// not begin with "http:" or "https:" is rejected before QUrl sees it.
+// them, but no kind of whitespace or line break is: QUrl would quietly
+// percent-encode a no-break space or a U+2028, and such a text is a link
+// followed by more text, not a link. The scheme must be the first thing in
+// the text, so a text that does not begin with "http:" or "https:" is
+// rejected before QUrl sees it.
 bool isWebURL(QStringView t)
 {
     if (!startsWithAsciiCaseInsensitive(t, "http:") && !startsWithAsciiCaseInsensitive(t, "https:"))
         return false;
-    if (t.contains(u'\n') || t.contains(u' '))
-        return false;
+    // Covers the line feed and the space; all such characters are in the BMP.
+    for (QChar c : t) {
+        const UChar32 u = c.unicode();
+        if (u_isUWhiteSpace(u) || u_charType(u) == U_CONTROL_CHAR)
+            return false;
+    }
     const QUrl url(t.toString(), QUrl::StrictMode);
     if (!url.isValid())
         return false;

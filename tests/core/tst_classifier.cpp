@@ -119,6 +119,8 @@ void TestClassifier::classify_data()
     row("empty host", "http://", "text");
     row("bad character", "https://example.com/<x>", "text");
     row("bad port", "https://example.com:99999/", "text");
+    row("line separator", "https://example.com/a\u2028next line", "text");
+    row("no-break space", "https://example.com/a\u00A0b", "text");
     row("non-ASCII host and path", "https://b\u00FCcher.de/stra\u00DFe", "link");
     row("link before code", "https://example.com/@State/function", "link");
 
