@@ -1,0 +1,48 @@
+#include "clipboard_keeper.h"
+
+#include "clipboard_manager.h"
+#include "concealed_types.h"
+#include "pasteboard.h"
+#include "text_rules.h"
+
+#include <algorithm>
+
+ClipboardKeeper::ClipboardKeeper(ClipboardManager &manager, QObject *parent)
+    : QObject(parent)
+    , m_manager(manager)
+{
+    // Direct: the pasteboard still describes the lost content while it emits.
+    connect(&manager.pasteboard(), &Pasteboard::ownerVanished, this,
+            &ClipboardKeeper::onOwnerVanished, Qt::DirectConnection);
+}
+
+void ClipboardKeeper::onOwnerVanished()
+{
+    if (m_manager.isPasting())
+        return;
+    Pasteboard &pasteboard = m_manager.pasteboard();
+    const auto types = pasteboard.types();
+    const auto concealed = [](const QStringList &offered) {
+        return hasConcealedType(offered)
+               || std::any_of(offered.begin(), offered.end(), [](const QString &type) {
+                      return ClipboardManager::concealedTypes().contains(type);
+                  });
+    };
+    if (types && concealed(*types))
+        return;
+    // A copy whose capture is still queued is taken in first.
+    if (pasteboard.changeCount() != m_manager.lastChangeCount())
+        m_manager.checkForChanges();
+    if (pasteboard.changeCount() != m_manager.lastChangeCount() || m_manager.items().isEmpty())
+        return;
+    const auto text = pasteboard.string();
+    if (!text)
+        return;
+    const QString lost = TextRules::trimmedWhitespaceAndNewlines(*text).normalized(QString::NormalizationForm_C);
+    const ClipItemPtr newest = m_manager.items().first();
+    if (lost.isEmpty() || !newest->isCanonicallyEqual(lost, ClipItem::canonicalHash(lost)))
+        return;
+    pasteboard.setString(newest->rawContent());
+    m_manager.setLastChangeCount(pasteboard.changeCount());
+    ++m_restored;
+}
