@@ -56,7 +56,25 @@ CodeArea::CodeArea(const QString &code, QWidget *parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The area's own fill lies under the viewport and the scroll bars alike.
+    QPalette fill;
+    fill.setColor(QPalette::Window, QColor(0, 0, 0, qRound(255 * 0.25)));
+    setPalette(fill);
+    setAutoFillBackground(true);
     viewport()->setAutoFillBackground(false);
+    // Slim indicators in the desktop-neutral look of the rest of the panel.
+    const QString bars = QStringLiteral(
+        "QScrollBar { background: transparent; border: none; margin: 0; }"
+        "QScrollBar:vertical { width: 10px; } QScrollBar:horizontal { height: 10px; }"
+        "QScrollBar::handle { background: rgba(128, 128, 128, 150); border-radius: 3px; margin: 2px; }"
+        "QScrollBar::handle:vertical { min-height: 24px; } QScrollBar::handle:horizontal { min-width: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }");
+    verticalScrollBar()->setStyleSheet(bars);
+    horizontalScrollBar()->setStyleSheet(bars);
+    auto *corner = new QWidget(this);
+    corner->setAutoFillBackground(false);
+    setCornerWidget(corner);
 
     for (qsizetype i = 0; i < m_lines.count(); ++i)
         m_maxColumns = qMax(m_maxColumns, CodeLines::displayColumns(line(i), 0, tabColumns));
@@ -170,7 +188,6 @@ void CodeArea::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
     const QPalette &pal = palette();
-    p.fillRect(event->rect(), QColor(0, 0, 0, qRound(255 * 0.25)));
 
     const int dx = horizontalScrollBar()->value();
     const int dy = verticalScrollBar()->value();
