@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 int s_liveCount = 0;
@@ -49,10 +51,22 @@ KeyMonitor::Decision KeyMonitor::decide(const KeyInput &input)
     default:
         break;
     }
-    if (command && !input.text.isEmpty()) {
-        if (const auto n = parseInteger(input.text); n && *n >= 1 && *n <= 9)
+    if (command) {
+        if (const auto n = parseInteger(typedText(input)); n && *n >= 1 && *n <= 9)
             return {Action::QuickPaste, *n - 1};
     }
+    return {};
+}
+
+QString KeyMonitor::typedText(const KeyInput &input)
+{
+    const bool control = std::any_of(input.text.cbegin(), input.text.cend(),
+                                     [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    if (!input.text.isEmpty() && !control)
+        return input.text;
+    // Qt's key codes for printable ASCII are the (upper-case) characters.
+    if (input.key >= 0x20 && input.key <= 0x7e)
+        return QString(QChar(input.key));
     return {};
 }
 

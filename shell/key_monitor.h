@@ -22,6 +22,9 @@ public:
         Qt::KeyboardModifiers modifiers;
         QString text; // what the key types with its modifiers applied
     };
+    // The character a key types with Ctrl's control-code mapping undone
+    // (X11 reports Ctrl+2 as NUL): Shift and the layout still count.
+    static QString typedText(const KeyInput &input);
 
     enum class Action { PassOn, Quit, Hide, NavigateUp, NavigateDown, PasteSelected, QuickPaste };
 

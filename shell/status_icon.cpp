@@ -70,9 +70,12 @@ TrayClick trayClickAction(QSystemTrayIcon::ActivationReason reason, Qt::Keyboard
     case QSystemTrayIcon::Trigger:
         return modifiers.testFlag(Qt::ControlModifier) ? TrayClick::OpenMenu
                                                        : TrayClick::TogglePanel;
+    case QSystemTrayIcon::DoubleClick:
+        // Qt reports the second of two quick clicks only as a double click:
+        // it is a click like any other and toggles back.
+        return TrayClick::TogglePanel;
     case QSystemTrayIcon::Context:
         return TrayClick::OpenMenu;
-    case QSystemTrayIcon::DoubleClick: // its first click was a Trigger already
     case QSystemTrayIcon::MiddleClick:
     case QSystemTrayIcon::Unknown:
         break;

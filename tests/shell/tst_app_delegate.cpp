@@ -430,12 +430,12 @@ void TestAppDelegate::trayClicks()
     if (!shell.delegate->isHUDVisible())
         shell.delegate->showHUD();
 
-    shell.delegate->statusItemClicked(QSystemTrayIcon::DoubleClick);
-    QVERIFY(shell.delegate->isHUDVisible());
     shell.delegate->statusItemClicked(QSystemTrayIcon::MiddleClick);
     QVERIFY(shell.delegate->isHUDVisible());
     shell.delegate->statusItemClicked(QSystemTrayIcon::Trigger);
     QVERIFY(!shell.delegate->isHUDVisible());
+    shell.delegate->statusItemClicked(QSystemTrayIcon::DoubleClick);
+    QVERIFY(shell.delegate->isHUDVisible());
 }
 
 void TestAppDelegate::centredGeometry_data()

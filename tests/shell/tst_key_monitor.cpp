@@ -69,7 +69,12 @@ void TestKeyMonitor::keyTable_data()
     QTest::newRow("Ctrl+Shift+& types 1") << int(Qt::Key_1) << ctrlShift << "1" << Decision{Action::QuickPaste, 0};
     QTest::newRow("digit without Ctrl types") << int(Qt::Key_2) << none << "2" << Decision{};
     QTest::newRow("Alt+2 passes") << int(Qt::Key_2) << alt << "2" << Decision{};
-    QTest::newRow("Ctrl with no text") << int(Qt::Key_2) << ctrl << "" << Decision{};
+    // X11 applies Ctrl's control-code mapping to the text: Ctrl+2 types NUL.
+    QTest::newRow("X11 Ctrl+2") << int(Qt::Key_2) << ctrl << QString(QChar(0)) << Decision{Action::QuickPaste, 1};
+    QTest::newRow("Ctrl+2 with no text") << int(Qt::Key_2) << ctrl << "" << Decision{Action::QuickPaste, 1};
+    QTest::newRow("X11 Ctrl+Shift+1") << int(Qt::Key_Exclam) << ctrlShift << QString(QChar(0)) << Decision{};
+    QTest::newRow("Ctrl+0 as NUL") << int(Qt::Key_0) << ctrl << QString(QChar(0)) << Decision{};
+    QTest::newRow("Ctrl+F2 no text") << int(Qt::Key_F2) << ctrl << "" << Decision{};
     QTest::newRow("signed text") << int(Qt::Key_unknown) << ctrl << "+4" << Decision{Action::QuickPaste, 3};
     QTest::newRow("negative text") << int(Qt::Key_unknown) << ctrl << "-4" << Decision{};
     QTest::newRow("two digits") << int(Qt::Key_unknown) << ctrl << "12" << Decision{};
