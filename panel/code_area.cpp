@@ -184,7 +184,7 @@ void CodeArea::changeEvent(QEvent *event)
         viewport()->update();
 }
 
-void CodeArea::paintEvent(QPaintEvent *event)
+void CodeArea::paintEvent(QPaintEvent *)
 {
     QPainter p(viewport());
     const QPalette &pal = palette();

@@ -17,6 +17,7 @@
 #include "text_pane.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -191,21 +192,33 @@ private slots:
 
         area.resize(420, 200);
         area.show();
-        const QImage image = area.grab().toImage();
-        // The most saturated pixel of the import row is pink-ish: red well above blue.
-        const QRect row = area.codeRowRect(1);
-        int best = -1;
-        QColor strongest;
-        for (int y = row.top(); y <= row.bottom(); ++y) {
-            for (int x = row.left(); x < row.left() + 80; ++x) {
-                const QColor c = image.pixelColor(x, y);
-                if (c.hsvSaturation() > best) {
-                    best = c.hsvSaturation();
-                    strongest = c;
+        // Composited over black: the area's own fill is translucent.
+        QImage image(area.size(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        {
+            QPainter painter(&image);
+            painter.drawPixmap(0, 0, area.grab());
+        }
+        // The largest difference between two channels in a row's text shows its hue.
+        const auto strongest = [&](qsizetype line, auto channelA, auto channelB) {
+            const QRect row = area.codeRowRect(line);
+            int best = -255;
+            for (int y = row.top(); y <= row.bottom(); ++y) {
+                for (int x = row.left(); x < row.left() + 120; ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    best = qMax(best, channelA(c) - channelB(c));
                 }
             }
-        }
-        QVERIFY(strongest.red() > strongest.blue() + 60);
+            return best;
+        };
+        const auto red = [](const QColor &c) { return c.red(); };
+        const auto green = [](const QColor &c) { return c.green(); };
+        const auto blue = [](const QColor &c) { return c.blue(); };
+        QVERIFY(strongest(1, red, blue) > 100);   // pink import
+        QVERIFY(strongest(2, blue, green) > 100); // purple definition
+        QVERIFY(strongest(3, red, blue) > 150);   // orange control
+        QVERIFY(strongest(4, red, blue) < 10);    // white plain
+        QVERIFY(strongest(4, blue, red) < 10);
     }
 
     void hugeSnippetScrollsToItsEnd()
