@@ -13,9 +13,14 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so dpkg-shlibdeps cannot see them: the X11 platform
-# plugin and the SVG icon engine.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
+# Loaded at run time, so dpkg-shlibdeps cannot see it: the X11 platform
+# plugin. (The SVG icon engine comes with libqt6svg6, which it does see.)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
+# The autostart entry is configuration: an administrator's edits survive upgrades.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "/etc/xdg/autostart/tavorindle.desktop\n")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
+endif()
 include(CPack)
