@@ -1,0 +1,111 @@
+// The active window, window classes and activation under a real window manager.
+#include "x11/x11_connection.h"
+#include "x11/x11_window_system.h"
+#include "x11_test_tools.h"
+
+#include <QGuiApplication>
+#include <QRasterWindow>
+#include <QTest>
+
+#include <X11/Xlib.h>
+
+using namespace X11TestTools;
+
+namespace {
+
+// Starts a logger window and returns its id once the window manager has
+// made it the active window.
+quint64 startWindow(QProcess &process, LineReader &reader, const QString &instanceName,
+                    const QString &className)
+{
+    process.start(helperPath("x11_key_logger"), {instanceName, className});
+    if (!process.waitForStarted())
+        return 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (!reader.output().startsWith("window ") && timer.elapsed() < 5000)
+        QTest::qWait(5);
+    return reader.lines().first().mid(7).toULongLong();
+}
+
+} // namespace
+
+class TestX11WindowSystem : public QObject
+{
+    Q_OBJECT
+private slots:
+    void activeWindowClassAndActivation();
+    void ownWindowsAreKnownAndHidden();
+    void unknownWindowsAreHandledQuietly();
+};
+
+void TestX11WindowSystem::activeWindowClassAndActivation()
+{
+    auto connection = X11Connection::open();
+    QVERIFY(connection);
+    X11WindowSystem windows(connection);
+
+    QProcess first;
+    LineReader firstReader(first);
+    const quint64 a = startWindow(first, firstReader, QStringLiteral("editor-one"), QStringLiteral("EditorOne"));
+    QVERIFY(a);
+    QTRY_COMPARE(windows.activeWindow(), a);
+    QProcess second;
+    LineReader secondReader(second);
+    const quint64 b = startWindow(second, secondReader, QStringLiteral("editor-two"), QStringLiteral("EditorTwo"));
+    QVERIFY(b);
+    QTRY_COMPARE(windows.activeWindow(), b);
+
+    QCOMPARE(windows.windowClass(b),
+             std::optional<WindowSystem::WindowClass>({QStringLiteral("editor-two"), QStringLiteral("EditorTwo")}));
+    QVERIFY(!windows.isOwnWindow(b));
+
+    // The remembered window comes back.
+    windows.activate(a);
+    QTRY_COMPARE(windows.activeWindow(), a);
+    windows.activate(b);
+    QTRY_COMPARE(windows.activeWindow(), b);
+
+    first.kill();
+    second.kill();
+    first.waitForFinished();
+    second.waitForFinished();
+}
+
+void TestX11WindowSystem::ownWindowsAreKnownAndHidden()
+{
+    auto connection = X11Connection::open();
+    QVERIFY(connection);
+    X11WindowSystem windows(connection);
+    QRasterWindow window;
+    window.resize(200, 100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.requestActivate();
+    QTRY_COMPARE(windows.activeWindow(), quint64(window.winId()));
+    QVERIFY(windows.isOwnWindow(window.winId()));
+
+    windows.hideOwnWindows();
+    QVERIFY(!window.isVisible());
+    const auto mapState = [&] {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(connection->display(), window.winId(), &attributes);
+        return attributes.map_state;
+    };
+    QTRY_COMPARE(mapState(), IsUnmapped);
+}
+
+void TestX11WindowSystem::unknownWindowsAreHandledQuietly()
+{
+    auto connection = X11Connection::open();
+    QVERIFY(connection);
+    X11WindowSystem windows(connection);
+    QCOMPARE(windows.windowClass(0), std::nullopt);
+    // An id no window has: errors are caught, not fatal.
+    QCOMPARE(windows.windowClass(0x3fffff1), std::nullopt);
+    QVERIFY(!windows.isOwnWindow(0x3fffff1));
+    windows.activate(0);
+}
+
+QTEST_MAIN(TestX11WindowSystem)
+#include "tst_x11_window_system.moc"
