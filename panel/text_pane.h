@@ -22,7 +22,14 @@ public:
 
     static QString statisticsText(qint64 words, qint64 characters);
 
+signals:
+    // A long text has finished loading into the text box.
+    void loaded();
+
 private:
+    void loadText(const QString &text);
+    void appendSlice(const QString &text, qsizetype from);
+
     QPlainTextEdit *m_text;
     QLabel *m_statistics;
     QLabel *m_time;

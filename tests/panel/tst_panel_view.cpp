@@ -16,6 +16,10 @@
 #include "top_bar.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTextCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -134,6 +138,7 @@ private slots:
     void inspectorPaneByType_data();
     void inspectorPaneByType();
     void textPaneStatistics();
+    void longTextLoadsWholeAndCopiesUnaltered();
 };
 
 void TestPanelView::layoutSizes()
@@ -460,6 +465,41 @@ void TestPanelView::textPaneStatistics()
     QVERIFY(pane.textBox()->textInteractionFlags() & Qt::TextSelectableByMouse);
     QCOMPARE(pane.statisticsLabel()->text(), TextPane::statisticsText(item->wordCount(), item->charCount()));
     QVERIFY(!pane.timeLabel()->text().isEmpty());
+}
+
+void TestPanelView::longTextLoadsWholeAndCopiesUnaltered()
+{
+    // Lines far longer than a slice, short lines, and pairs of surrogates
+    // everywhere, so that slices are cut in every way.
+    QString text;
+    const QString emoji = QStringLiteral("\U0001F600");
+    for (int i = 0; i < 30000; ++i)
+        text += emoji + QStringLiteral("abc");
+    text += QLatin1Char('\n');
+    for (int i = 0; i < 5000; ++i)
+        text += QStringLiteral("line %1 %2\n").arg(i).arg(emoji);
+    text += QString(100000, QLatin1Char('z'));
+    const ClipItemPtr item = ClipItem::create(text, ClipContentType::Text, std::nullopt, 800000000.0);
+
+    TextPane pane(item, 800000000.0);
+    pane.resize(400, 300);
+    pane.show();
+    QSignalSpy loaded(&pane, &TextPane::loaded);
+    QVERIFY(loaded.wait(20000));
+    pane.textBox()->selectAll();
+    pane.textBox()->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+
+    // Part of a long line: the copy holds no added break.
+    QTextCursor cursor = pane.textBox()->textCursor();
+    cursor.setPosition(40000);
+    cursor.setPosition(90000, QTextCursor::KeepAnchor);
+    pane.textBox()->setTextCursor(cursor);
+    pane.textBox()->copy();
+    const QString part = QGuiApplication::clipboard()->text();
+    QVERIFY(!part.contains(QLatin1Char('\n')));
+    QVERIFY(text.contains(part));
+    QVERIFY(part.size() >= 49990);
 }
 
 QTEST_MAIN(TestPanelView)
