@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <initializer_list>
 #include <bit>
+#include <initializer_list>
 #include <vector>
 
 // Each test below is a hand-written matcher with the meaning of the ICU
@@ -537,7 +537,7 @@ bool isWebURL(QStringView t)
     // Covers the line feed and the space; all such characters are in the BMP.
     for (QChar c : t) {
         const UChar32 u = c.unicode();
-        if (u_isUWhiteSpace(u) || u_charType(u) == U_CONTROL_CHAR)
+        if (u < 0x7F ? u <= 0x20 : u_isUWhiteSpace(u) || u_charType(u) == U_CONTROL_CHAR)
             return false;
     }
     const QUrl url(t.toString(), QUrl::StrictMode);
