@@ -1,6 +1,7 @@
 #include "clipboard_manager.h"
 
 #include "clock.h"
+#include "concealed_types.h"
 #include "pasteboard.h"
 #include "platform_services.h"
 #include "text_rules.h"
@@ -43,17 +44,9 @@ ClipboardManager &ClipboardManager::shared()
 
 const QStringList &ClipboardManager::concealedTypes()
 {
-    static const QStringList types{
-        QStringLiteral("org.nspasteboard.ConcealedType"),
-        QStringLiteral("com.agilebits.onepassword"),
-        QStringLiteral("de.blinksoft.ConcealedType"),
-        QStringLiteral("Pasteboard type flag - transient"),
-        QStringLiteral("net.witt-software.QuickPaste.ConcealedType"),
-        QStringLiteral("com.apple.findmy.item"),
-        // What password managers on Linux set.
-        QStringLiteral("x-kde-passwordManagerHint"),
-    };
-    return types;
+    // One list, shared with the clipboard backends that must not even ask
+    // for the text of such a copy.
+    return concealedPasteboardTypes();
 }
 
 void ClipboardManager::startObserving()

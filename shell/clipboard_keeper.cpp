@@ -5,8 +5,6 @@
 #include "pasteboard.h"
 #include "text_rules.h"
 
-#include <algorithm>
-
 ClipboardKeeper::ClipboardKeeper(ClipboardManager &manager, QObject *parent)
     : QObject(parent)
     , m_manager(manager)
@@ -22,13 +20,7 @@ void ClipboardKeeper::onOwnerVanished()
         return;
     Pasteboard &pasteboard = m_manager.pasteboard();
     const auto types = pasteboard.types();
-    const auto concealed = [](const QStringList &offered) {
-        return hasConcealedType(offered)
-               || std::any_of(offered.begin(), offered.end(), [](const QString &type) {
-                      return ClipboardManager::concealedTypes().contains(type);
-                  });
-    };
-    if (types && concealed(*types))
+    if (types && hasConcealedType(*types))
         return;
     // A copy whose capture is still queued is taken in first.
     if (pasteboard.changeCount() != m_manager.lastChangeCount())
