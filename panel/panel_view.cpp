@@ -54,6 +54,7 @@ TavorindleView::TavorindleView(const PanelServices &services, std::function<void
       m_state(m_services.clipboardManager, m_services.paste, std::move(onDismiss))
 {
     setFixedSize(panelWidth, panelHeight);
+    setPalette(NamedColors::hudPalette(palette()));
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
 
