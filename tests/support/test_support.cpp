@@ -4,7 +4,11 @@
 #include "memory/memory_pasteboard.h"
 
 #include <QFile>
+#include <QTemporaryFile>
 #include <QUuid>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -55,6 +59,22 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QString captureStdout(const std::function<void()> &fn)
+{
+    std::fflush(stdout);
+    QTemporaryFile capture;
+    if (!capture.open())
+        qFatal("cannot capture standard output");
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(capture.handle(), STDOUT_FILENO);
+    fn();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    capture.seek(0);
+    return QString::fromUtf8(capture.readAll());
 }
 
 } // namespace TestSupport

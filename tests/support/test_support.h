@@ -6,6 +6,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class ClipboardManager;
@@ -52,5 +53,8 @@ ClipItemPtr makeItem(const QString &text, ClipContentType type = ClipContentType
 // Writes bytes to path, replacing what is there.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+
+// What fn printed on standard output.
+QString captureStdout(const std::function<void()> &fn);
 
 } // namespace TestSupport
