@@ -101,13 +101,13 @@ X11Connection::X11Connection(XDisplay *display)
     m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(display), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
                      [this] { dispatchPending(); });
-    // Round trips of ours (XGetWindowProperty, XSync) may read events into
-    // Xlib's queue without the socket showing them; look once more before
-    // the loop sleeps.
+    // Round trips and flushes of ours may read events off the socket into
+    // the library's buffers, where the socket notifier no longer sees them;
+    // look once more (without blocking) before the loop sleeps.
     if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
         QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, m_notifier.get(),
                          [this] {
-                             if (XEventsQueued(m_display, QueuedAlready) > 0)
+                             if (XEventsQueued(m_display, QueuedAfterReading) > 0)
                                  dispatchPending();
                          });
     }
@@ -190,7 +190,7 @@ void X11Connection::flush()
 
 void X11Connection::dispatchQueuedSoon()
 {
-    if (m_dispatching || XEventsQueued(m_display, QueuedAlready) == 0)
+    if (m_dispatching || XEventsQueued(m_display, QueuedAfterReading) == 0)
         return;
     QMetaObject::invokeMethod(m_notifier.get(), [this] { dispatchPending(); }, Qt::QueuedConnection);
 }

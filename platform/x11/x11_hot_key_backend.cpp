@@ -187,7 +187,7 @@ void X11HotKeyBackend::handleEvent(XEvent &event)
     } else if (m_xkbEventBase >= 0 && event.type == m_xkbEventBase) {
         const auto &xkb = reinterpret_cast<const XkbAnyEvent &>(event);
         mappingChanged = xkb.xkb_type == XkbMapNotify || xkb.xkb_type == XkbNewKeyboardNotify;
-        if (mappingChanged)
+        if (xkb.xkb_type == XkbMapNotify)
             XkbRefreshKeyboardMapping(reinterpret_cast<XkbMapNotifyEvent *>(&event));
     }
     if (mappingChanged) {

@@ -346,7 +346,7 @@ void X11Pasteboard::readSlice()
 {
     if (!m_read || !m_read->slicing)
         return;
-    constexpr long sliceLongs = 64 * 1024; // 256 KiB
+    constexpr long sliceLongs = 16 * 1024; // 64 KiB
     Display *display = m_connection->display();
     const Window window = m_read->window.id();
     const Atom property = m_connection->atom(propertyName);
