@@ -4,6 +4,7 @@
 #include "named_colors.h"
 #include "panel_fonts.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -15,17 +16,27 @@ EmptyStateView::EmptyStateView(QWidget *parent)
     layout->setSpacing(8);
     layout->addStretch(1);
 
-    m_icon->setPixmap(IconSet::tinted(QStringLiteral("tray"), NamedColors::secondary(palette(), 0.4),
-                                      32, devicePixelRatioF()));
+    tintIcon();
     m_icon->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_icon, 0, Qt::AlignHCenter);
 
     m_message->setText(QStringLiteral("No Clips Found"));
     m_message->setFont(PanelFonts::system(13, QFont::Medium));
-    QPalette pal = m_message->palette();
-    pal.setColor(QPalette::WindowText, NamedColors::secondary(palette()));
-    m_message->setPalette(pal);
+    m_message->setForegroundRole(QPalette::PlaceholderText);
     m_message->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_message, 0, Qt::AlignHCenter);
     layout->addStretch(1);
+}
+
+void EmptyStateView::tintIcon()
+{
+    m_icon->setPixmap(IconSet::tinted(QStringLiteral("tray"), NamedColors::secondary(palette(), 0.4), 32,
+                                      devicePixelRatioF()));
+}
+
+void EmptyStateView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        tintIcon();
+    QWidget::changeEvent(event);
 }

@@ -13,7 +13,12 @@ public:
 
     QLabel *messageLabel() const { return m_message; }
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void tintIcon();
+
     QLabel *m_icon;
     QLabel *m_message;
 };

@@ -77,11 +77,11 @@ private:
     QList<qsizetype> m_breaks; // ascending document positions of added breaks
 };
 
+// A role, not a colour: panes are built before they join the panel, whose
+// palette they take on only then.
 void setSecondary(QLabel *label)
 {
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, NamedColors::secondary(label->palette()));
-    label->setPalette(pal);
+    label->setForegroundRole(QPalette::PlaceholderText);
 }
 
 } // namespace

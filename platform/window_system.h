@@ -30,4 +30,7 @@ public:
     virtual std::optional<WindowClass> windowClass(WindowId window) = 0;
     // Hides every top-level window of this process.
     virtual void hideOwnWindows() = 0;
+    // Asks the compositor to blur what lies behind the window, where it
+    // offers that; elsewhere the window simply stays translucent.
+    virtual void requestBlurBehind(WindowId window) = 0;
 };

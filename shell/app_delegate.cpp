@@ -159,6 +159,7 @@ HUDPanel &AppDelegate::ensureHUDWindow()
                     weak->hideHUD();
             }));
         }
+        m_services.windowSystem.requestBlurBehind(m_hudWindow->winId());
     }
     return *m_hudWindow;
 }

@@ -35,6 +35,8 @@ public:
             m_active = 0;
     }
 
+    void requestBlurBehind(WindowId window) override { m_blurred.append(window); }
+
     void addWindow(WindowId window, WindowClass windowClass, bool own = false)
     {
         m_classes.insert(window, std::move(windowClass));
@@ -44,6 +46,7 @@ public:
     void setActiveWindow(WindowId window) { m_active = window; }
     const QList<WindowId> &activations() const { return m_activations; }
     int hides() const { return m_hides; }
+    const QList<WindowId> &blurRequests() const { return m_blurred; }
 
 private:
     WindowId m_active = 0;
@@ -51,4 +54,5 @@ private:
     QSet<WindowId> m_own;
     QList<WindowId> m_activations;
     int m_hides = 0;
+    QList<WindowId> m_blurred;
 };

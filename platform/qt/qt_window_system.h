@@ -12,4 +12,5 @@ public:
     void activate(WindowId window) override;
     std::optional<WindowClass> windowClass(WindowId window) override;
     void hideOwnWindows() override;
+    void requestBlurBehind(WindowId) override {}
 };

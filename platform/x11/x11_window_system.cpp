@@ -123,3 +123,15 @@ void X11WindowSystem::hideOwnWindows()
             window->hide();
     }
 }
+
+void X11WindowSystem::requestBlurBehind(WindowId window)
+{
+    if (window == 0)
+        return;
+    // An empty region means the whole window; compositors that know the
+    // property blur behind it, the others ignore it.
+    X11ErrorTrap trap(*m_connection);
+    XChangeProperty(m_connection->display(), window, m_connection->atom("_KDE_NET_WM_BLUR_BEHIND_REGION"),
+                    XA_CARDINAL, 32, PropModeReplace, nullptr, 0);
+    XFlush(m_connection->display());
+}

@@ -17,6 +17,7 @@ public:
     void activate(WindowId window) override;
     std::optional<WindowClass> windowClass(WindowId window) override;
     void hideOwnWindows() override;
+    void requestBlurBehind(WindowId window) override;
 
 private:
     std::shared_ptr<X11Connection> m_connection;
