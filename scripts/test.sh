@@ -45,7 +45,8 @@ if [[ -f "$root/fuzz/CMakeLists.txt" ]]; then
   echo "== fuzz targets, ${fuzz_seconds} s each"
   CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTAVORINDLE_TESTS=OFF -DTAVORINDLE_FUZZ=ON
-  cmake --build "$root/build-fuzz" -j "$jobs"
+  targets=$(cd "$root/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
+  cmake --build "$root/build-fuzz" -j "$jobs" --target $targets
   for target in "$root"/build-fuzz/fuzz/fuzz_*; do
     [[ -x "$target" && -f "$target" ]] || continue
     name=$(basename "$target")
