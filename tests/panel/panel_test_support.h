@@ -42,6 +42,16 @@ inline void fillStore(TestSupport::StoreFixture &fixture, const QList<ClipItemPt
     QCOMPARE(fixture.manager->items().size(), items.size());
 }
 
+// Text rows "row N text", newest first; every pinnedEvery-th one pinned.
+inline QList<ClipItemPtr> textRows(int count, int pinnedEvery = 0)
+{
+    QList<ClipItemPtr> items;
+    for (int i = 0; i < count; ++i)
+        items.append(storedItem(QStringLiteral("row %1 text").arg(i), "text", 100000 - i,
+                                pinnedEvery > 0 && i % pinnedEvery == pinnedEvery - 1));
+    return items;
+}
+
 struct PasteRecorder
 {
     QList<ClipItemPtr> pasted;

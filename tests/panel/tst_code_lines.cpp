@@ -1,5 +1,4 @@
 #include "code_lines.h"
-#include "named_colors.h"
 
 #include <QTest>
 
@@ -22,12 +21,8 @@ private slots:
         QTest::newRow("trailing LF") << "let a = 1\n" << QStringList{"let a = 1", ""};
         QTest::newRow("CR LF is two") << "a\r\nb" << QStringList{"a", "", "b"};
         QTest::newRow("only separators") << "\n\n" << QStringList{"", "", ""};
-        QTest::newRow("vertical tab") << "a\vb" << QStringList{"a", "b"};
-        QTest::newRow("form feed") << "a\fb" << QStringList{"a", "b"};
-        QTest::newRow("next line") << QString::fromUtf16(u"a\u0085b") << QStringList{"a", "b"};
-        QTest::newRow("line separator") << QString::fromUtf16(u"a\u2028b") << QStringList{"a", "b"};
-        QTest::newRow("paragraph separator") << QString::fromUtf16(u"a\u2029b\u2029")
-                                             << QStringList{"a", "b", ""};
+        QTest::newRow("VT FF NEL LS PS") << QString::fromUtf16(u"a\vb\fc\u0085d\u2028e\u2029")
+                                         << QStringList{"a", "b", "c", "d", "e", ""};
         QTest::newRow("tabs and spaces stay") << "\t x \n  " << QStringList{"\t x ", "  "};
         // Not separators: NUL, U+001C..U+001E, non-breaking space.
         QTest::newRow("look-alikes") << QString::fromUtf16(u"a\u001Cb\u00A0c") << QStringList{QString::fromUtf16(u"a\u001Cb\u00A0c")};
@@ -45,14 +40,6 @@ private slots:
         QCOMPARE(index.count(), lines.size());
         for (qsizetype i = 0; i < index.count(); ++i)
             QCOMPARE(index.line(text, i).toString(), lines[i]);
-    }
-
-    void defaultIndexIsOneEmptyLine()
-    {
-        const CodeLines::LineIndex index;
-        QCOMPARE(index.count(), 1);
-        QCOMPARE(index.start(0), 0);
-        QCOMPARE(index.end(0), 0);
     }
 
     void classes_data()
@@ -96,20 +83,6 @@ private slots:
         QFETCH(QString, line);
         QFETCH(LineClass, expected);
         QCOMPARE(CodeLines::highlightLine(line), expected);
-    }
-
-    void colours()
-    {
-        QCOMPARE(CodeLines::lineColor(LineClass::Comment),
-                 NamedColors::withOpacity(NamedColors::gray(), 0.8));
-        QCOMPARE(CodeLines::lineColor(LineClass::Import).rgb(), NamedColors::pink().rgb());
-        QCOMPARE(CodeLines::lineColor(LineClass::Definition).rgb(), NamedColors::purple().rgb());
-        QCOMPARE(CodeLines::lineColor(LineClass::Control).rgb(), NamedColors::orange().rgb());
-        QCOMPARE(CodeLines::lineColor(LineClass::Plain).rgb(), QColor(Qt::white).rgb());
-        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Import).alphaF() * 100), 90);
-        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Definition).alphaF() * 100), 95);
-        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Control).alphaF() * 100), 95);
-        QCOMPARE(qRound(CodeLines::lineColor(LineClass::Plain).alphaF() * 100), 92);
     }
 
     void columns_data()

@@ -29,17 +29,9 @@ struct Sample
             out += letter.value(item->id(), QStringLiteral("?"));
         return out;
     }
-    ClipItemPtr byLetter(const QString &name) const
-    {
-        for (const ClipItemPtr &item : items)
-            if (letter.value(item->id()) == name)
-                return item;
-        return nullptr;
-    }
+    QUuid id(const QString &name) const { return letter.key(name); }
 };
 
-// In store order (the store's own order is irrelevant to the display
-// order except between equal timestamps).
 Sample sampleHistory()
 {
     Sample s;
@@ -53,6 +45,26 @@ Sample sampleHistory()
     return s;
 }
 
+// A state over a store of the given items, wired to notifications and a
+// paste recorder. The state is built after the store is reopened.
+struct Rig
+{
+    explicit Rig(const QList<ClipItemPtr> &stored)
+    {
+        if (!stored.isEmpty())
+            fillStore(store, stored);
+        state.emplace(*store.manager, recorder.handler(), recorder.onDismiss());
+        state->connectNotifications(notifications);
+    }
+    // The store's own objects, in store order.
+    QList<ClipItemPtr> items() const { return store.manager->items(); }
+
+    StoreFixture store;
+    PasteRecorder recorder;
+    PanelNotifications notifications;
+    std::optional<PanelState> state;
+};
+
 } // namespace
 
 class TestPanelState : public QObject
@@ -60,404 +72,275 @@ class TestPanelState : public QObject
     Q_OBJECT
 
 private slots:
-    void filterCategoryRawValues();
-    void filtering_data();
-    void filtering();
-    void emptyHistoryListsNothing();
-    void sortKeepsStoreOrderForEqualTimes();
-    void readsFollowTheStore();
-    void navigation_data();
-    void navigation();
-    void hoverBeatsSelection();
-    void quickPaste_data();
-    void quickPaste();
-    void pasteWithEmptyListDoesNothing();
-    void windowWillShowResets();
-    void searchEditSelectsFirstMatch();
-    void filterChangeClearsHover();
-    void choosingTheSameChipOnlyClearsHover();
-    void newCaptureBecomesSelection_data();
-    void newCaptureBecomesSelection();
-    void recopyOfTopItemKeepsSelection();
-};
+    void filtering_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("expected");
 
-void TestPanelState::filterCategoryRawValues()
-{
-    const QStringList raws{"All", "Code", "Links", "Text", "Pinned"};
-    for (qsizetype i = 0; i < raws.size(); ++i) {
-        QCOMPARE(rawValue(allFilterCategories[i]), raws[i]);
-        QCOMPARE(filterCategoryFromRaw(raws[i]), allFilterCategories[i]);
+        // Display order: pinned F (600), G (50), then E D C B A by time.
+        QTest::newRow("all") << "" << "All" << "FGEDCBA";
+        QTest::newRow("code") << "" << "Code" << "GA";
+        QTest::newRow("links") << "" << "Links" << "B";
+        QTest::newRow("text takes colours and unknown types") << "" << "Text" << "FEDC";
+        QTest::newRow("pinned") << "" << "Pinned" << "FG";
+        QTest::newRow("language in capitals") << "SWIFT" << "All" << "A";
+        QTest::newRow("content lower vs upper") << "hello" << "All" << "C";
+        QTest::newRow("content upper vs lower") << "EXAMPLE.COM/PATH" << "All" << "B";
+        QTest::newRow("one space is a search") << " " << "All" << "FGECA";
+        QTest::newRow("title only") << "Empty Snippet" << "All" << "F";
+        QTest::newRow("matches search not category") << "swift" << "Text" << "";
+        QTest::newRow("search within pinned") << "rust" << "Pinned" << "G";
+        QTest::newRow("no match") << "zzz" << "All" << "";
+        QTest::newRow("colour not under code") << "#ff0000" << "Code" << "";
+        QTest::newRow("colour under text") << "#ff0000" << "Text" << "D";
     }
-    QVERIFY(!filterCategoryFromRaw(u"all"));
-    QVERIFY(!filterCategoryFromRaw(u"Color"));
-    QVERIFY(!filterCategoryFromRaw(u""));
-}
 
-void TestPanelState::filtering_data()
-{
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("expected");
+    void filtering()
+    {
+        QFETCH(QString, search);
+        QFETCH(QString, filter);
+        QFETCH(QString, expected);
 
-    // Display order: pinned F (600), G (50), then E D C B A by time.
-    QTest::newRow("all") << "" << "All" << "FGEDCBA";
-    QTest::newRow("code") << "" << "Code" << "GA";
-    QTest::newRow("links") << "" << "Links" << "B";
-    QTest::newRow("text takes colours and unknown types") << "" << "Text" << "FEDC";
-    QTest::newRow("pinned") << "" << "Pinned" << "FG";
-    QTest::newRow("language in capitals") << "SWIFT" << "All" << "A";
-    QTest::newRow("language in lower case") << "swift" << "All" << "A";
-    QTest::newRow("content lower vs upper") << "hello" << "All" << "C";
-    QTest::newRow("content upper vs lower") << "EXAMPLE.COM/PATH" << "All" << "B";
-    QTest::newRow("one space is a search") << " " << "All" << "FGECA";
-    QTest::newRow("title only") << "Empty Snippet" << "All" << "F";
-    QTest::newRow("matches search not category") << "swift" << "Text" << "";
-    QTest::newRow("matches category not search") << "hello" << "Code" << "";
-    QTest::newRow("search within pinned") << "rust" << "Pinned" << "G";
-    QTest::newRow("no match") << "zzz" << "All" << "";
-    QTest::newRow("colour not under code") << "#ff0000" << "Code" << "";
-    QTest::newRow("colour under text") << "#ff0000" << "Text" << "D";
-}
-
-void TestPanelState::filtering()
-{
-    QFETCH(QString, search);
-    QFETCH(QString, filter);
-    QFETCH(QString, expected);
-
-    StoreFixture fixture;
-    const Sample sample = sampleHistory();
-    fillStore(fixture, sample.items);
-    PanelState state(*fixture.manager, {}, {});
-    state.setSearchText(search);
-    state.setSelectedFilter(*filterCategoryFromRaw(filter));
-    QCOMPARE(sample.letters(state.filteredItems()), expected);
-}
-
-void TestPanelState::emptyHistoryListsNothing()
-{
-    StoreFixture fixture;
-    PanelState state(*fixture.manager, {}, {});
-    for (const QString &search : {QString(), QStringLiteral(" "), QStringLiteral("a")}) {
-        for (FilterCategory filter : allFilterCategories) {
-            state.setSearchText(search);
-            state.setSelectedFilter(filter);
-            QVERIFY(state.filteredItems().isEmpty());
-            QVERIFY(!state.activeInspectorItem());
-        }
+        const Sample sample = sampleHistory();
+        Rig rig(sample.items);
+        rig.state->setSearchText(search);
+        rig.state->setSelectedFilter(*filterCategoryFromRaw(filter));
+        QCOMPARE(sample.letters(rig.state->filteredItems()), expected);
     }
-}
 
-void TestPanelState::sortKeepsStoreOrderForEqualTimes()
-{
-    const TimeInterval now = 800000000;
-    Sample s;
-    s.add("X", storedItem("x", "text", now - 1));
-    s.add("Y", storedItem("y", "text", now - 1));
-    s.add("W", storedItem("week-old pin", "text", now - 7 * 86400, true));
-    s.add("Z", storedItem("z", "text", now - 1));
-    s.add("P", storedItem("newer pin", "text", now - 3600, true));
-    const QList<ClipItemPtr> sorted = filterItems(s.items, QString(), FilterCategory::All);
-    QCOMPARE(s.letters(sorted), QStringLiteral("PWXYZ"));
-}
+    void sortKeepsStoreOrderForEqualTimes()
+    {
+        const TimeInterval now = 800000000;
+        Sample s;
+        s.add("X", storedItem("x", "text", now - 1));
+        s.add("Y", storedItem("y", "text", now - 1));
+        s.add("W", storedItem("week-old pin", "text", now - 7 * 86400, true));
+        s.add("Z", storedItem("z", "text", now - 1));
+        s.add("P", storedItem("newer pin", "text", now - 3600, true));
+        QCOMPARE(s.letters(filterItems(s.items, QString(), FilterCategory::All)), QStringLiteral("PWXYZ"));
+    }
 
-void TestPanelState::readsFollowTheStore()
-{
-    StoreFixture fixture;
-    PanelState state(*fixture.manager, {}, {});
-    QSignalSpy changed(&state, &PanelState::filteredItemsChanged);
-    fixture.copy(QStringLiteral("first"));
-    QCOMPARE(state.filteredItems().size(), 1);
-    fixture.manager->togglePin(state.filteredItems().first());
-    state.setSelectedFilter(FilterCategory::Pinned);
-    QCOMPARE(state.filteredItems().size(), 1);
-    fixture.copy(QStringLiteral("second"));
-    QCOMPARE(state.filteredItems().size(), 1); // the new copy is not pinned
-    QVERIFY(changed.count() >= 3);
-}
+    void navigation_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("selected"); // -1 none, -2 an id not listed
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("expected"); // -1 none
 
-void TestPanelState::navigation_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("selected"); // -1 none, -2 an id not listed
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("expected"); // -1 none
+        QTest::newRow("empty list") << 0 << -1 << 1 << -1;
+        QTest::newRow("no selection, down") << 4 << -1 << 1 << 1;
+        QTest::newRow("no selection, up") << 4 << -1 << -1 << 0;
+        QTest::newRow("stale selection, down") << 4 << -2 << 1 << 1;
+        QTest::newRow("stale selection, up") << 4 << -2 << -1 << 0;
+        QTest::newRow("up on first") << 4 << 0 << -1 << 0;
+        QTest::newRow("down on last") << 4 << 3 << 1 << 3;
+        QTest::newRow("down in the middle") << 4 << 1 << 1 << 2;
+        QTest::newRow("up in the middle") << 4 << 2 << -1 << 1;
+        QTest::newRow("one row") << 1 << 0 << 1 << 0;
+    }
 
-    QTest::newRow("empty list") << 0 << -1 << 1 << -1;
-    QTest::newRow("no selection, down") << 4 << -1 << 1 << 1;
-    QTest::newRow("no selection, up") << 4 << -1 << -1 << 0;
-    QTest::newRow("stale selection, down") << 4 << -2 << 1 << 1;
-    QTest::newRow("stale selection, up") << 4 << -2 << -1 << 0;
-    QTest::newRow("up on first") << 4 << 0 << -1 << 0;
-    QTest::newRow("down on last") << 4 << 3 << 1 << 3;
-    QTest::newRow("down in the middle") << 4 << 1 << 1 << 2;
-    QTest::newRow("up in the middle") << 4 << 2 << -1 << 1;
-    QTest::newRow("one row") << 1 << 0 << 1 << 0;
-}
+    void navigation()
+    {
+        QFETCH(int, count);
+        QFETCH(int, selected);
+        QFETCH(int, step);
+        QFETCH(int, expected);
 
-void TestPanelState::navigation()
-{
-    QFETCH(int, count);
-    QFETCH(int, selected);
-    QFETCH(int, step);
-    QFETCH(int, expected);
+        Rig rig(textRows(count));
+        const QList<ClipItemPtr> items = rig.items();
+        PanelState &state = *rig.state;
+        const QUuid hover = items.isEmpty() ? QUuid::createUuid() : items.last()->id();
+        state.setHoveredItemId(hover);
+        if (selected != -1)
+            state.setSelectedItemId(selected >= 0 ? items[selected]->id() : QUuid::createUuid());
+        const auto before = state.selectedItemId();
 
-    StoreFixture fixture;
-    QList<ClipItemPtr> items;
-    for (int i = 0; i < count; ++i)
-        items.append(storedItem(QStringLiteral("item %1").arg(i), "text", 1000 - i));
-    fillStore(fixture, items);
-    PanelState state(*fixture.manager, {}, {});
-    const QUuid hover = items.isEmpty() ? QUuid::createUuid() : items.last()->id();
-    state.setHoveredItemId(hover);
-    if (selected >= 0)
-        state.setSelectedItemId(items[selected]->id());
-    else if (selected == -2)
+        state.navigateSelection(step);
+        QCOMPARE(state.selectedItemId(), expected < 0 ? before : items[expected]->id());
+        QCOMPARE(state.hoveredItemId(), hover); // navigation leaves the hover alone
+    }
+
+    void hoverBeatsSelection()
+    {
+        Rig rig(textRows(5));
+        const QList<ClipItemPtr> items = rig.items();
+        PanelState &state = *rig.state;
+
+        state.setSelectedItemId(items[0]->id());
+        state.setHoveredItemId(items[2]->id());
+        QCOMPARE(state.activeInspectorItem(), items[2]);
+        QCOMPARE(state.activeRowId(), items[2]->id());
+
+        emit rig.notifications.tavorindleNavigateDown();
+        QCOMPARE(state.selectedItemId(), items[1]->id());
+        emit rig.notifications.tavorindlePasteSelected();
+        QCOMPARE(rig.recorder.pasted, QList<ClipItemPtr>{items[2]});
+        QCOMPARE(rig.recorder.dismissed, 1);
+        QCOMPARE(state.selectedItemId(), items[1]->id()); // pasting does not select
+
+        // A hover hidden by the search falls back to the selection, a hidden
+        // selection to the first row.
+        state.setSearchText(QStringLiteral("row"));
+        state.setSelectedItemId(items[3]->id());
+        state.setHoveredItemId(QUuid::createUuid());
+        QCOMPARE(state.activeInspectorItem(), items[3]);
         state.setSelectedItemId(QUuid::createUuid());
-    const auto before = state.selectedItemId();
+        QCOMPARE(state.activeInspectorItem(), items[0]);
+        QVERIFY(state.activeRowId().has_value()); // the row rule has no fallback...
+        emit rig.notifications.tavorindleNavigateUp();
+        QCOMPARE(state.selectedItemId(), items[0]->id()); // ...navigation counts it as row 0
 
-    state.navigateSelection(step);
-    if (expected < 0)
-        QCOMPARE(state.selectedItemId(), before);
-    else
-        QCOMPARE(state.selectedItemId(), items[expected]->id());
-    QCOMPARE(state.hoveredItemId(), hover); // navigation leaves the hover alone
-}
-
-void TestPanelState::hoverBeatsSelection()
-{
-    StoreFixture fixture;
-    QList<ClipItemPtr> items;
-    for (int i = 0; i < 5; ++i)
-        items.append(storedItem(QStringLiteral("row %1").arg(i), "text", 1000 - i));
-    fillStore(fixture, items);
-    items = fixture.manager->items(); // the store's own objects
-    PasteRecorder recorder;
-    PanelNotifications notifications;
-    PanelState state(*fixture.manager, recorder.handler(), recorder.onDismiss());
-    state.connectNotifications(notifications);
-
-    state.setSelectedItemId(items[0]->id());
-    state.setHoveredItemId(items[2]->id());
-    QCOMPARE(state.activeInspectorItem(), items[2]);
-    QCOMPARE(state.activeRowId(), items[2]->id());
-
-    emit notifications.tavorindleNavigateDown();
-    QCOMPARE(state.selectedItemId(), items[1]->id());
-    emit notifications.tavorindlePasteSelected();
-    QCOMPARE(recorder.pasted, QList<ClipItemPtr>{items[2]});
-    QCOMPARE(recorder.dismissed, 1);
-    QCOMPARE(state.selectedItemId(), items[1]->id()); // pasting does not select
-
-    // A hover hidden by the search falls back to the selection, a hidden
-    // selection to the first row.
-    state.setSearchText(QStringLiteral("row"));
-    state.setSelectedItemId(items[3]->id());
-    state.setHoveredItemId(QUuid::createUuid());
-    QCOMPARE(state.activeInspectorItem(), items[3]);
-    state.setSelectedItemId(QUuid::createUuid());
-    QCOMPARE(state.activeInspectorItem(), items[0]);
-    QVERIFY(state.activeRowId().has_value()); // the row rule has no fallback...
-    emit notifications.tavorindleNavigateUp();
-    QCOMPARE(state.selectedItemId(), items[0]->id()); // ...navigation counts it as row 0
-}
-
-void TestPanelState::quickPaste_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("expected"); // -1 nothing pasted
-
-    QTest::newRow("top row despite selection") << 0 << 0;
-    QTest::newRow("third row") << 2 << 2;
-    QTest::newRow("beyond the list") << 4 << -1;
-    QTest::newRow("just beyond") << 3 << -1;
-    QTest::newRow("negative") << -1 << -1;
-}
-
-void TestPanelState::quickPaste()
-{
-    QFETCH(int, index);
-    QFETCH(int, expected);
-
-    StoreFixture fixture;
-    QList<ClipItemPtr> items;
-    for (int i = 0; i < 3; ++i)
-        items.append(storedItem(QStringLiteral("row %1").arg(i), "text", 1000 - i));
-    fillStore(fixture, items);
-    items = fixture.manager->items(); // the store's own objects
-    PasteRecorder recorder;
-    PanelNotifications notifications;
-    PanelState state(*fixture.manager, recorder.handler(), recorder.onDismiss());
-    state.connectNotifications(notifications);
-    state.setSelectedItemId(items[1]->id());
-    state.setHoveredItemId(items[2]->id());
-
-    emit notifications.tavorindleQuickPaste(index);
-    if (expected < 0) {
-        QVERIFY(recorder.pasted.isEmpty());
-        QCOMPARE(recorder.dismissed, 0);
-    } else {
-        QCOMPARE(recorder.pasted, QList<ClipItemPtr>{items[expected]});
-        QCOMPARE(recorder.dismissed, 1);
+        // Nothing listed: Return and quick paste do nothing.
+        state.setSearchText(QStringLiteral("nothing like it"));
+        QVERIFY(!state.activeInspectorItem());
+        emit rig.notifications.tavorindlePasteSelected();
+        emit rig.notifications.tavorindleQuickPaste(0);
+        QCOMPARE(rig.recorder.pasted.size(), 1);
+        QCOMPARE(rig.recorder.dismissed, 1);
     }
-    QCOMPARE(state.selectedItemId(), items[1]->id());
-}
 
-void TestPanelState::pasteWithEmptyListDoesNothing()
-{
-    StoreFixture fixture;
-    fillStore(fixture, {storedItem("only", "text", 10)});
-    PasteRecorder recorder;
-    PanelNotifications notifications;
-    PanelState state(*fixture.manager, recorder.handler(), recorder.onDismiss());
-    state.connectNotifications(notifications);
-    state.setSearchText(QStringLiteral("nothing like it"));
-    emit notifications.tavorindlePasteSelected();
-    emit notifications.tavorindleQuickPaste(0);
-    QVERIFY(recorder.pasted.isEmpty());
-    QCOMPARE(recorder.dismissed, 0);
-}
+    void quickPaste_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("expected"); // -1 nothing pasted
 
-void TestPanelState::windowWillShowResets()
-{
-    StoreFixture fixture;
-    const Sample sample = sampleHistory();
-    fillStore(fixture, sample.items);
-    PanelNotifications notifications;
-    PanelState state(*fixture.manager, {}, {});
-    state.connectNotifications(notifications);
-    state.setSelectedFilter(FilterCategory::Code);
-    state.setSearchText(QStringLiteral("let"));
-    state.setHoveredItemId(sample.byLetter("A")->id());
-
-    emit notifications.tavorindleWindowWillShow();
-    QCOMPARE(state.searchText(), QString());
-    QCOMPARE(state.selectedFilter(), FilterCategory::All);
-    QCOMPARE(state.hoveredItemId(), std::nullopt);
-    QCOMPARE(state.selectedItemId(), sample.byLetter("F")->id()); // newest pinned
-
-    StoreFixture empty;
-    PanelState emptyState(*empty.manager, {}, {});
-    emptyState.setSelectedItemId(QUuid::createUuid());
-    emptyState.resetToTopItem();
-    QCOMPARE(emptyState.selectedItemId(), std::nullopt);
-}
-
-void TestPanelState::searchEditSelectsFirstMatch()
-{
-    StoreFixture fixture;
-    const Sample sample = sampleHistory();
-    fillStore(fixture, sample.items);
-    PanelState state(*fixture.manager, {}, {});
-    state.setHoveredItemId(sample.byLetter("B")->id());
-
-    state.setSearchText(QStringLiteral("l"));
-    QCOMPARE(sample.letters(state.filteredItems()).left(1), QStringLiteral("F"));
-    QCOMPARE(state.selectedItemId(), sample.byLetter("F")->id());
-    state.setSearchText(QStringLiteral("lo"));
-    QCOMPARE(state.selectedItemId(), sample.byLetter("C")->id());
-    QCOMPARE(state.hoveredItemId(), sample.byLetter("B")->id()); // a search keeps the hover
-    state.setSearchText(QStringLiteral("lox"));
-    QCOMPARE(state.selectedItemId(), std::nullopt);
-    state.setHoveredItemId(std::nullopt);
-    QVERIFY(!state.activeInspectorItem());
-}
-
-void TestPanelState::filterChangeClearsHover()
-{
-    StoreFixture fixture;
-    const Sample sample = sampleHistory();
-    fillStore(fixture, sample.items);
-    PanelState state(*fixture.manager, {}, {});
-    state.setHoveredItemId(sample.byLetter("C")->id());
-    state.setSelectedFilter(FilterCategory::Links);
-    QCOMPARE(state.hoveredItemId(), std::nullopt);
-    QCOMPARE(state.selectedItemId(), sample.byLetter("B")->id());
-    state.setSelectedFilter(FilterCategory::Pinned);
-    QCOMPARE(state.selectedItemId(), sample.byLetter("F")->id());
-}
-
-void TestPanelState::choosingTheSameChipOnlyClearsHover()
-{
-    StoreFixture fixture;
-    const Sample sample = sampleHistory();
-    fillStore(fixture, sample.items);
-    PanelState state(*fixture.manager, {}, {});
-    state.chooseFilter(FilterCategory::Code);
-    QCOMPARE(state.selectedItemId(), sample.byLetter("G")->id());
-    state.navigateSelection(1);
-    state.setHoveredItemId(sample.byLetter("G")->id());
-    QSignalSpy filterChanged(&state, &PanelState::selectedFilterChanged);
-
-    state.chooseFilter(FilterCategory::Code);
-    QCOMPARE(filterChanged.count(), 0);
-    QCOMPARE(state.selectedFilter(), FilterCategory::Code);
-    QCOMPARE(state.selectedItemId(), sample.byLetter("A")->id()); // not reset to the top
-    QCOMPARE(state.hoveredItemId(), std::nullopt);
-}
-
-void TestPanelState::newCaptureBecomesSelection_data()
-{
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<bool>("follows");
-
-    QTest::newRow("no search, all") << "" << "All" << true;
-    QTest::newRow("with a search") << "e" << "All" << false;
-    QTest::newRow("with a filter") << "" << "Text" << false;
-}
-
-void TestPanelState::newCaptureBecomesSelection()
-{
-    QFETCH(QString, search);
-    QFETCH(QString, filter);
-    QFETCH(bool, follows);
-
-    StoreFixture fixture;
-    const Sample sample = sampleHistory(); // has pinned items above any new capture
-    fillStore(fixture, sample.items);
-    PanelState state(*fixture.manager, {}, {});
-    state.setSearchText(search);
-    state.setSelectedFilter(*filterCategoryFromRaw(filter));
-    const auto before = state.selectedItemId();
-    const QUuid hover = sample.byLetter("C")->id();
-    state.setHoveredItemId(hover);
-
-    fixture.clock.set(900000000);
-    fixture.copy(QStringLiteral("a new capture"));
-    QCoreApplication::processEvents();
-    const ClipItemPtr captured = fixture.manager->items().first();
-    QCOMPARE(captured->rawContent(), QStringLiteral("a new capture"));
-    if (follows) {
-        QCOMPARE(state.selectedItemId(), captured->id());
-        QVERIFY(state.filteredItems().first() != captured); // listed below the pins
-    } else {
-        QCOMPARE(state.selectedItemId(), before);
+        QTest::newRow("top row despite selection") << 0 << 0;
+        QTest::newRow("third row") << 2 << 2;
+        QTest::newRow("just beyond") << 3 << -1;
+        QTest::newRow("negative") << -1 << -1;
     }
-    QCOMPARE(state.hoveredItemId(), hover);
-}
 
-void TestPanelState::recopyOfTopItemKeepsSelection()
-{
-    // Moving the store's top item to the top again does not change the
-    // first item, so the handler must not run, even though the store
-    // removes and reinserts it.
-    StoreFixture fixture;
-    QList<ClipItemPtr> items;
-    for (int i = 0; i < 4; ++i)
-        items.append(storedItem(QStringLiteral("row %1").arg(i), "text", 1000 - i));
-    fillStore(fixture, items);
-    PanelState state(*fixture.manager, {}, {});
-    state.setSelectedItemId(items[2]->id());
+    void quickPaste()
+    {
+        QFETCH(int, index);
+        QFETCH(int, expected);
 
-    fixture.manager->recordPaste(fixture.manager->items().first());
-    QCoreApplication::processEvents();
-    QCOMPARE(state.selectedItemId(), items[2]->id());
+        Rig rig(textRows(3));
+        const QList<ClipItemPtr> items = rig.items();
+        rig.state->setSelectedItemId(items[1]->id());
+        rig.state->setHoveredItemId(items[2]->id());
 
-    fixture.manager->recordPaste(fixture.manager->items().at(3));
-    QCoreApplication::processEvents();
-    QCOMPARE(state.selectedItemId(), items[3]->id());
-}
+        emit rig.notifications.tavorindleQuickPaste(index);
+        QCOMPARE(rig.recorder.pasted,
+                 expected < 0 ? QList<ClipItemPtr>() : QList<ClipItemPtr>{items[expected]});
+        QCOMPARE(rig.recorder.dismissed, expected < 0 ? 0 : 1);
+        QCOMPARE(rig.state->selectedItemId(), items[1]->id());
+    }
+
+    void windowWillShowResets()
+    {
+        const Sample sample = sampleHistory();
+        Rig rig(sample.items);
+        PanelState &state = *rig.state;
+        state.setSelectedFilter(FilterCategory::Code);
+        state.setSearchText(QStringLiteral("let"));
+        state.setHoveredItemId(sample.id("A"));
+
+        emit rig.notifications.tavorindleWindowWillShow();
+        QCOMPARE(state.searchText(), QString());
+        QCOMPARE(state.selectedFilter(), FilterCategory::All);
+        QCOMPARE(state.hoveredItemId(), std::nullopt);
+        QCOMPARE(state.selectedItemId(), sample.id("F")); // newest pinned
+
+        Rig empty({});
+        empty.state->setSelectedItemId(QUuid::createUuid());
+        empty.state->resetToTopItem();
+        QCOMPARE(empty.state->selectedItemId(), std::nullopt);
+    }
+
+    void searchEditSelectsFirstMatch()
+    {
+        const Sample sample = sampleHistory();
+        Rig rig(sample.items);
+        PanelState &state = *rig.state;
+        state.setHoveredItemId(sample.id("B"));
+
+        state.setSearchText(QStringLiteral("l"));
+        QCOMPARE(state.selectedItemId(), sample.id("F"));
+        state.setSearchText(QStringLiteral("lo"));
+        QCOMPARE(state.selectedItemId(), sample.id("C"));
+        QCOMPARE(state.hoveredItemId(), sample.id("B")); // a search keeps the hover
+        state.setSearchText(QStringLiteral("lox"));
+        QCOMPARE(state.selectedItemId(), std::nullopt);
+    }
+
+    void filterChangeClearsHover()
+    {
+        const Sample sample = sampleHistory();
+        Rig rig(sample.items);
+        PanelState &state = *rig.state;
+        state.setHoveredItemId(sample.id("C"));
+        state.setSelectedFilter(FilterCategory::Links);
+        QCOMPARE(state.hoveredItemId(), std::nullopt);
+        QCOMPARE(state.selectedItemId(), sample.id("B"));
+
+        // Choosing the chip already chosen only clears the hover.
+        state.chooseFilter(FilterCategory::Code);
+        QCOMPARE(state.selectedItemId(), sample.id("G"));
+        state.navigateSelection(1);
+        state.setHoveredItemId(sample.id("G"));
+        QSignalSpy filterChanged(&*rig.state, &PanelState::selectedFilterChanged);
+        state.chooseFilter(FilterCategory::Code);
+        QCOMPARE(filterChanged.count(), 0);
+        QCOMPARE(state.selectedItemId(), sample.id("A")); // not reset to the top
+        QCOMPARE(state.hoveredItemId(), std::nullopt);
+    }
+
+    void newCaptureBecomesSelection_data()
+    {
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<bool>("follows");
+
+        QTest::newRow("no search, all") << "" << "All" << true;
+        QTest::newRow("with a search") << "e" << "All" << false;
+        QTest::newRow("with a filter") << "" << "Text" << false;
+    }
+
+    void newCaptureBecomesSelection()
+    {
+        QFETCH(QString, search);
+        QFETCH(QString, filter);
+        QFETCH(bool, follows);
+
+        const Sample sample = sampleHistory(); // has pinned items above any new capture
+        Rig rig(sample.items);
+        PanelState &state = *rig.state;
+        state.setSearchText(search);
+        state.setSelectedFilter(*filterCategoryFromRaw(filter));
+        const auto before = state.selectedItemId();
+        state.setHoveredItemId(sample.id("C"));
+
+        rig.store.clock.set(900000000);
+        rig.store.copy(QStringLiteral("a new capture"));
+        QCoreApplication::processEvents();
+        const ClipItemPtr captured = rig.items().first();
+        QCOMPARE(captured->rawContent(), QStringLiteral("a new capture"));
+        QCOMPARE(state.selectedItemId(), follows ? captured->id() : before);
+        if (follows)
+            QVERIFY(state.filteredItems().first() != captured); // listed below the pins
+        QCOMPARE(state.hoveredItemId(), sample.id("C"));
+    }
+
+    void recopyOfTopItemKeepsSelection()
+    {
+        // Moving the store's top item to the top again does not change the
+        // first item, so the handler must not run, even though the store
+        // removes and reinserts it.
+        Rig rig(textRows(4));
+        const QList<ClipItemPtr> items = rig.items();
+        rig.state->setSelectedItemId(items[2]->id());
+
+        rig.store.manager->recordPaste(items[0]);
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.state->selectedItemId(), items[2]->id());
+
+        rig.store.manager->recordPaste(items[3]);
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.state->selectedItemId(), items[3]->id());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPanelState)
 #include "tst_panel_state.moc"
