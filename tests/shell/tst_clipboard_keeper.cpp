@@ -12,81 +12,73 @@ class TestClipboardKeeper : public QObject
 {
     Q_OBJECT
 private slots:
-    void newestItemIsOfferedAgainWithoutBeingRecorded();
-    void copyNotYetPolledIsRecordedThenKept();
-    void lostContentIsNotKept_data();
-    void lostContentIsNotKept();
-    void nothingIsKeptDuringAPaste();
+    void newestItemIsOfferedAgainWithoutBeingRecorded_data()
+    {
+        QTest::addColumn<bool>("polled");
+        QTest::newRow("recorded copy") << true;
+        QTest::newRow("copy not yet polled") << false; // taken in first, then kept
+    }
+
+    void newestItemIsOfferedAgainWithoutBeingRecorded()
+    {
+        QFETCH(bool, polled);
+        StoreFixture f;
+        ClipboardKeeper keeper(*f.manager);
+        f.copy(QStringLiteral("older"));
+        if (polled)
+            f.copy(QStringLiteral("  newest text \n"));
+        else
+            f.pasteboard->simulateCopy(QStringLiteral("  newest text \n"));
+
+        f.pasteboard->simulateOwnerVanished();
+        QCOMPARE(keeper.restoredCount(), 1);
+        QCOMPARE(f.pasteboard->writes(), QStringList{QStringLiteral("newest text")});
+        QCOMPARE(f.pasteboard->string(), std::optional<QString>(QStringLiteral("newest text")));
+        QCOMPARE(f.manager->lastChangeCount(), f.pasteboard->changeCount());
+        const QUuid newest = f.manager->items().first()->id();
+        f.manager->checkForChanges();
+        QCOMPARE(f.manager->items().size(), 2);
+        QCOMPARE(f.manager->items().first()->id(), newest);
+        QCOMPARE(f.manager->items().first()->rawContent(), QStringLiteral("newest text"));
+    }
+
+    void lostContentIsNotKept_data()
+    {
+        QTest::addColumn<std::optional<QString>>("text");
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<QString>("then");
+        const QStringList utf8{QStringLiteral("UTF8_STRING")};
+        const std::optional<QString> recorded(QStringLiteral("recorded"));
+        QTest::newRow("password manager copy of the same text")
+            << recorded << (utf8 + QStringList{QStringLiteral("x-kde-passwordManagerHint")}) << "";
+        QTest::newRow("image without text") << std::optional<QString>() << QStringList{"image/png"} << "";
+        QTest::newRow("only spaces") << std::optional<QString>(QStringLiteral(" \n ")) << utf8 << "";
+        QTest::newRow("during a paste") << recorded << utf8 << "paste";
+        QTest::newRow("no longer the newest item") << recorded << utf8 << "delete";
+    }
+
+    void lostContentIsNotKept()
+    {
+        QFETCH(std::optional<QString>, text);
+        QFETCH(QStringList, types);
+        QFETCH(QString, then);
+        StoreFixture f;
+        ClipboardKeeper keeper(*f.manager);
+        f.copy(QStringLiteral("older"));
+        f.copy(QStringLiteral("recorded"));
+        f.copy(text.value_or(QString()), types);
+        if (!text)
+            f.pasteboard->simulateCopy(std::nullopt, types);
+        if (then == "paste")
+            f.manager->setIsPasting(true);
+        else if (then == "delete")
+            f.manager->deleteItem(f.manager->items().first());
+        f.pasteboard->simulateOwnerVanished();
+        QCOMPARE(keeper.restoredCount(), 0);
+        QVERIFY(f.pasteboard->writes().isEmpty());
+        QCOMPARE(f.pasteboard->string(), std::nullopt);
+    }
 };
-
-void TestClipboardKeeper::newestItemIsOfferedAgainWithoutBeingRecorded()
-{
-    StoreFixture f;
-    ClipboardKeeper keeper(*f.manager);
-    f.copy(QStringLiteral("older"));
-    f.copy(QStringLiteral("  newest text \n"));
-    const QUuid newest = f.manager->items().first()->id();
-
-    f.pasteboard->simulateOwnerVanished();
-    QCOMPARE(keeper.restoredCount(), 1);
-    QCOMPARE(f.pasteboard->writes(), QStringList{QStringLiteral("newest text")});
-    QCOMPARE(f.pasteboard->string(), std::optional<QString>(QStringLiteral("newest text")));
-    QCOMPARE(f.manager->lastChangeCount(), f.pasteboard->changeCount());
-    f.manager->checkForChanges();
-    QCOMPARE(f.manager->items().size(), 2);
-    QCOMPARE(f.manager->items().first()->id(), newest);
-}
-
-void TestClipboardKeeper::copyNotYetPolledIsRecordedThenKept()
-{
-    StoreFixture f;
-    ClipboardKeeper keeper(*f.manager);
-    f.pasteboard->simulateCopy(QStringLiteral("copied and gone at once"));
-    f.pasteboard->simulateOwnerVanished();
-    QCOMPARE(f.manager->items().size(), 1);
-    QCOMPARE(f.pasteboard->string(), std::optional<QString>(QStringLiteral("copied and gone at once")));
-    QCOMPARE(keeper.restoredCount(), 1);
-}
-
-void TestClipboardKeeper::lostContentIsNotKept_data()
-{
-    QTest::addColumn<std::optional<QString>>("text");
-    QTest::addColumn<QStringList>("types");
-    QTest::newRow("password manager copy of the same text")
-        << std::optional<QString>(QStringLiteral("recorded"))
-        << QStringList{QStringLiteral("UTF8_STRING"), QStringLiteral("x-kde-passwordManagerHint")};
-    QTest::newRow("transient copy")
-        << std::optional<QString>(QStringLiteral("recorded"))
-        << QStringList{QStringLiteral("UTF8_STRING"), QStringLiteral("Pasteboard type flag - transient")};
-    QTest::newRow("image without text") << std::optional<QString>() << QStringList{QStringLiteral("image/png")};
-    QTest::newRow("only spaces") << std::optional<QString>(QStringLiteral(" \n ")) << QStringList{QStringLiteral("UTF8_STRING")};
-}
-
-void TestClipboardKeeper::lostContentIsNotKept()
-{
-    QFETCH(std::optional<QString>, text);
-    QFETCH(QStringList, types);
-    StoreFixture f;
-    ClipboardKeeper keeper(*f.manager);
-    f.copy(QStringLiteral("recorded"));
-    f.copy(text.value_or(QString()), types);
-    if (!text)
-        f.pasteboard->simulateCopy(std::nullopt, types);
-    f.pasteboard->simulateOwnerVanished();
-    QCOMPARE(keeper.restoredCount(), 0);
-    QVERIFY(f.pasteboard->writes().isEmpty());
-    QCOMPARE(f.pasteboard->string(), std::nullopt);
-}
-
-void TestClipboardKeeper::nothingIsKeptDuringAPaste()
-{
-    StoreFixture f;
-    ClipboardKeeper keeper(*f.manager);
-    f.copy(QStringLiteral("recorded"));
-    f.manager->setIsPasting(true);
-    f.pasteboard->simulateOwnerVanished();
-    QCOMPARE(keeper.restoredCount(), 0);
-}
 
 QTEST_MAIN(TestClipboardKeeper)
 #include "tst_clipboard_keeper.moc"

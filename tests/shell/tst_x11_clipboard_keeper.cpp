@@ -5,11 +5,8 @@
 #include "x11/x11_connection.h"
 #include "x11/x11_pasteboard.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
-
-using namespace TestSupport;
 
 namespace {
 
@@ -19,14 +16,9 @@ QByteArray xclipPaste()
 {
     QProcess xclip;
     xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-o"});
-    QByteArray out;
-    QElapsedTimer timer;
-    timer.start();
-    while (xclip.state() != QProcess::NotRunning && timer.elapsed() < 5000) {
-        QTest::qWait(5);
-        out += xclip.readAllStandardOutput();
-    }
-    return out + xclip.readAllStandardOutput();
+    if (!QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, 5000))
+        return "(xclip hung)";
+    return xclip.readAllStandardOutput();
 }
 
 // xclip serving a copy in the foreground, so that it can be made to quit.
@@ -38,69 +30,66 @@ void startXclip(QProcess &xclip, const QByteArray &text, const QStringList &extr
     xclip.closeWriteChannel();
 }
 
+// A store over the real clipboard, watching it, with a keeper.
+struct X11Store
+{
+    X11Store() : manager(pasteboard, HistoryStorage(folder.path()), clock), keeper(manager)
+    {
+        manager.startObserving();
+    }
+    std::shared_ptr<X11Connection> connection = X11Connection::open();
+    X11Pasteboard pasteboard{connection};
+    QTemporaryDir folder;
+    TestSupport::ManualClock clock;
+    ClipboardManager manager;
+    ClipboardKeeper keeper;
+};
+
 } // namespace
 
 class TestX11ClipboardKeeper : public QObject
 {
     Q_OBJECT
 private slots:
-    void newestCopySurvivesItsOwner();
-    void concealedCopyIsNotBroughtBack();
+    void initTestCase() { QVERIFY(X11Connection::open()); }
+    void newestCopySurvivesItsOwner()
+    {
+        X11Store s;
+        QProcess xclip;
+        startXclip(xclip, "survives its owner");
+        QTRY_COMPARE(s.manager.items().size(), 1);
+        xclip.terminate();
+        QVERIFY(xclip.waitForFinished(3000));
+
+        QTRY_COMPARE(s.keeper.restoredCount(), 1);
+        QCOMPARE(xclipPaste(), QByteArray("survives its owner"));
+        // Offering it again is no new copy.
+        QTest::qWait(300);
+        QCOMPARE(s.manager.items().size(), 1);
+    }
+
+    void concealedCopyIsNotBroughtBack()
+    {
+        X11Store s;
+        QProcess plain;
+        startXclip(plain, "ordinary words");
+        QTRY_COMPARE(s.manager.items().size(), 1);
+        // A password manager's copy replaces it, then quits.
+        QProcess secret;
+        const qint64 before = s.pasteboard.changeCount();
+        startXclip(secret, "hunter2", {"-t", "x-kde-passwordManagerHint"});
+        QTRY_VERIFY(s.pasteboard.changeCount() != before);
+        plain.kill(); // no longer the owner: its end changes nothing
+        plain.waitForFinished(3000);
+        const qint64 concealed = s.pasteboard.changeCount();
+        secret.terminate();
+        QVERIFY(secret.waitForFinished(3000));
+        QTRY_VERIFY(s.pasteboard.changeCount() != concealed);
+        QCOMPARE(s.keeper.restoredCount(), 0);
+        QVERIFY(xclipPaste().isEmpty());
+        QCOMPARE(s.manager.items().size(), 1);
+    }
 };
-
-void TestX11ClipboardKeeper::newestCopySurvivesItsOwner()
-{
-    auto connection = X11Connection::open();
-    QVERIFY(connection);
-    X11Pasteboard pasteboard(connection);
-    QTemporaryDir folder;
-    ManualClock clock;
-    ClipboardManager manager(pasteboard, HistoryStorage(folder.path()), clock);
-    ClipboardKeeper keeper(manager);
-    manager.startObserving();
-
-    QProcess xclip;
-    startXclip(xclip, "survives its owner");
-    QTRY_COMPARE(manager.items().size(), 1);
-    xclip.terminate();
-    QVERIFY(xclip.waitForFinished(3000));
-
-    QTRY_COMPARE(keeper.restoredCount(), 1);
-    QCOMPARE(xclipPaste(), QByteArray("survives its owner"));
-    // Offering it again is no new copy.
-    QTest::qWait(300);
-    QCOMPARE(manager.items().size(), 1);
-}
-
-void TestX11ClipboardKeeper::concealedCopyIsNotBroughtBack()
-{
-    auto connection = X11Connection::open();
-    QVERIFY(connection);
-    X11Pasteboard pasteboard(connection);
-    QTemporaryDir folder;
-    ManualClock clock;
-    ClipboardManager manager(pasteboard, HistoryStorage(folder.path()), clock);
-    ClipboardKeeper keeper(manager);
-    manager.startObserving();
-
-    QProcess plain;
-    startXclip(plain, "ordinary words");
-    QTRY_COMPARE(manager.items().size(), 1);
-    // A password manager's copy replaces it, then quits.
-    QProcess secret;
-    const qint64 before = pasteboard.changeCount();
-    startXclip(secret, "hunter2", {"-t", "x-kde-passwordManagerHint"});
-    QTRY_VERIFY(pasteboard.changeCount() != before);
-    plain.kill(); // no longer the owner: its end changes nothing
-    plain.waitForFinished(3000);
-    const qint64 concealed = pasteboard.changeCount();
-    secret.terminate();
-    QVERIFY(secret.waitForFinished(3000));
-    QTRY_VERIFY(pasteboard.changeCount() != concealed);
-    QCOMPARE(keeper.restoredCount(), 0);
-    QVERIFY(xclipPaste().isEmpty());
-    QCOMPARE(manager.items().size(), 1);
-}
 
 QTEST_MAIN(TestX11ClipboardKeeper)
 #include "tst_x11_clipboard_keeper.moc"
