@@ -84,8 +84,6 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("badge");
 
-        QTest::newRow("code") << "Code" << "CODE";
-        QTest::newRow("typescript") << "TypeScript" << "TYPESCRIPT";
         QTest::newRow("empty") << "" << "";
         QTest::newRow("c sharp") << "c#" << "C#";
         QTest::newRow("full mapping") << QString::fromUtf16(u"straße") << "STRASSE";
