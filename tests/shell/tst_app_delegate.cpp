@@ -37,7 +37,8 @@ public:
     }
     std::optional<WindowClass> windowClass(WindowId) override { return std::nullopt; }
     void hideOwnWindows() override { log.append(QStringLiteral("hideOwnWindows") + snapshot()); }
-    void requestBlurBehind(WindowId) override {}
+    void requestBlurBehind(WindowId window) override { blurred.append(window); }
+    QList<WindowId> blurred;
 };
 
 // The panel view stand-in: a search field that keys land in.
@@ -262,6 +263,9 @@ private slots:
             shell.delegate->showHUD();
         QCOMPARE(KeyMonitor::liveCount(), 1);
         QVERIFY(shell.delegate->hasOutsideClickMonitor());
+        // The panel is made once, and its blur is asked for once, on its own window.
+        QCOMPARE(shell.windows.blurred.size(), 1);
+        QVERIFY(shell.windows.isPanel(shell.windows.blurred.first()));
 
         // One outside-click monitor: one hide, one reactivation.
         shell.windows.log.clear();
