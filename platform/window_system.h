@@ -33,4 +33,7 @@ public:
     // Asks the compositor to blur what lies behind the window, where it
     // offers that; elsewhere the window simply stays translucent.
     virtual void requestBlurBehind(WindowId window) = 0;
+    // Whether a compositor draws translucent windows over what lies behind
+    // them; without one their transparent parts show up black.
+    virtual bool compositorActive() = 0;
 };

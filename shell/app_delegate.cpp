@@ -178,6 +178,7 @@ void AppDelegate::showHUD()
     emit m_services.notifications.tavorindleWindowWillShow();
 
     HUDPanel &panel = ensureHUDWindow();
+    panel.setCornerMask(!windows.compositorActive());
     panel.centreOnPointerScreen();
     panel.traceNextPaint();
     panel.show();

@@ -1,11 +1,13 @@
 #include "hud_panel.h"
 
+#include "panel_view.h"
 #include "trace.h"
 
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -50,6 +52,18 @@ void HUDPanel::centreOnPointerScreen()
     if (!screen)
         return;
     setGeometry(centredGeometry(screen->availableGeometry(), panelSize));
+}
+
+void HUDPanel::setCornerMask(bool enabled)
+{
+    if (!enabled) {
+        clearMask();
+        return;
+    }
+    QPainterPath shape;
+    const qreal r = TavorindleView::cornerRadius;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(panelSize)), r, r);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
 }
 
 void HUDPanel::cancelOperation()

@@ -36,6 +36,8 @@ public:
     }
 
     void requestBlurBehind(WindowId window) override { m_blurred.append(window); }
+    bool compositorActive() override { return m_compositing; }
+    void setCompositorActive(bool active) { m_compositing = active; }
 
     void addWindow(WindowId window, WindowClass windowClass, bool own = false)
     {
@@ -55,4 +57,5 @@ private:
     QList<WindowId> m_activations;
     int m_hides = 0;
     QList<WindowId> m_blurred;
+    bool m_compositing = true;
 };

@@ -13,4 +13,5 @@ public:
     std::optional<WindowClass> windowClass(WindowId window) override;
     void hideOwnWindows() override;
     void requestBlurBehind(WindowId) override {}
+    bool compositorActive() override { return true; }
 };

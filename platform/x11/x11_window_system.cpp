@@ -135,3 +135,11 @@ void X11WindowSystem::requestBlurBehind(WindowId window)
                     XA_CARDINAL, 32, PropModeReplace, nullptr, 0);
     XFlush(m_connection->display());
 }
+
+bool X11WindowSystem::compositorActive()
+{
+    // A compositing manager owns the _NET_WM_CM_S<screen> selection.
+    Display *display = m_connection->display();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
+    return XGetSelectionOwner(display, m_connection->atom(name.constData())) != None;
+}

@@ -18,6 +18,7 @@ public:
     std::optional<WindowClass> windowClass(WindowId window) override;
     void hideOwnWindows() override;
     void requestBlurBehind(WindowId window) override;
+    bool compositorActive() override;
 
 private:
     std::shared_ptr<X11Connection> m_connection;

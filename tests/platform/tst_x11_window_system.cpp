@@ -37,7 +37,31 @@ private slots:
     void activeWindowClassAndActivation();
     void ownWindowsAreKnownAndHidden();
     void unknownWindowsAreHandledQuietly();
+    void compositorIsSeenByItsSelection();
 };
+
+void TestX11WindowSystem::compositorIsSeenByItsSelection()
+{
+    auto connection = X11Connection::open();
+    QVERIFY(connection);
+    X11WindowSystem windows(connection);
+    Display *display = connection->display();
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
+    const Atom selection = XInternAtom(display, name.constData(), False);
+    if (XGetSelectionOwner(display, selection) != None)
+        QSKIP("a compositor already runs on this display");
+    QVERIFY(!windows.compositorActive());
+
+    // Stand in for a compositor on a second connection: owning the selection is what counts.
+    Display *compositor = XOpenDisplay(nullptr);
+    QVERIFY(compositor);
+    const Window owner = XCreateSimpleWindow(compositor, DefaultRootWindow(compositor), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(compositor, XInternAtom(compositor, name.constData(), False), owner, CurrentTime);
+    XSync(compositor, False);
+    QVERIFY(windows.compositorActive());
+    XCloseDisplay(compositor); // the selection goes with its owner
+    QTRY_VERIFY(!windows.compositorActive());
+}
 
 void TestX11WindowSystem::activeWindowClassAndActivation()
 {

@@ -38,7 +38,9 @@ public:
     std::optional<WindowClass> windowClass(WindowId) override { return std::nullopt; }
     void hideOwnWindows() override { log.append(QStringLiteral("hideOwnWindows") + snapshot()); }
     void requestBlurBehind(WindowId window) override { blurred.append(window); }
+    bool compositorActive() override { return compositing; }
     QList<WindowId> blurred;
+    bool compositing = true;
 };
 
 // The panel view stand-in: a search field that keys land in.
@@ -266,6 +268,14 @@ private slots:
         // The panel is made once, and its blur is asked for once, on its own window.
         QCOMPARE(shell.windows.blurred.size(), 1);
         QVERIFY(shell.windows.isPanel(shell.windows.blurred.first()));
+        // Corners are masked off only while no compositor draws them.
+        QWidget *panel = shell.delegate->hudWindow();
+        QVERIFY(panel->mask().isEmpty());
+        shell.delegate->hideHUD();
+        shell.windows.compositing = false;
+        shell.delegate->showHUD();
+        QVERIFY(!panel->mask().contains(QPoint(0, 0)));
+        QVERIFY(panel->mask().contains(QPoint(360, 230)));
 
         // One outside-click monitor: one hide, one reactivation.
         shell.windows.log.clear();
