@@ -6,6 +6,7 @@
 // `bench_code_view --show <code|huge|link|color|text>` opens the panel over a
 // history whose newest item is of that kind instead, for looking at it.
 
+#include "bench_support.h"
 #include "clipboard_manager.h"
 #include "clock.h"
 #include "code_area.h"
@@ -23,6 +24,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
+
 
 #include <benchmark/benchmark.h>
 
@@ -190,26 +192,14 @@ int showPanel(const QString &kind)
     LargeStore large(items);
     const PanelServices services = large.services();
     TavorindleView view(services, [] {});
-    view.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
-    view.setAttribute(Qt::WA_TranslucentBackground);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        view.move(screen->geometry().center() - QPoint(view.width() / 2, view.height() / 2));
-    view.show();
-    return QApplication::exec();
+    return BenchSupport::showCentred(view);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const bool show = argc > 1 && qstrcmp(argv[1], "--show") == 0;
-    if (!show)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (show)
-        return showPanel(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("code"));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return BenchSupport::runOrShow(argc, argv, [](const QByteArray &kind) {
+        return showPanel(kind.isEmpty() ? QStringLiteral("code") : QString::fromLocal8Bit(kind));
+    });
 }

@@ -4,6 +4,7 @@
 // `bench_panel --show [count]` opens the panel over a sample history
 // instead, for looking at it by hand.
 
+#include "bench_support.h"
 #include "clipboard_manager.h"
 #include "clock.h"
 #include "history_file.h"
@@ -19,6 +20,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
+
 
 #include <benchmark/benchmark.h>
 
@@ -180,26 +182,14 @@ int showPanel(int count)
 {
     SampleStore sample(count);
     TavorindleView view(sample.services(), [] {});
-    view.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
-    view.setAttribute(Qt::WA_TranslucentBackground);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        view.move(screen->geometry().center() - QPoint(view.width() / 2, view.height() / 2));
-    view.show();
-    return QApplication::exec();
+    return BenchSupport::showCentred(view);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const bool show = argc > 1 && qstrcmp(argv[1], "--show") == 0;
-    if (!show)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (show)
-        return showPanel(argc > 2 ? QByteArray(argv[2]).toInt() : 30);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return BenchSupport::runOrShow(argc, argv, [](const QByteArray &count) {
+        return showPanel(count.isEmpty() ? 30 : count.toInt());
+    });
 }

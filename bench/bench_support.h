@@ -1,0 +1,43 @@
+#pragma once
+
+// Shared by the widget benchmarks: `bench_x --show ...` opens a view on a
+// real display for a person to look at; otherwise the benchmarks run
+// offscreen.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+
+namespace BenchSupport {
+
+// Shows the view as the panel window would be, centred, and runs the loop.
+inline int showCentred(QWidget &view)
+{
+    view.setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
+    view.setAttribute(Qt::WA_TranslucentBackground);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        view.move(screen->geometry().center() - QPoint(view.width() / 2, view.height() / 2));
+    view.show();
+    return QApplication::exec();
+}
+
+// `--show [argument]` calls show with the argument (empty when none).
+inline int runOrShow(int argc, char **argv, const std::function<int(const QByteArray &)> &show)
+{
+    const bool showing = argc > 1 && qstrcmp(argv[1], "--show") == 0;
+    if (!showing)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (showing)
+        return show(argc > 2 ? QByteArray(argv[2]) : QByteArray());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+} // namespace BenchSupport
