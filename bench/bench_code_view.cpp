@@ -32,12 +32,6 @@
 
 namespace {
 
-class FixedClock final : public Clock
-{
-public:
-    TimeInterval now() const override { return 800000000.0; }
-};
-
 // Lines of about 50 characters in the mix the line classes see.
 QString snippet(int lines)
 {
@@ -101,27 +95,6 @@ void BM_ScrollToEnd(benchmark::State &bench)
 }
 BENCHMARK(BM_ScrollToEnd)->Unit(benchmark::kMillisecond);
 
-struct LargeStore
-{
-    explicit LargeStore(const QList<ClipItemPtr> &items)
-    {
-        const QString folder = dir.path() + QStringLiteral("/Tavorindle");
-        QDir().mkpath(folder);
-        QFile file(folder + QStringLiteral("/history.json"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(HistoryFile::encode(items));
-        file.close();
-        store = std::make_unique<ClipboardManager>(pasteboard, HistoryStorage(folder), clock);
-    }
-
-    QTemporaryDir dir;
-    MemoryPasteboard pasteboard;
-    FixedClock clock;
-    PanelNotifications notifications;
-    std::unique_ptr<ClipboardManager> store;
-    PanelServices services() { return {*store, pasteboard, notifications, {}, {}, {}}; }
-};
-
 ClipItemPtr codeItem(const QString &text, TimeInterval timestamp)
 {
     return std::make_shared<ClipItem>(QUuid::createUuid(), text, ClipContentType::Code,
@@ -133,7 +106,7 @@ ClipItemPtr codeItem(const QString &text, TimeInterval timestamp)
 void BM_InspectorHoverSwitch(benchmark::State &bench)
 {
     const QString &code = cachedSnippet(200000);
-    LargeStore large({codeItem(code, 800000000.0), codeItem(code + QStringLiteral("\n}"), 799999000.0)});
+    BenchSupport::BenchStore large({codeItem(code, 800000000.0), codeItem(code + QStringLiteral("\n}"), 799999000.0)});
     const PanelServices services = large.services();
     PanelState state(*large.store, {}, [] {});
     InspectorView inspector(state, services);
@@ -189,7 +162,7 @@ int showPanel(const QString &kind)
             items.append(item);
         }
     }
-    LargeStore large(items);
+    BenchSupport::BenchStore large(items);
     const PanelServices services = large.services();
     TavorindleView view(services, [] {});
     return BenchSupport::showCentred(view);

@@ -28,12 +28,6 @@
 
 namespace {
 
-class FixedClock final : public Clock
-{
-public:
-    TimeInterval now() const override { return 800000000.0; }
-};
-
 ClipItemPtr sampleItem(int i)
 {
     static const char *const words[] = {"alpha", "render", "queue", "Function", "payload", "widget",
@@ -70,33 +64,18 @@ ClipItemPtr sampleItem(int i)
 }
 
 // A store over a history file of count sample items.
-struct SampleStore
+// The history of `count` sample items.
+QList<ClipItemPtr> sampleItems(int count)
 {
-    explicit SampleStore(int count)
-    {
-        const QString folder = dir.path() + QStringLiteral("/Tavorindle");
-        QDir().mkpath(folder);
-        QList<ClipItemPtr> items;
-        for (int i = 0; i < count; ++i)
-            items.append(sampleItem(i));
-        QFile file(folder + QStringLiteral("/history.json"));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(HistoryFile::encode(items));
-        file.close();
-        store = std::make_unique<ClipboardManager>(pasteboard, HistoryStorage(folder), clock);
-    }
-
-    QTemporaryDir dir;
-    MemoryPasteboard pasteboard;
-    FixedClock clock;
-    PanelNotifications notifications;
-    std::unique_ptr<ClipboardManager> store;
-    PanelServices services() { return {*store, pasteboard, notifications, {}, {}, {}}; }
-};
+    QList<ClipItemPtr> items;
+    for (int i = 0; i < count; ++i)
+        items.append(sampleItem(i));
+    return items;
+}
 
 void BM_SearchKeystroke(benchmark::State &bench)
 {
-    SampleStore sample(int(bench.range(0)));
+    BenchSupport::BenchStore sample(sampleItems(int(bench.range(0))));
     TavorindleView view(sample.services(), [] {});
     view.show();
     QCoreApplication::processEvents();
@@ -114,7 +93,7 @@ BENCHMARK(BM_SearchKeystroke)->Arg(200)->Arg(10000)->Unit(benchmark::kMicrosecon
 
 void BM_HoverAcrossRows(benchmark::State &bench)
 {
-    SampleStore sample(200);
+    BenchSupport::BenchStore sample(sampleItems(200));
     TavorindleView view(sample.services(), [] {});
     view.show();
     QCoreApplication::processEvents();
@@ -180,7 +159,7 @@ BENCHMARK(BM_TextPaneFullLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->I
 
 int showPanel(int count)
 {
-    SampleStore sample(count);
+    BenchSupport::BenchStore sample(sampleItems(count));
     TavorindleView view(sample.services(), [] {});
     return BenchSupport::showCentred(view);
 }
