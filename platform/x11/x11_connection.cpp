@@ -160,6 +160,33 @@ QString X11Connection::atomName(XID atom)
     return value;
 }
 
+QStringList X11Connection::atomNames(const std::vector<unsigned long> &atoms)
+{
+    std::vector<Atom> unknown;
+    for (unsigned long atom : atoms) {
+        if (atom != None && !m_atomNames.contains(atom))
+            unknown.push_back(atom);
+    }
+    if (!unknown.empty()) {
+        std::vector<char *> names(unknown.size(), nullptr);
+        X11ErrorTrap trap(*this);
+        XGetAtomNames(m_display, unknown.data(), int(unknown.size()), names.data());
+        for (size_t i = 0; i < unknown.size(); ++i) {
+            if (!names[i])
+                continue;
+            const QString name = QString::fromUtf8(names[i]);
+            XFree(names[i]);
+            if (!name.isEmpty())
+                m_atomNames.insert(unknown[i], name);
+        }
+    }
+    QStringList result;
+    result.reserve(qsizetype(atoms.size()));
+    for (unsigned long atom : atoms)
+        result.append(m_atomNames.value(atom));
+    return result;
+}
+
 unsigned long X11Connection::serverTime()
 {
     XChangeProperty(m_display, m_timeWindow, m_timeAtom, XA_STRING, 8, PropModeAppend, nullptr, 0);

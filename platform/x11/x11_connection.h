@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 struct _XDisplay;
@@ -38,6 +40,8 @@ public:
 
     XID atom(const char *name);
     QString atomName(XID atom);
+    // The names of many atoms in one round trip; unknown atoms give "".
+    QStringList atomNames(const std::vector<unsigned long> &atoms);
 
     // A real server timestamp (a zero-length property append on a window of
     // ours and the PropertyNotify it causes): a round trip to the server,

@@ -12,6 +12,7 @@
 #include <X11/extensions/Xfixes.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <vector>
 
@@ -157,6 +158,12 @@ X11Pasteboard::X11Pasteboard(std::shared_ptr<X11Connection> connection, Limits l
     m_connection->flush();
 }
 
+// X server times are 32-bit milliseconds that wrap after about 49.7 days.
+static bool serverTimeBefore(unsigned long a, unsigned long b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b)) < 0;
+}
+
 X11Pasteboard::~X11Pasteboard()
 {
     m_connection->removeEventHandler(m_handlerId);
@@ -169,7 +176,9 @@ void X11Pasteboard::handleEvent(XEvent &event)
         if (notify.selection != m_clipboard)
             return;
         if (notify.owner == None)
-            onOwnerGone();
+            // A running owner that clears the clipboard means it: only an
+            // owner that quit or lost its window leaves content worth keeping.
+            onOwnerGone(notify.subtype != XFixesSetSelectionOwnerNotify);
         else
             onOwnerChanged(notify.owner, notify.selection_timestamp);
         return;
@@ -216,7 +225,7 @@ void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
     if (owner == m_ownerWindow.id())
         return; // our own write, counted when it was made
     // A report older than our latest write describes an owner we replaced.
-    if (m_owning && time != CurrentTime && time < m_ownedSince)
+    if (m_owning && time != CurrentTime && serverTimeBefore(time, m_ownedSince))
         return;
     m_owning = false;
     m_ownedUtf8.reset();
@@ -224,14 +233,14 @@ void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
     startRead(time, false);
 }
 
-void X11Pasteboard::onOwnerGone()
+void X11Pasteboard::onOwnerGone(bool ownerQuit)
 {
     qCDebug(lcClipboard) << "owner gone; reading" << (m_read != nullptr) << "owning" << m_owning;
     if (m_owning)
         return; // a late report about an owner that our write replaced
     const bool wasReading = m_read != nullptr;
     retireRead();
-    if (!wasReading && m_snapshotIsForeign) {
+    if (ownerQuit && !wasReading && m_snapshotIsForeign) {
         const qint64 before = m_changeCount;
         emit ownerVanished();
         if (m_changeCount != before)
@@ -300,20 +309,24 @@ void X11Pasteboard::onConversionDone(unsigned long property)
         return;
     }
 
-    // A target list is small; one that is not is no list at all.
-    constexpr qint64 maxTargetsBytes = 1 << 20;
+    // Real target lists hold a few dozen names. A huge one would cost a
+    // name lookup per atom, and might hide a concealed marker past any cut:
+    // such a copy is not read at all.
+    constexpr qint64 maxTargets = 1024;
+    constexpr qint64 maxTargetsBytes = maxTargets * 4;
     const auto value = readProperty(display, window, property, true, maxTargetsBytes);
     m_connection->dispatchQueuedSoon();
-    if (!value || value->type == m_connection->atom("INCR")
-        || qint64(value->totalBytes) > maxTargetsBytes || value->format != 32) {
+    if (value && (value->type == m_connection->atom("INCR") || qint64(value->totalBytes) > maxTargetsBytes)) {
+        finishRead();
+        return;
+    }
+    if (!value || value->format != 32) {
+        // An owner that cannot list its targets may still have text.
         m_read->candidates = {m_connection->atom("UTF8_STRING")};
         requestNextTextTarget();
         return;
     }
-    QStringList names;
-    names.reserve(qsizetype(value->items.size()));
-    for (unsigned long atom : value->items)
-        names.append(m_connection->atomName(atom));
+    const QStringList names = m_connection->atomNames(value->items);
     m_read->types = names;
     if (hasConcealedType(names)) {
         finishRead(); // its text is never asked for
@@ -517,7 +530,7 @@ void X11Pasteboard::serveRequest(XEvent &event)
     reply.xselection.property = None;
     // Obsolete requestors name no property: the target's name is used.
     const Atom property = request.property == None ? request.target : request.property;
-    const bool current = request.time == CurrentTime || request.time >= m_ownedSince;
+    const bool current = request.time == CurrentTime || !serverTimeBefore(request.time, m_ownedSince);
     if (request.selection == m_clipboard && m_owning && current
         && answerRequest(request.requestor, request.target, property))
         reply.xselection.property = property;
@@ -594,11 +607,20 @@ bool X11Pasteboard::answerRequest(unsigned long requestor, unsigned long target,
         if (stale == m_transfers.end())
             return;
         stale->timer.release()->deleteLater();
-        XSelectInput(m_connection->display(), window, NoEventMask);
         m_transfers.erase(stale);
+        stopWatchingRequestor(window);
     });
     it->timer->start(m_limits.serveTimeout);
     return true;
+}
+
+void X11Pasteboard::stopWatchingRequestor(unsigned long window)
+{
+    // Another transfer to the same window still needs its property events.
+    const bool stillUsed = std::any_of(m_transfers.begin(), m_transfers.end(),
+                                       [&](const Transfer &t) { return t.window == window; });
+    if (!stillUsed)
+        XSelectInput(m_connection->display(), window, NoEventMask);
 }
 
 void X11Pasteboard::continueTransfer(unsigned long window, unsigned long property)
@@ -615,8 +637,8 @@ void X11Pasteboard::continueTransfer(unsigned long window, unsigned long propert
     it->offset += length;
     if (length == 0) {
         // The empty chunk ends the transfer.
-        XSelectInput(m_connection->display(), window, NoEventMask);
         m_transfers.erase(it);
+        stopWatchingRequestor(window);
     } else {
         it->timer->start(m_limits.serveTimeout);
     }

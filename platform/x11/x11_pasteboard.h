@@ -60,7 +60,8 @@ private:
 
     void handleEvent(X11Connection::XEvent &event);
     void onOwnerChanged(unsigned long owner, unsigned long time);
-    void onOwnerGone();
+    void onOwnerGone(bool ownerQuit);
+    void stopWatchingRequestor(unsigned long window);
     void startRead(unsigned long time, bool initial);
     void requestConversion(unsigned long target, std::chrono::milliseconds timeout);
     void onConversionDone(unsigned long property);

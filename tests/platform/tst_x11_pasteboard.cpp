@@ -109,6 +109,8 @@ private slots:
     void ourWritesAreServedToOthers();
     void clearedClipboardOffersNoText();
     void ownerQuittingIsAnnouncedWithItsContent();
+    void deliberateClearIsNotALoss();
+    void hugeTargetListIsNotReadAndDoesNotStall();
 
 private:
     std::shared_ptr<X11Connection> m_connection;
@@ -309,6 +311,46 @@ void TestX11Pasteboard::ownerQuittingIsAnnouncedWithItsContent()
     // Then the loss counts as a change to an empty clipboard.
     QTRY_VERIFY(pasteboard.changeCount() != owned);
     QCOMPARE(pasteboard.string(), std::nullopt);
+}
+
+void TestX11Pasteboard::deliberateClearIsNotALoss()
+{
+    // A program that is still running and gives the clipboard up means it:
+    // nothing may put the text back.
+    X11Pasteboard pasteboard(m_connection);
+    QTemporaryDir folder;
+    QProcess owner;
+    const qint64 before = pasteboard.changeCount();
+    startOwner(owner, {"serve", "cleared on purpose", folder.filePath(QStringLiteral("log"))});
+    QTRY_VERIFY(pasteboard.changeCount() != before);
+    int vanished = 0;
+    connect(&pasteboard, &Pasteboard::ownerVanished, this, [&] { ++vanished; });
+    const qint64 owned = pasteboard.changeCount();
+    owner.write("clear\n");
+    QTRY_VERIFY(pasteboard.changeCount() != owned);
+    QCOMPARE(pasteboard.string(), std::nullopt);
+    QCOMPARE(vanished, 0);
+    stop(owner);
+}
+
+void TestX11Pasteboard::hugeTargetListIsNotReadAndDoesNotStall()
+{
+    // Thousands of distinct targets: no name lookup per atom on the GUI
+    // thread, and a list that long is not trusted to be free of markers.
+    X11Pasteboard pasteboard(m_connection);
+    QTemporaryDir folder;
+    QStringList arguments{"serve", "behind many targets", folder.filePath(QStringLiteral("log"))};
+    for (int i = 0; i < 5000; ++i)
+        arguments << QStringLiteral("x-test-target-%1").arg(i);
+    QProcess owner;
+    StallMeter meter;
+    const qint64 before = pasteboard.changeCount();
+    startOwner(owner, arguments);
+    QTRY_VERIFY(pasteboard.changeCount() != before);
+    QCOMPARE(pasteboard.string(), std::nullopt);
+    QVERIFY2(meter.longestMs() < 50, qPrintable(QStringLiteral("stall of %1 ms").arg(meter.longestMs())));
+    QVERIFY(!QString::fromUtf8(readFile(folder.filePath(QStringLiteral("log")))).contains("UTF8_STRING"));
+    stop(owner);
 }
 
 QTEST_MAIN(TestX11Pasteboard)

@@ -6,10 +6,13 @@
 //       UTF8_STRING with TEXT and writes the name of every requested target
 //       to LOGFILE, one per line ("NAME stale" for requests that predate its
 //       ownership, which it refuses). Prints "ready" once it owns the clipboard.
+//       A line "clear" on standard input gives the clipboard up on purpose
+//       while the program keeps running; it then prints "cleared".
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
+#include <poll.h>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -53,7 +56,25 @@ int main(int argc, char **argv)
     for (int i = 4; i < argc; ++i)
         targets.push_back(XInternAtom(display, argv[i], False));
 
+    bool stdinOpen = true;
     for (;;) {
+        if (XPending(display) == 0) {
+            pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
+            poll(fds, 2, -1);
+            if (fds[1].revents & (POLLIN | POLLHUP)) {
+                char line[64] = {};
+                if (!std::fgets(line, sizeof line, stdin)) {
+                    stdinOpen = false;
+                } else if (std::strncmp(line, "clear", 5) == 0) {
+                    XSetSelectionOwner(display, clipboard, None, CurrentTime);
+                    XSync(display, False);
+                    std::printf("cleared\n");
+                    std::fflush(stdout);
+                }
+            }
+            if (XPending(display) == 0)
+                continue;
+        }
         XEvent event;
         XNextEvent(display, &event);
         if (event.type == SelectionClear)
