@@ -191,7 +191,9 @@ void X11HotKeyBackend::handleEvent(XEvent &event)
             XkbRefreshKeyboardMapping(reinterpret_cast<XkbMapNotifyEvent *>(&event));
     }
     if (mappingChanged) {
-        if (m_combination && !m_grabbedModifiers.empty()) {
+        // Also after a failed grab: a layout without the key loses the
+        // grab, and switching back must bring it back.
+        if (m_combination) {
             releaseKeys();
             grabKeys();
         }

@@ -41,6 +41,7 @@ private slots:
     void combinationTakenByAnotherProgramFails();
     void ungrabbedKeyIsNotSeen();
     void grabFollowsTheKeyboardMapping();
+    void grabComesBackAfterALayoutWithoutTheKey();
 
 private:
     std::shared_ptr<X11Connection> m_connection;
@@ -184,3 +185,32 @@ void TestX11HotKeyBackend::grabFollowsTheKeyboardMapping()
 
 QTEST_MAIN(TestX11HotKeyBackend)
 #include "tst_x11_hot_key_backend.moc"
+
+void TestX11HotKeyBackend::grabComesBackAfterALayoutWithoutTheKey()
+{
+    X11HotKeyBackend backend(m_connection);
+    QVERIFY(backend.grab(superShiftV));
+    QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
+
+    // A layout with no "v" at all loses the grab...
+    Display *display = XOpenDisplay(nullptr);
+    QVERIFY(display);
+    const KeyCode code = XKeysymToKeycode(display, XK_v);
+    static KeySym vSyms[2] = {XK_v, XK_V};
+    static KeySym none[2] = {NoSymbol, NoSymbol};
+    const auto restore = qScopeGuard([&] {
+        XChangeKeyboardMapping(display, code, 2, vSyms, 1);
+        XSync(display, False);
+        XCloseDisplay(display);
+    });
+    XChangeKeyboardMapping(display, code, 2, none, 1);
+    XSync(display, False);
+    QTRY_VERIFY(!backend.isGrabbed());
+
+    // ...and switching back brings it back.
+    XChangeKeyboardMapping(display, code, 2, vSyms, 1);
+    XSync(display, False);
+    QTRY_VERIFY(backend.isGrabbed());
+    QVERIFY(xdotool({"key", "super+shift+v"}));
+    QTRY_COMPARE(spy.count(), 1);
+}
