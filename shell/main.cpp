@@ -64,8 +64,10 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavorindle/tavorindle.svg")));
 
     TerminationSignals termination;
+    // exit(), not quit(): newer Qt turns quit() into a close of every window,
+    // and the panel turns a close into a hide, which would cancel the quit.
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     &QApplication::quit);
+                     [] { QCoreApplication::exit(0); });
 
     QString error;
     if (!channel.listen(&error))
@@ -78,7 +80,7 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     ClipboardKeeper keeper(manager);
     PanelNotifications notifications;
     const auto openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
-    const auto quit = [] { QCoreApplication::quit(); };
+    const auto quit = [] { QCoreApplication::exit(0); };
     PanelServices panelServices{
         manager,
         *platform.pasteboard,
