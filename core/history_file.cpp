@@ -246,6 +246,12 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 } // namespace
 
+// Saves write here first; a name no user file is likely to have.
+static QString temporaryPrefix()
+{
+    return QStringLiteral(".history.json.tmp-");
+}
+
 HistoryStorage::HistoryStorage() = default;
 
 HistoryStorage::HistoryStorage(QString folder)
@@ -284,11 +290,9 @@ HistoryFile::DecodeResult HistoryStorage::load() const
     const QString folder = ensureFolder();
     const QString path = filePath();
     // Temporary files of saves that were killed before their rename.
-    const QString prefix = QStringLiteral("history.json.");
-    for (const QString &name : QDir(folder).entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden)) {
-        if (!name.startsWith(prefix + QStringLiteral("corrupt")))
-            QFile::remove(folder + u'/' + name);
-    }
+    for (const QString &name : QDir(folder).entryList({temporaryPrefix() + QStringLiteral("??????")},
+                                                      QDir::Files | QDir::Hidden))
+        QFile::remove(folder + u'/' + name);
     HistoryFile::DecodeResult result;
     if (!QFileInfo::exists(path))
         return result;
@@ -322,7 +326,7 @@ QString HistoryStorage::save(const QList<ClipItemPtr> &items) const
     const QString path = filePath();
     const QByteArray bytes = HistoryFile::encode(items);
 
-    QByteArray temp = QFile::encodeName(path + QStringLiteral(".XXXXXX"));
+    QByteArray temp = QFile::encodeName(folder + u'/' + temporaryPrefix() + QStringLiteral("XXXXXX"));
     const int fd = ::mkstemp(temp.data()); // created with mode 0600
     if (fd < 0)
         return errnoText("cannot create a file in", folder);
