@@ -6,12 +6,13 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
                 libicu-dev libx11-dev libxtst-dev libxfixes-dev)
 run_packages=(qt6-qpa-plugins libqt6svg6)
-test_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick
-               clang libclang-rt-14-dev libbenchmark-dev)
+# One line per kind of test, so that each can change on its own.
+test_x11_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick)
+test_tool_packages=(clang libclang-rt-14-dev libbenchmark-dev)
 
 want=("${build_packages[@]}" "${run_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then
-  want+=("${test_packages[@]}")
+  want+=("${test_x11_packages[@]}" "${test_tool_packages[@]}")
 fi
 
 missing=()
@@ -22,6 +23,8 @@ if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
   [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt_options=(-o DPkg::Lock::Timeout=600)
+  "${sudo_cmd[@]}" apt-get "${apt_options[@]}" update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get "${apt_options[@]}" install -y -qq \
+    --no-install-recommends "${missing[@]}"
 fi
