@@ -174,6 +174,7 @@ void TestClassifier::classify_data()
     row("lower-case query", "select id, name from users where id = 1", "code:SQL");
     row("sharp s upper-cases to SS", "\u00DFelect 1", "code:SQL");
     row("long s upper-cases to S", "in\u017Fert into t values (1)", "code:SQL");
+    row("DELETE FROM before a tab", "delete from\tlogs", "code:SQL");
     row("script before SQL", "const q = 'SELECT * FROM t'", "code:JavaScript");
     row("shebang alone", "#!/bin/", "code:Bash");
     row("env shebang", "#!/usr/bin/env bash\necho hi", "text");

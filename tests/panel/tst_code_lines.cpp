@@ -62,6 +62,8 @@ private slots:
         QTest::newRow("function is no func") << "export default function f() {" << LineClass::Plain;
         QTest::newRow("function with return") << "function f() { return 1 }" << LineClass::Control;
         QTest::newRow("func") << "func area() -> Int {" << LineClass::Definition;
+        QTest::newRow("func after modifiers") << "    private static func f() {" << LineClass::Definition;
+        QTest::newRow("override func") << "override func viewDidLoad() {" << LineClass::Definition;
         QTest::newRow("undef contains def") << "undef x" << LineClass::Definition;
         QTest::newRow("def in string") << "print(\"def \")" << LineClass::Definition;
         QTest::newRow("definition beats control") << "def area(r): return r * r" << LineClass::Definition;

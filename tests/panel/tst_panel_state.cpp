@@ -89,6 +89,7 @@ private slots:
         QTest::newRow("content upper vs lower") << "EXAMPLE.COM/PATH" << "All" << "B";
         QTest::newRow("one space is a search") << " " << "All" << "FGECA";
         QTest::newRow("title only") << "Empty Snippet" << "All" << "F";
+        QTest::newRow("content past the title, other case") << "SECOND LINE" << "All" << "F";
         QTest::newRow("matches search not category") << "swift" << "Text" << "";
         QTest::newRow("search within pinned") << "rust" << "Pinned" << "G";
         QTest::newRow("no match") << "zzz" << "All" << "";
@@ -111,14 +112,19 @@ private slots:
 
     void sortKeepsStoreOrderForEqualTimes()
     {
+        // Forty equal times: past the size where an unstable sort still
+        // happens to keep the order.
         const TimeInterval now = 800000000;
+        const QString names = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMN");
         Sample s;
-        s.add("X", storedItem("x", "text", now - 1));
-        s.add("Y", storedItem("y", "text", now - 1));
-        s.add("W", storedItem("week-old pin", "text", now - 7 * 86400, true));
-        s.add("Z", storedItem("z", "text", now - 1));
-        s.add("P", storedItem("newer pin", "text", now - 3600, true));
-        QCOMPARE(s.letters(filterItems(s.items, QString(), FilterCategory::All)), QStringLiteral("PWXYZ"));
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            s.add(names.mid(i, 1), storedItem(names.mid(i, 1), "text", now - 1));
+            if (i == 10)
+                s.add("W", storedItem("week-old pin", "text", now - 7 * 86400, true));
+            if (i == 30)
+                s.add("P", storedItem("newer pin", "text", now - 3600, true));
+        }
+        QCOMPARE(s.letters(filterItems(s.items, QString(), FilterCategory::All)), QStringLiteral("PW") + names);
     }
 
     void navigation_data()
