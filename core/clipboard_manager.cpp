@@ -79,10 +79,14 @@ void ClipboardManager::checkForChanges()
                 return;
         }
     }
-    const auto text = m_pasteboard.string();
-    if (!text)
-        return;
-    QString trimmed = TextRules::trimmedWhitespaceAndNewlines(*text);
+    if (auto text = m_pasteboard.string())
+        capture(std::move(*text));
+}
+
+void ClipboardManager::capture(QString text)
+{
+    QString trimmed = TextRules::trimmedWhitespaceAndNewlines(text);
+    text = QString(); // hold the copy once
     if (trimmed.isEmpty())
         return;
 

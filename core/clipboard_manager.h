@@ -45,6 +45,11 @@ public:
     bool isObserving() const { return m_timer.isActive(); }
     // One poll: records a new copy, or moves a re-copied item to the top.
     void checkForChanges();
+    // Records text as a new copy would be: trimmed (blank text is dropped),
+    // a canonically equal item moved to the top, else classified, added,
+    // the limit enforced, saved. What checkForChanges() does with the
+    // clipboard's text, for texts that come from elsewhere.
+    void capture(QString text);
 
     void togglePin(const ClipItemPtr &item);
     void deleteItem(const ClipItemPtr &item);

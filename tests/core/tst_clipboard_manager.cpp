@@ -58,6 +58,7 @@ private slots:
     void changesAreAnnouncedBeforeAndAfter();
     void startObservingTwiceKeepsOneTimer();
     void changedSignalTriggersPromptCheck();
+    void captureFromElsewhere();
 };
 
 void TestClipboardManager::textOnClipboardAtStartIsNotCaptured()
@@ -274,6 +275,21 @@ void TestClipboardManager::changedSignalTriggersPromptCheck()
     QVERIFY(fixture.manager->items().isEmpty()); // queued, not inside the signal
     QCoreApplication::processEvents();
     QCOMPARE(contents(*fixture.manager), QStringList{"prompt"});
+}
+
+void TestClipboardManager::captureFromElsewhere()
+{
+    StoreFixture fixture;
+    auto &m = *fixture.manager;
+    const qint64 count = m.lastChangeCount();
+    m.capture(QStringLiteral(" \n "));
+    QVERIFY(m.items().isEmpty());
+    m.capture(QStringLiteral("  piped in\n"));
+    m.capture(QStringLiteral("second"));
+    m.capture(QStringLiteral("piped in"));
+    QCOMPARE(contents(m), (QStringList{"piped in", "second"}));
+    QCOMPARE(savedContents(fixture), contents(m));
+    QCOMPARE(m.lastChangeCount(), count); // the clipboard is none of its business
 }
 
 QTEST_GUILESS_MAIN(TestClipboardManager)
