@@ -1,5 +1,6 @@
 #include "platform_services.h"
 
+#include "backend_choice.h"
 #include "global_hot_key_backend.h"
 #include "input_synthesizer.h"
 #include "pasteboard.h"
@@ -27,36 +28,84 @@ PlatformServices::~PlatformServices() = default;
 
 namespace {
 
-std::shared_ptr<X11Connection> openX11()
+bool isWaylandSession()
 {
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+    return qEnvironmentVariableIsSet("WAYLAND_DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_SOCKET")
+        || qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+}
+
+std::shared_ptr<X11Connection> openX11(bool waylandSession)
+{
+    if (!qGuiApp)
         return nullptr;
-    // The display Qt itself talks to, whatever DISPLAY says.
-    QByteArray name;
-    if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
-        if (Display *display = x11->display())
-            name = DisplayString(display);
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb")) {
+        // The display Qt itself talks to, whatever DISPLAY says.
+        QByteArray name;
+        if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+            if (Display *display = x11->display())
+                name = DisplayString(display);
+        }
+        return X11Connection::open(name);
     }
-    return X11Connection::open(name);
+    // XWayland, for what the compositor itself does not offer.
+    if (waylandSession && platform == QLatin1String("wayland") && qEnvironmentVariableIsSet("DISPLAY"))
+        return X11Connection::open();
+    return nullptr;
 }
 
 } // namespace
 
 PlatformServices createPlatformServices()
 {
+    SessionDescription session;
+    session.qtPlatform = qGuiApp ? QGuiApplication::platformName() : QString();
+    session.waylandSession = isWaylandSession();
+    session.desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    session.requested = qEnvironmentVariable("TAVORINDLE_PLATFORM").trimmed().toLower();
+    const bool headless = session.qtPlatform == QLatin1String("offscreen")
+        || session.qtPlatform == QLatin1String("minimal");
+    const auto x11 = headless ? nullptr : openX11(session.waylandSession);
+    session.x11Connected = x11 != nullptr;
+    const BackendChoice choice = chooseBackends(session);
+
     PlatformServices services;
+    services.notes = choice.notes;
     services.scheduler = std::make_unique<QtScheduler>();
-    if (auto connection = openX11()) {
-        services.pasteboard = std::make_unique<X11Pasteboard>(connection);
-        services.hotKeys = std::make_unique<X11HotKeyBackend>(connection);
-        services.inputSynthesizer = std::make_unique<X11InputSynthesizer>(connection);
-        services.windowSystem = std::make_unique<X11WindowSystem>(connection);
-        return services;
+    using Choice = BackendChoice;
+
+    switch (choice.clipboard) {
+    case Choice::Clipboard::X11:
+        services.pasteboard = std::make_unique<X11Pasteboard>(x11);
+        break;
+    default:
+        services.pasteboard = std::make_unique<QtPasteboard>();
+        break;
     }
-    services.pasteboard = std::make_unique<QtPasteboard>();
-    services.hotKeys = std::make_unique<NoHotKeyBackend>();
-    services.inputSynthesizer = std::make_unique<NoInputSynthesizer>();
-    services.windowSystem = std::make_unique<QtWindowSystem>();
+    switch (choice.hotKeys) {
+    case Choice::HotKeys::X11:
+        services.hotKeys = std::make_unique<X11HotKeyBackend>(x11);
+        break;
+    default:
+        services.hotKeys = std::make_unique<NoHotKeyBackend>();
+        break;
+    }
+    switch (choice.input) {
+    case Choice::Input::X11:
+        services.inputSynthesizer = std::make_unique<X11InputSynthesizer>(x11);
+        break;
+    default:
+        services.inputSynthesizer = std::make_unique<NoInputSynthesizer>();
+        break;
+    }
+    switch (choice.windows) {
+    case Choice::Windows::X11:
+        services.windowSystem = std::make_unique<X11WindowSystem>(x11);
+        break;
+    default:
+        services.windowSystem = std::make_unique<QtWindowSystem>();
+        break;
+    }
     return services;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include <memory>
 
 class GlobalHotKeyBackend;
@@ -21,12 +23,13 @@ struct PlatformServices
     std::unique_ptr<InputSynthesizer> inputSynthesizer;
     std::unique_ptr<WindowSystem> windowSystem;
     std::unique_ptr<Scheduler> scheduler;
+    // What does not work in this session, a line each, for the user.
+    QStringList notes;
 };
 
-// The one place that knows which backends run: the native X11 ones when Qt
-// runs on xcb and our own connection to its display opens, Qt's portable
-// ones (and no global key, no key synthesis) elsewhere. Needs the
-// QGuiApplication to exist.
+// The one place that makes the backends: it describes the session (Qt's
+// platform, which connections open, what the compositor offers) and builds
+// what chooseBackends() picks for it. Needs the QGuiApplication to exist.
 PlatformServices createPlatformServices();
 
 // The process's services, made by createPlatformServices() on first use.

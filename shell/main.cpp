@@ -76,6 +76,8 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
                               .arg(error));
 
     PlatformServices &platform = defaultPlatformServices();
+    for (const QString &note : platform.notes)
+        printLine(stderr, QStringLiteral("tavorindle: %1").arg(note));
     ClipboardManager &manager = ClipboardManager::shared();
     ClipboardKeeper keeper(manager);
     PanelNotifications notifications;
@@ -105,6 +107,9 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     });
     channel.onCommand = [&delegate](const QByteArray &line) { return answerCommand(delegate, line); };
 
+    // The key may be refused at start or much later (a portal that asks
+    // the user): either way the user learns how to bind the toggle instead.
+    HotKeyManager::shared().onUnavailable = [](const QString &advice) { printLine(stderr, advice); };
     delegate.applicationDidFinishLaunching();
     if (command.request == CommandLine::Request::Toggle)
         QMetaObject::invokeMethod(&delegate, &AppDelegate::toggleHUD, Qt::QueuedConnection);
@@ -112,6 +117,7 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     const int status = app.exec();
     channel.onCommand = nullptr;
     manager.stopObserving();
+    HotKeyManager::shared().onUnavailable = nullptr;
     HotKeyManager::shared().unregisterHotKey();
     return status;
 }

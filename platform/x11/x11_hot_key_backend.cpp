@@ -98,11 +98,19 @@ X11HotKeyBackend::Modifiers X11HotKeyBackend::readModifiers() const
     return result;
 }
 
-bool X11HotKeyBackend::grab(QKeyCombination combination)
+X11HotKeyBackend::GrabState X11HotKeyBackend::grab(QKeyCombination combination)
 {
     releaseKeys();
     m_combination = combination;
-    return grabKeys();
+    grabKeys();
+    return grabState();
+}
+
+X11HotKeyBackend::GrabState X11HotKeyBackend::grabState() const
+{
+    if (!m_combination)
+        return GrabState::Released;
+    return m_grabbedModifiers.empty() ? GrabState::Unavailable : GrabState::Grabbed;
 }
 
 void X11HotKeyBackend::ungrab()
@@ -119,7 +127,7 @@ bool X11HotKeyBackend::grabKeys()
     const KeySym keysym = keysymFor(m_combination->key());
     const KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(display, keysym);
     if (keycode == 0) {
-        qWarning("X11: no key for the global shortcut in the current keyboard mapping");
+        m_unavailableReason = QStringLiteral("the keyboard layout has no such key");
         return false;
     }
     const Modifiers mods = readModifiers();
@@ -156,7 +164,7 @@ bool X11HotKeyBackend::grabKeys()
         for (unsigned int variant : variants)
             XUngrabKey(display, keycode, modifiers | variant, m_connection->rootWindow());
         m_connection->flush();
-        qWarning("X11: the global shortcut is taken by another program (error %d)", trap.errorCode());
+        m_unavailableReason = QStringLiteral("another program holds it");
         return false;
     }
     m_keycode = keycode;
@@ -194,8 +202,11 @@ void X11HotKeyBackend::handleEvent(XEvent &event)
         // Also after a failed grab: a layout without the key loses the
         // grab, and switching back must bring it back.
         if (m_combination) {
+            const GrabState before = grabState();
             releaseKeys();
             grabKeys();
+            if (grabState() != before)
+                emit grabStateChanged(grabState());
         }
         return;
     }

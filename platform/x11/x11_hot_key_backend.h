@@ -10,7 +10,9 @@
 // A passive key grab on the root window over our own connection, made for
 // every combination of the lock modifiers (Caps, Num and Scroll Lock) so
 // that the key works whatever locks are on. Renewed when the keyboard
-// mapping changes; only presses count, auto-repeat does not.
+// mapping changes (a layout without the key loses the grab, and the grab
+// comes back with a layout that has it); only presses count, auto-repeat
+// does not.
 class X11HotKeyBackend final : public GlobalHotKeyBackend
 {
     Q_OBJECT
@@ -18,9 +20,10 @@ public:
     explicit X11HotKeyBackend(std::shared_ptr<X11Connection> connection, QObject *parent = nullptr);
     ~X11HotKeyBackend() override;
 
-    bool grab(QKeyCombination combination) override;
+    GrabState grab(QKeyCombination combination) override;
     void ungrab() override;
-    bool isGrabbed() const override { return !m_grabbedModifiers.empty(); }
+    GrabState grabState() const override;
+    QString unavailableReason() const override { return m_unavailableReason; }
 
 private:
     struct Modifiers;
@@ -33,6 +36,7 @@ private:
     int m_handlerId = 0;
     int m_xkbEventBase = -1;
     std::optional<QKeyCombination> m_combination;
+    QString m_unavailableReason;
     unsigned int m_keycode = 0;
     unsigned int m_modifiers = 0;
     unsigned int m_lockMask = 0;

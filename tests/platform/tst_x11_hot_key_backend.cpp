@@ -16,6 +16,7 @@ using namespace X11TestTools;
 namespace {
 
 const QKeyCombination superShiftV(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V);
+using GrabState = GlobalHotKeyBackend::GrabState;
 
 bool numLockOn(Display *display)
 {
@@ -65,7 +66,7 @@ void TestX11HotKeyBackend::pressCallsOnceWhateverLocksAreOn()
 {
     QFETCH(QString, lockKey);
     X11HotKeyBackend backend(m_connection);
-    QVERIFY(backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
     QVERIFY(backend.isGrabbed());
     QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
     if (!lockKey.isEmpty())
@@ -83,7 +84,7 @@ void TestX11HotKeyBackend::pressCallsOnceWhateverLocksAreOn()
 void TestX11HotKeyBackend::holdingTheKeysCountsOnce()
 {
     X11HotKeyBackend backend(m_connection);
-    QVERIFY(backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
     QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
     QVERIFY(xdotool({"keydown", "super+shift+v"}));
     QTRY_COMPARE(spy.count(), 1);
@@ -97,7 +98,7 @@ void TestX11HotKeyBackend::holdingTheKeysCountsOnce()
 void TestX11HotKeyBackend::otherCombinationsAreNotTaken()
 {
     X11HotKeyBackend backend(m_connection);
-    QVERIFY(backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
     QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
     QVERIFY(xdotool({"key", "super+v"}));
     QVERIFY(xdotool({"key", "ctrl+shift+v"}));
@@ -112,10 +113,10 @@ void TestX11HotKeyBackend::combinationTakenByAnotherProgramFails()
     auto otherConnection = X11Connection::open();
     QVERIFY(otherConnection);
     X11HotKeyBackend other(otherConnection);
-    QVERIFY(other.grab(superShiftV));
+    QCOMPARE(other.grab(superShiftV), GrabState::Grabbed);
 
     X11HotKeyBackend backend(m_connection);
-    QVERIFY(!backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Unavailable);
     QVERIFY(!backend.isGrabbed());
     // The failed attempt left the other program's grab intact.
     QSignalSpy spy(&other, &GlobalHotKeyBackend::pressed);
@@ -123,13 +124,13 @@ void TestX11HotKeyBackend::combinationTakenByAnotherProgramFails()
     QTRY_COMPARE(spy.count(), 1);
 
     other.ungrab();
-    QVERIFY(backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
 }
 
 void TestX11HotKeyBackend::ungrabbedKeyIsNotSeen()
 {
     X11HotKeyBackend backend(m_connection);
-    QVERIFY(backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
     backend.ungrab();
     QVERIFY(!backend.isGrabbed());
     QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
@@ -141,7 +142,7 @@ void TestX11HotKeyBackend::ungrabbedKeyIsNotSeen()
 void TestX11HotKeyBackend::grabFollowsTheKeyboardMapping()
 {
     X11HotKeyBackend backend(m_connection);
-    QVERIFY(backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
     QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
 
     // Move "v" to a spare key code, as a layout switch would.
@@ -189,8 +190,9 @@ QTEST_MAIN(TestX11HotKeyBackend)
 void TestX11HotKeyBackend::grabComesBackAfterALayoutWithoutTheKey()
 {
     X11HotKeyBackend backend(m_connection);
-    QVERIFY(backend.grab(superShiftV));
+    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
     QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
+    QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
 
     // A layout with no "v" at all loses the grab...
     Display *display = XOpenDisplay(nullptr);
@@ -211,6 +213,10 @@ void TestX11HotKeyBackend::grabComesBackAfterALayoutWithoutTheKey()
     XChangeKeyboardMapping(display, code, 2, vSyms, 1);
     XSync(display, False);
     QTRY_VERIFY(backend.isGrabbed());
+    // Each turn is reported once, so that the user can be told.
+    QCOMPARE(states.count(), 2);
+    QCOMPARE(states.at(0).at(0).value<GrabState>(), GrabState::Unavailable);
+    QCOMPARE(states.at(1).at(0).value<GrabState>(), GrabState::Grabbed);
     QVERIFY(xdotool({"key", "super+shift+v"}));
     QTRY_COMPARE(spy.count(), 1);
 }

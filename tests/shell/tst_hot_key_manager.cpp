@@ -4,6 +4,9 @@
 
 #include <QTest>
 
+using GrabState = GlobalHotKeyBackend::GrabState;
+Q_DECLARE_METATYPE(QList<GrabState>)
+
 class TestHotKeyManager : public QObject
 {
     Q_OBJECT
@@ -12,7 +15,7 @@ private slots:
     {
         MemoryHotKeyBackend backend;
         HotKeyManager manager(backend);
-        QVERIFY(manager.registerDefaultHotKey());
+        QCOMPARE(manager.registerDefaultHotKey(), GrabState::Grabbed);
         QCOMPARE(backend.grabbedCombination(),
                  std::optional(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V)));
         backend.press(); // no callback yet: nothing to call
@@ -22,7 +25,7 @@ private slots:
         QCOMPARE(calls, 1);
 
         // Registering again releases the first grab and leaves one handler.
-        QVERIFY(manager.registerDefaultHotKey());
+        QCOMPARE(manager.registerDefaultHotKey(), GrabState::Grabbed);
         QCOMPARE(backend.grabs().size(), 2);
         QCOMPARE(backend.ungrabs(), 1);
         backend.press();
@@ -36,19 +39,70 @@ private slots:
         QCOMPARE(backend.ungrabs(), 2);
     }
 
-    void takenCombinationLeavesTheProgramWithoutIt()
+    // The desktop's answer, at once or later, and what the user is told.
+    void followsTheDesktopsAnswer_data()
+    {
+        QTest::addColumn<bool>("answersLater");
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<QList<GrabState>>("later");
+        QTest::addColumn<GrabState>("atRegistration");
+        QTest::addColumn<int>("advice");
+        QTest::addColumn<int>("presses");
+
+        QTest::newRow("granted at once") << false << true << QList<GrabState>{} << GrabState::Grabbed << 0 << 1;
+        QTest::newRow("taken by another program") << false << false << QList<GrabState>{}
+                                                  << GrabState::Unavailable << 1 << 0;
+        QTest::newRow("granted later") << true << true << QList<GrabState>{GrabState::Grabbed}
+                                       << GrabState::Pending << 0 << 1;
+        QTest::newRow("refused later") << true << true << QList<GrabState>{GrabState::Unavailable}
+                                       << GrabState::Pending << 1 << 0;
+        QTest::newRow("granted, then lost") << false << true << QList<GrabState>{GrabState::Unavailable}
+                                            << GrabState::Grabbed << 1 << 0;
+        QTest::newRow("lost, then back") << false << true
+                                         << QList<GrabState>{GrabState::Unavailable, GrabState::Grabbed}
+                                         << GrabState::Grabbed << 1 << 1;
+        QTest::newRow("never answered") << true << true << QList<GrabState>{} << GrabState::Pending << 0 << 0;
+    }
+    void followsTheDesktopsAnswer()
+    {
+        QFETCH(bool, answersLater);
+        QFETCH(bool, available);
+        QFETCH(QList<GrabState>, later);
+        QFETCH(GrabState, atRegistration);
+        QFETCH(int, advice);
+        QFETCH(int, presses);
+
+        MemoryHotKeyBackend backend;
+        backend.setAnswersLater(answersLater);
+        backend.setAvailable(available);
+        HotKeyManager manager(backend);
+        int calls = 0;
+        QStringList lines;
+        manager.onHotKeyTriggered = [&] { ++calls; };
+        manager.onUnavailable = [&](const QString &line) { lines << line; };
+        QCOMPARE(manager.registerDefaultHotKey(), atRegistration);
+        for (GrabState state : later)
+            backend.settle(state);
+
+        QCOMPARE(lines.size(), advice);
+        for (const QString &line : lines)
+            QVERIFY2(line.contains(QLatin1String("tavorindle --toggle")), qPrintable(line));
+        QCOMPARE(manager.isRegistered(), presses > 0);
+        QCOMPARE(manager.unavailableAdvice().isEmpty(), manager.grabState() != GrabState::Unavailable);
+        backend.press();
+        QCOMPARE(calls, presses);
+    }
+
+    void takenCombinationIsTakenByALaterRegistration()
     {
         MemoryHotKeyBackend backend;
         backend.setAvailable(false);
         HotKeyManager manager(backend);
         int calls = 0;
         manager.onHotKeyTriggered = [&] { ++calls; };
-        QVERIFY(!manager.registerDefaultHotKey());
-        QVERIFY(!manager.isRegistered());
-
-        // Freed later, a new registration takes it.
+        QCOMPARE(manager.registerDefaultHotKey(), GrabState::Unavailable);
         backend.setAvailable(true);
-        QVERIFY(manager.registerDefaultHotKey());
+        QCOMPARE(manager.registerDefaultHotKey(), GrabState::Grabbed);
         backend.press();
         QCOMPARE(calls, 1);
     }
@@ -58,7 +112,7 @@ private slots:
         MemoryHotKeyBackend backend;
         {
             HotKeyManager manager(backend);
-            QVERIFY(manager.registerDefaultHotKey());
+            QCOMPARE(manager.registerDefaultHotKey(), GrabState::Grabbed);
         }
         QVERIFY(!backend.isGrabbed());
         QCOMPARE(backend.ungrabs(), 1);

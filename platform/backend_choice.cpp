@@ -1,0 +1,92 @@
+#include "backend_choice.h"
+
+namespace {
+
+using Choice = BackendChoice;
+
+Choice portable()
+{
+    return {};
+}
+
+Choice allX11()
+{
+    return {Choice::Clipboard::X11, Choice::HotKeys::X11, Choice::Input::X11, Choice::Windows::X11, {}};
+}
+
+Choice native(const SessionDescription &session)
+{
+    const auto offers = [&](const char *name) { return session.waylandGlobals.contains(QLatin1String(name)); };
+    const bool seat = offers(WaylandGlobal::seat);
+    Choice choice;
+    // The portal's answer comes later; where it offers nothing the hot-key
+    // manager tells the user how to bind the toggle command instead.
+    choice.hotKeys = Choice::HotKeys::Portal;
+
+    if (seat && offers(WaylandGlobal::extDataControl)) {
+        choice.clipboard = Choice::Clipboard::WaylandExtDataControl;
+    } else if (seat && offers(WaylandGlobal::wlrDataControl)) {
+        choice.clipboard = Choice::Clipboard::WaylandWlrDataControl;
+    } else if (session.x11Connected) {
+        choice.clipboard = Choice::Clipboard::X11;
+        choice.notes << QStringLiteral("the compositor offers no clipboard-manager protocol: only copies "
+                                       "made in X programs (XWayland) are recorded");
+    } else {
+        choice.notes << QStringLiteral("the compositor offers no clipboard-manager protocol and there is "
+                                       "no XWayland: copies made in other programs are not recorded");
+    }
+
+    if (seat && offers(WaylandGlobal::virtualKeyboard)) {
+        choice.input = Choice::Input::WaylandVirtualKeyboard;
+    } else if (seat && offers(WaylandGlobal::kdeFakeInput)) {
+        choice.input = Choice::Input::KdeFakeInput;
+    } else {
+        choice.notes << QStringLiteral("the compositor lets no program type: a chosen item is put on the "
+                                       "clipboard for you to paste");
+    }
+
+    if (offers(WaylandGlobal::foreignToplevel))
+        choice.windows = Choice::Windows::WaylandForeignToplevel;
+    return choice;
+}
+
+} // namespace
+
+BackendChoice chooseBackends(const SessionDescription &session)
+{
+    // Tests and other headless runs touch no desktop.
+    if (session.qtPlatform == QLatin1String("offscreen") || session.qtPlatform == QLatin1String("minimal"))
+        return portable();
+
+    QStringList notes;
+    const QString &requested = session.requested;
+    if (requested == QLatin1String("qt"))
+        return portable();
+    if (requested == QLatin1String("x11")) {
+        if (session.x11Connected)
+            return allX11();
+        notes << QStringLiteral("TAVORINDLE_PLATFORM=x11, but no X display opened");
+    } else if (requested == QLatin1String("wayland")) {
+        if (session.waylandConnected)
+            return native(session);
+        notes << QStringLiteral("TAVORINDLE_PLATFORM=wayland, but no Wayland compositor answered");
+    } else if (!requested.isEmpty()) {
+        notes << QStringLiteral("TAVORINDLE_PLATFORM=%1 is none of x11, wayland, qt: ignored").arg(requested);
+    }
+
+    Choice choice;
+    if (session.waylandConnected) {
+        choice = native(session);
+    } else if (session.x11Connected) {
+        choice = allX11();
+        if (session.waylandSession)
+            notes << QStringLiteral("no connection to the Wayland compositor: only X programs (XWayland) "
+                                    "are seen and pasted into");
+    } else {
+        choice = portable();
+        notes << QStringLiteral("neither a Wayland compositor nor an X display answered: only this "
+                                "program's own copies are recorded");
+    }
+    choice.notes = notes + choice.notes;
+    return choice;
+}
