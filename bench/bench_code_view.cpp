@@ -9,14 +9,14 @@
 #include "bench_support.h"
 #include "clipboard_manager.h"
 #include "clock.h"
-#include "code_area.h"
+#include "code_view/code_area.h"
 #include "history_file.h"
-#include "inspector_view.h"
+#include "inspector/inspector_view.h"
 #include "memory/memory_pasteboard.h"
 #include "panel_notifications.h"
 #include "panel_state.h"
 #include "panel_view.h"
-#include "syntax_highlighter_view.h"
+#include "code_view/syntax_highlighter_view.h"
 
 #include <QApplication>
 #include <QDir>

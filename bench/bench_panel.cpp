@@ -8,11 +8,11 @@
 #include "clipboard_manager.h"
 #include "clock.h"
 #include "history_file.h"
-#include "history_list_view.h"
+#include "list/history_list_view.h"
 #include "memory/memory_pasteboard.h"
 #include "panel_notifications.h"
 #include "panel_view.h"
-#include "text_pane.h"
+#include "inspector/text_pane.h"
 
 #include <QApplication>
 #include <QDir>

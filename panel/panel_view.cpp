@@ -1,11 +1,11 @@
 #include "panel_view.h"
 
-#include "divider_line.h"
-#include "history_list_view.h"
-#include "inspector_view.h"
-#include "named_colors.h"
+#include "style/divider_line.h"
+#include "list/history_list_view.h"
+#include "inspector/inspector_view.h"
+#include "style/named_colors.h"
 #include "panel_notifications.h"
-#include "top_bar.h"
+#include "top_bar/top_bar.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "code_lines.h"
+#include "code_view/code_lines.h"
 
 #include <QTest>
 

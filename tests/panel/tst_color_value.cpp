@@ -1,7 +1,7 @@
 #include "clip_item.h"
-#include "color_value.h"
+#include "inspector/color_value.h"
 #include "memory/memory_pasteboard.h"
-#include "named_colors.h"
+#include "style/named_colors.h"
 #include "test_support.h"
 
 #include <QTest>

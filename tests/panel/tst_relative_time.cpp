@@ -1,4 +1,4 @@
-#include "relative_time.h"
+#include "inspector/relative_time.h"
 
 #include <QTest>
 

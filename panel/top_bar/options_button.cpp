@@ -1,8 +1,8 @@
-#include "options_button.h"
+#include "top_bar/options_button.h"
 
 #include "clipboard_manager.h"
-#include "icon_set.h"
-#include "named_colors.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
 #include "panel_services.h"
 
 #include <QMenu>

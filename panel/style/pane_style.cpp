@@ -1,7 +1,7 @@
-#include "pane_style.h"
+#include "style/pane_style.h"
 
-#include "icon_set.h"
-#include "named_colors.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
 
 #include <QLabel>
 #include <QPainter>

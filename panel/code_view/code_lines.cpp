@@ -1,6 +1,6 @@
-#include "code_lines.h"
+#include "code_view/code_lines.h"
 
-#include "named_colors.h"
+#include "style/named_colors.h"
 #include "text_rules.h"
 
 #include <unicode/uchar.h>

@@ -1,6 +1,6 @@
-#include "divider_line.h"
+#include "style/divider_line.h"
 
-#include "named_colors.h"
+#include "style/named_colors.h"
 
 #include <QPainter>
 

@@ -1,11 +1,11 @@
-#include "syntax_highlighter_view.h"
+#include "code_view/syntax_highlighter_view.h"
 
-#include "code_area.h"
-#include "code_lines.h"
-#include "icon_set.h"
-#include "named_colors.h"
-#include "pane_style.h"
-#include "panel_fonts.h"
+#include "code_view/code_area.h"
+#include "code_view/code_lines.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
+#include "style/pane_style.h"
+#include "style/panel_fonts.h"
 #include "text_rules.h"
 
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
-#include "empty_state_view.h"
+#include "inspector/empty_state_view.h"
 
-#include "icon_set.h"
-#include "named_colors.h"
-#include "panel_fonts.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
+#include "style/panel_fonts.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "color_value.h"
+#include "inspector/color_value.h"
 
 #include "clip_item.h"
-#include "named_colors.h"
+#include "style/named_colors.h"
 #include "pasteboard.h"
 #include "text_rules.h"
 

@@ -1,6 +1,6 @@
-#include "elided_text_label.h"
+#include "inspector/elided_text_label.h"
 
-#include "code_lines.h"
+#include "code_view/code_lines.h"
 
 #include <QPainter>
 #include <QTextLayout>

@@ -1,4 +1,4 @@
-#include "relative_time.h"
+#include "inspector/relative_time.h"
 
 #include <unicode/locid.h>
 #include <unicode/reldatefmt.h>

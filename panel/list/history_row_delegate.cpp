@@ -1,10 +1,10 @@
-#include "history_row_delegate.h"
+#include "list/history_row_delegate.h"
 
-#include "history_list_model.h"
-#include "icon_set.h"
-#include "named_colors.h"
-#include "panel_fonts.h"
-#include "row_highlight.h"
+#include "list/history_list_model.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
+#include "style/panel_fonts.h"
+#include "list/row_highlight.h"
 
 #include <QPainter>
 #include <QPainterPath>

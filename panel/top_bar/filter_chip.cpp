@@ -1,7 +1,7 @@
-#include "filter_chip.h"
+#include "top_bar/filter_chip.h"
 
-#include "named_colors.h"
-#include "panel_fonts.h"
+#include "style/named_colors.h"
+#include "style/panel_fonts.h"
 
 #include <QPainter>
 #include <QPainterPath>

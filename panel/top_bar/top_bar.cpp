@@ -1,9 +1,9 @@
-#include "top_bar.h"
+#include "top_bar/top_bar.h"
 
-#include "filter_chip.h"
-#include "options_button.h"
+#include "top_bar/filter_chip.h"
+#include "top_bar/options_button.h"
 #include "panel_state.h"
-#include "search_field.h"
+#include "top_bar/search_field.h"
 
 #include <QHBoxLayout>
 

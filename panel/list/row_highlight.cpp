@@ -1,4 +1,4 @@
-#include "row_highlight.h"
+#include "list/row_highlight.h"
 
 RowHighlight::RowHighlight(QObject *parent) : QObject(parent)
 {

@@ -1,9 +1,9 @@
-#include "text_pane.h"
+#include "inspector/text_pane.h"
 
-#include "named_colors.h"
-#include "panel_fonts.h"
-#include "relative_time.h"
-#include "thin_scroll_bar.h"
+#include "style/named_colors.h"
+#include "style/panel_fonts.h"
+#include "inspector/relative_time.h"
+#include "style/thin_scroll_bar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

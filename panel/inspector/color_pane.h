@@ -1,7 +1,7 @@
 #pragma once
 
 #include "clip_item.h"
-#include "color_value.h"
+#include "inspector/color_value.h"
 
 #include <QWidget>
 

@@ -1,8 +1,8 @@
-#include "code_area.h"
+#include "code_view/code_area.h"
 
-#include "named_colors.h"
-#include "pane_style.h"
-#include "panel_fonts.h"
+#include "style/named_colors.h"
+#include "style/pane_style.h"
+#include "style/panel_fonts.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

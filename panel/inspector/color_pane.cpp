@@ -1,8 +1,8 @@
-#include "color_pane.h"
+#include "inspector/color_pane.h"
 
-#include "named_colors.h"
-#include "pane_style.h"
-#include "panel_fonts.h"
+#include "style/named_colors.h"
+#include "style/pane_style.h"
+#include "style/panel_fonts.h"
 #include "panel_services.h"
 
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "history_list_model.h"
+#include "list/history_list_model.h"
 
 #include "panel_state.h"
 

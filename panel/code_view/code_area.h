@@ -1,6 +1,6 @@
 #pragma once
 
-#include "code_lines.h"
+#include "code_view/code_lines.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>

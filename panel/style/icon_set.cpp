@@ -1,4 +1,4 @@
-#include "icon_set.h"
+#include "style/icon_set.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,15 +1,15 @@
-#include "history_list_view.h"
+#include "list/history_list_view.h"
 
 #include "clipboard_manager.h"
-#include "history_list_model.h"
-#include "history_row_delegate.h"
-#include "icon_set.h"
-#include "named_colors.h"
+#include "list/history_list_model.h"
+#include "list/history_row_delegate.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
 #include "panel_services.h"
 #include "panel_state.h"
 #include "pasteboard.h"
-#include "row_highlight.h"
-#include "thin_scroll_bar.h"
+#include "list/row_highlight.h"
+#include "style/thin_scroll_bar.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>

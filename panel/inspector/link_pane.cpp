@@ -1,10 +1,10 @@
-#include "link_pane.h"
+#include "inspector/link_pane.h"
 
-#include "elided_text_label.h"
-#include "icon_set.h"
-#include "named_colors.h"
-#include "pane_style.h"
-#include "panel_fonts.h"
+#include "inspector/elided_text_label.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
+#include "style/pane_style.h"
+#include "style/panel_fonts.h"
 #include "panel_services.h"
 
 #include <QHBoxLayout>

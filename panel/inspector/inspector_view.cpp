@@ -1,14 +1,14 @@
-#include "inspector_view.h"
+#include "inspector/inspector_view.h"
 
 #include "clipboard_manager.h"
 #include "clock.h"
-#include "code_pane.h"
-#include "color_pane.h"
-#include "empty_state_view.h"
-#include "link_pane.h"
+#include "inspector/code_pane.h"
+#include "inspector/color_pane.h"
+#include "inspector/empty_state_view.h"
+#include "inspector/link_pane.h"
 #include "panel_services.h"
 #include "panel_state.h"
-#include "text_pane.h"
+#include "inspector/text_pane.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>

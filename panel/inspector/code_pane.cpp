@@ -1,8 +1,8 @@
-#include "code_pane.h"
+#include "inspector/code_pane.h"
 
 #include "panel_services.h"
 #include "pasteboard.h"
-#include "syntax_highlighter_view.h"
+#include "code_view/syntax_highlighter_view.h"
 #include "text_rules.h"
 
 #include <QVBoxLayout>

@@ -1,8 +1,8 @@
-#include "search_field.h"
+#include "top_bar/search_field.h"
 
-#include "icon_set.h"
-#include "named_colors.h"
-#include "panel_fonts.h"
+#include "style/icon_set.h"
+#include "style/named_colors.h"
+#include "style/panel_fonts.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
