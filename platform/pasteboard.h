@@ -25,6 +25,14 @@ public:
     virtual std::optional<QString> string() const = 0;
     virtual void clearContents() = 0;
     virtual void setString(const QString &text) = 0;
+    // Offers text as our own content after ownerVanished(), but only if no
+    // program has taken the clipboard since that loss: a newer copy is never
+    // replaced, even one whose report has not reached us yet. Where the
+    // display server can decide this atomically, it does. True when the
+    // text is now ours (changeCount() has moved, as after setString());
+    // false, with nothing changed, when a newer owner came first or there
+    // is no loss to make good.
+    [[nodiscard]] virtual bool setStringIfUnowned(const QString &text) = 0;
 
 signals:
     // Emitted when the backend learns of a change made by another program,

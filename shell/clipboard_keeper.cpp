@@ -34,7 +34,11 @@ void ClipboardKeeper::onOwnerVanished()
     const ClipItemPtr newest = m_manager.items().first();
     if (lost.isEmpty() || !newest->isCanonicallyEqual(lost, ClipItem::canonicalHash(lost)))
         return;
-    pasteboard.setString(newest->rawContent());
+    // Exactly what was copied, not the trimmed item; and only onto an empty
+    // clipboard: a program that copied meanwhile keeps its copy, which the
+    // watcher then records as usual.
+    if (!pasteboard.setStringIfUnowned(*text))
+        return;
     m_manager.setLastChangeCount(pasteboard.changeCount());
     ++m_restored;
 }

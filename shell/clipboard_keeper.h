@@ -6,8 +6,9 @@ class ClipboardManager;
 
 // Keeps the clipboard's text alive when the program that copied it quits
 // (on X11 the content lives in its owner). When the lost content is the
-// newest history item, that item's text is offered again, as our own
-// write that the watcher does not record. Content that was concealed is
+// newest history item, it is offered again exactly as it was copied, as
+// our own write that the watcher does not record, and only while no other
+// program has taken the clipboard since. Content that was concealed is
 // never brought back.
 class ClipboardKeeper : public QObject
 {

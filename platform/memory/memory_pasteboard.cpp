@@ -8,6 +8,7 @@ std::optional<QString> MemoryPasteboard::string() const
 
 void MemoryPasteboard::clearContents()
 {
+    m_unownedSinceLoss = false;
     ++m_changeCount;
     m_types.reset();
     m_text.reset();
@@ -15,24 +16,39 @@ void MemoryPasteboard::clearContents()
 
 void MemoryPasteboard::setString(const QString &text)
 {
+    m_unownedSinceLoss = false;
     ++m_changeCount;
     m_types = QStringList{QStringLiteral("UTF8_STRING")};
     m_text = text;
     m_writes.append(text);
 }
 
+bool MemoryPasteboard::setStringIfUnowned(const QString &text)
+{
+    if (!m_unownedSinceLoss)
+        return false;
+    setString(text);
+    return true;
+}
+
 void MemoryPasteboard::simulateCopy(const std::optional<QString> &text, const QStringList &types)
 {
+    m_unownedSinceLoss = false;
     ++m_changeCount;
     m_types = types;
     m_text = text;
     emit changed();
 }
 
-void MemoryPasteboard::simulateOwnerVanished()
+void MemoryPasteboard::simulateOwnerVanished(const std::optional<QString> &newerCopy)
 {
     const qint64 before = m_changeCount;
+    m_unownedSinceLoss = !newerCopy;
     emit ownerVanished();
+    if (newerCopy) {
+        simulateCopy(newerCopy);
+        return;
+    }
     if (m_changeCount != before)
         return;
     ++m_changeCount;

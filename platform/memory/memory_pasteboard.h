@@ -15,6 +15,7 @@ public:
     std::optional<QString> string() const override;
     void clearContents() override;
     void setString(const QString &text) override;
+    bool setStringIfUnowned(const QString &text) override;
 
     // Another program takes the clipboard with these targets and text.
     void simulateCopy(const std::optional<QString> &text,
@@ -22,7 +23,10 @@ public:
 
     // The program that owned the clipboard quits: ownerVanished() first,
     // then, unless a receiver wrote the clipboard meanwhile, it becomes empty.
-    void simulateOwnerVanished();
+    // With newerCopy, another program took the clipboard before the loss
+    // was handled: the loss is still announced with the lost content, but
+    // the clipboard is no longer unowned, and the newer copy follows.
+    void simulateOwnerVanished(const std::optional<QString> &newerCopy = std::nullopt);
 
     // Every text written by setString(), in order.
     const QStringList &writes() const { return m_writes; }
@@ -34,5 +38,6 @@ private:
     std::optional<QStringList> m_types;
     std::optional<QString> m_text;
     QStringList m_writes;
+    bool m_unownedSinceLoss = false;
     mutable int m_stringReads = 0;
 };

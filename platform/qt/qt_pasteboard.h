@@ -18,6 +18,8 @@ public:
     std::optional<QString> string() const override;
     void clearContents() override;
     void setString(const QString &text) override;
+    // Qt reports no loss of the clipboard, so there is never one to make good.
+    bool setStringIfUnowned(const QString &) override { return false; }
 
 private:
     void onClipboardChanged();

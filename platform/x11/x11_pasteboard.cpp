@@ -12,6 +12,7 @@
 #include <X11/extensions/Xfixes.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -178,7 +179,7 @@ void X11Pasteboard::handleEvent(XEvent &event)
         if (notify.owner == None)
             // A running owner that clears the clipboard means it: only an
             // owner that quit or lost its window leaves content worth keeping.
-            onOwnerGone(notify.subtype != XFixesSetSelectionOwnerNotify);
+            onOwnerGone(notify.subtype != XFixesSetSelectionOwnerNotify, notify.selection_timestamp);
         else
             onOwnerChanged(notify.owner, notify.selection_timestamp);
         return;
@@ -224,6 +225,7 @@ void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
     qCDebug(lcClipboard) << "owner" << Qt::hex << owner << Qt::dec << "time" << time << "owning" << m_owning;
     if (owner == m_ownerWindow.id())
         return; // our own write, counted when it was made
+    m_lostOwnerSince = CurrentTime;
     // A report older than our latest write describes an owner we replaced.
     if (m_owning && time != CurrentTime && serverTimeBefore(time, m_ownedSince))
         return;
@@ -233,15 +235,17 @@ void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
     startRead(time, false);
 }
 
-void X11Pasteboard::onOwnerGone(bool ownerQuit)
+void X11Pasteboard::onOwnerGone(bool ownerQuit, unsigned long ownerSince)
 {
     qCDebug(lcClipboard) << "owner gone; reading" << (m_read != nullptr) << "owning" << m_owning;
     if (m_owning)
         return; // a late report about an owner that our write replaced
     const bool wasReading = m_read != nullptr;
     retireRead();
+    m_lostOwnerSince = CurrentTime;
     if (ownerQuit && !wasReading && m_snapshotIsForeign) {
         const qint64 before = m_changeCount;
+        m_lostOwnerSince = ownerSince;
         emit ownerVanished();
         if (m_changeCount != before)
             return; // a receiver offered something in its place
@@ -488,29 +492,55 @@ void X11Pasteboard::clearContents()
 
 void X11Pasteboard::setString(const QString &text)
 {
-    takeOwnership(text.toUtf8());
+    takeOwnership(text);
 }
 
-void X11Pasteboard::takeOwnership(std::optional<QByteArray> utf8)
+bool X11Pasteboard::setStringIfUnowned(const QString &text)
 {
-    retireRead();
+    // The claim carries the time at which the lost owner took the
+    // clipboard. The server ignores a claim older than the latest change of
+    // owner, so it refuses this one once anybody has taken the clipboard
+    // since, even a program whose report is still on its way to us.
+    const unsigned long since = std::exchange(m_lostOwnerSince, CurrentTime);
+    if (since == CurrentTime)
+        return false;
+    Display *display = m_connection->display();
+    XSetSelectionOwner(display, m_clipboard, m_ownerWindow.id(), since);
+    m_owning = XGetSelectionOwner(display, m_clipboard) == m_ownerWindow.id();
+    if (!m_owning) {
+        m_connection->dispatchQueuedSoon();
+        return false;
+    }
+    offer(text, since);
+    return true;
+}
+
+void X11Pasteboard::takeOwnership(const std::optional<QString> &text)
+{
     Display *display = m_connection->display();
     const unsigned long time = m_connection->serverTime();
     XSetSelectionOwner(display, m_clipboard, m_ownerWindow.id(), time);
     m_owning = XGetSelectionOwner(display, m_clipboard) == m_ownerWindow.id();
-    m_ownedSince = time;
+    offer(text, time);
+}
 
+void X11Pasteboard::offer(const std::optional<QString> &text, unsigned long since)
+{
+    retireRead();
+    m_lostOwnerSince = CurrentTime;
+    m_ownedSince = since;
     Snapshot snapshot;
-    if (utf8) {
+    if (text) {
         snapshot.types = QStringList{QStringLiteral("UTF8_STRING"),
                                      QStringLiteral("text/plain;charset=utf-8"),
                                      QStringLiteral("text/plain"), QStringLiteral("STRING"),
                                      QStringLiteral("TEXT")};
-        snapshot.text = QString::fromUtf8(*utf8);
+        snapshot.text = text;
+        m_ownedUtf8 = text->toUtf8();
     } else {
         snapshot.types = QStringList{};
+        m_ownedUtf8.reset();
     }
-    m_ownedUtf8 = std::move(utf8);
     m_snapshotIsForeign = false;
     m_snapshot = std::move(snapshot);
     ++m_changeCount;

@@ -43,6 +43,7 @@ public:
     std::optional<QString> string() const override { return m_snapshot.text; }
     void clearContents() override;
     void setString(const QString &text) override;
+    bool setStringIfUnowned(const QString &text) override;
 
     // Whether a read of another program's content is under way.
     bool isReading() const { return m_read != nullptr; }
@@ -60,7 +61,7 @@ private:
 
     void handleEvent(X11Connection::XEvent &event);
     void onOwnerChanged(unsigned long owner, unsigned long time);
-    void onOwnerGone(bool ownerQuit);
+    void onOwnerGone(bool ownerQuit, unsigned long ownerSince);
     void stopWatchingRequestor(unsigned long window);
     void startRead(unsigned long time, bool initial);
     void requestConversion(unsigned long target, std::chrono::milliseconds timeout);
@@ -75,7 +76,8 @@ private:
     void retireRead();
     void publish(Snapshot snapshot, bool initial);
 
-    void takeOwnership(std::optional<QByteArray> utf8);
+    void takeOwnership(const std::optional<QString> &text);
+    void offer(const std::optional<QString> &text, unsigned long since);
     void serveRequest(X11Connection::XEvent &event);
     bool answerRequest(unsigned long requestor, unsigned long target, unsigned long property);
     void continueTransfer(unsigned long window, unsigned long property);
@@ -92,6 +94,9 @@ private:
     // Whether the snapshot holds the content of the current foreign owner,
     // so that its loss can be announced.
     bool m_snapshotIsForeign = false;
+    // When the owner that quit had taken the clipboard, while nobody has
+    // taken it since; CurrentTime otherwise.
+    unsigned long m_lostOwnerSince = 0;
 
     std::unique_ptr<Read> m_read;
     QTimer m_readTimer;

@@ -32,8 +32,10 @@ private slots:
 
         f.pasteboard->simulateOwnerVanished();
         QCOMPARE(keeper.restoredCount(), 1);
-        QCOMPARE(f.pasteboard->writes(), QStringList{QStringLiteral("newest text")});
-        QCOMPARE(f.pasteboard->string(), std::optional<QString>(QStringLiteral("newest text")));
+        // Exactly as it was copied, not as the item keeps it.
+        const QString copied = QStringLiteral("  newest text \n");
+        QCOMPARE(f.pasteboard->writes(), QStringList{copied});
+        QCOMPARE(f.pasteboard->string(), std::optional<QString>(copied));
         QCOMPARE(f.manager->lastChangeCount(), f.pasteboard->changeCount());
         const QUuid newest = f.manager->items().first()->id();
         f.manager->checkForChanges();
@@ -55,6 +57,8 @@ private slots:
         QTest::newRow("only spaces") << std::optional<QString>(QStringLiteral(" \n ")) << utf8 << "";
         QTest::newRow("during a paste") << recorded << utf8 << "paste";
         QTest::newRow("no longer the newest item") << recorded << utf8 << "delete";
+        QTest::newRow("another program copied before the loss was handled")
+            << recorded << utf8 << "newer copy";
     }
 
     void lostContentIsNotKept()
@@ -73,10 +77,16 @@ private slots:
             f.manager->setIsPasting(true);
         else if (then == "delete")
             f.manager->deleteItem(f.manager->items().first());
-        f.pasteboard->simulateOwnerVanished();
+        const std::optional<QString> newer = then == "newer copy" ? std::optional<QString>(QStringLiteral("newer"))
+                                                                  : std::nullopt;
+        f.pasteboard->simulateOwnerVanished(newer);
         QCOMPARE(keeper.restoredCount(), 0);
         QVERIFY(f.pasteboard->writes().isEmpty());
-        QCOMPARE(f.pasteboard->string(), std::nullopt);
+        QCOMPARE(f.pasteboard->string(), newer);
+        if (newer) { // recorded as usual
+            f.manager->checkForChanges();
+            QCOMPARE(f.manager->items().first()->rawContent(), *newer);
+        }
     }
 };
 

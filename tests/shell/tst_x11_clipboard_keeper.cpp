@@ -6,7 +6,11 @@
 #include "x11/x11_pasteboard.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -28,6 +32,29 @@ void startXclip(QProcess &xclip, const QByteArray &text, const QStringList &extr
     QVERIFY(xclip.waitForStarted());
     xclip.write(text);
     xclip.closeWriteChannel();
+}
+
+// The stand-in owner of the platform tests, waited for without running our
+// event loop: while a test holds the loop, the X server queues every report
+// for us, as it would for a program that is stopped.
+void startOwnerHeld(QProcess &owner, const QStringList &arguments, const QByteArray &until)
+{
+    owner.start(QStringLiteral(X11_CLIP_OWNER), arguments);
+    QVERIFY(owner.waitForStarted());
+    QByteArray out;
+    while (!out.contains(until) && owner.waitForReadyRead(5000))
+        out += owner.readAllStandardOutput();
+    QVERIFY2(out.contains(until), out.constData());
+}
+
+// Waits, without our event loop, until the server has taken in that the
+// clipboard's owner is gone.
+void waitUntilUnowned(X11Connection &probe)
+{
+    const Atom clipboard = probe.atom("CLIPBOARD");
+    for (int i = 0; i < 1000 && XGetSelectionOwner(probe.display(), clipboard) != None; ++i)
+        QThread::msleep(2);
+    QCOMPARE(XGetSelectionOwner(probe.display(), clipboard), Window(None));
 }
 
 // A store over the real clipboard, watching it, with a keeper.
@@ -66,6 +93,79 @@ private slots:
         // Offering it again is no new copy.
         QTest::qWait(300);
         QCOMPARE(s.manager.items().size(), 1);
+    }
+
+    // A, the newest copy, quits while our event loop is held (as if the
+    // program were stopped or busy); what other programs do before it runs
+    // again must survive.
+    void newerCopyIsNeverReplaced_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QByteArray>("pasted");
+        QTest::addColumn<QString>("newest");
+        QTest::addColumn<int>("restored");
+        const QByteArray a("  copied by A \n");
+        QTest::newRow("A quits") << QStringList{"A quits"} << a << "copied by A" << 1;
+        QTest::newRow("A quits, B copies")
+            << QStringList{"A quits", "B copies"} << QByteArray("copied by B") << "copied by B" << 0;
+        QTest::newRow("B takes a time, A quits, B copies with that older time")
+            << QStringList{"B stamps", "A quits", "B claims"} << QByteArray("copied by B") << "copied by B" << 0;
+        QTest::newRow("A quits, B copies and quits")
+            << QStringList{"A quits", "B copies", "B quits"} << QByteArray() << "copied by A" << 0;
+        QTest::newRow("A quits, A's copy is given back, then B copies")
+            << QStringList{"A quits", "resume", "B copies"} << QByteArray("copied by B") << "copied by B" << 1;
+    }
+
+    void newerCopyIsNeverReplaced()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QByteArray, pasted);
+        QFETCH(QString, newest);
+        QFETCH(int, restored);
+        X11Store s;
+        QTemporaryDir logs;
+        const auto owner = [&](const char *text, const char *log) {
+            return QStringList{"serve", text, logs.filePath(log)};
+        };
+        QProcess a;
+        startOwnerHeld(a, owner("  copied by A \n", "a"), "ready");
+        QTRY_COMPARE(s.manager.items().size(), 1);
+
+        const auto probe = X11Connection::open();
+        const qint64 held = s.pasteboard.changeCount();
+        QProcess b;
+        for (const QString &step : steps) {
+            if (step == "A quits") {
+                a.kill();
+                QVERIFY(a.waitForFinished(3000));
+                waitUntilUnowned(*probe);
+            } else if (step == "B copies") {
+                startOwnerHeld(b, owner("copied by B", "b"), "ready");
+            } else if (step == "B stamps") {
+                startOwnerHeld(b, QStringList{"--claim-later"} + owner("copied by B", "b"), "stamped");
+                QThread::msleep(5); // A's loss comes strictly later
+            } else if (step == "B claims") {
+                b.write("claim\n");
+                QByteArray out;
+                while (!out.contains("ready") && b.waitForReadyRead(5000))
+                    out += b.readAllStandardOutput();
+                QVERIFY(out.contains("ready"));
+            } else if (step == "B quits") {
+                b.kill();
+                QVERIFY(b.waitForFinished(3000));
+                waitUntilUnowned(*probe);
+            } else if (step == "resume") {
+                QTRY_COMPARE(s.keeper.restoredCount(), 1);
+            }
+        }
+        // Every report the server queued meanwhile is taken in.
+        QTRY_VERIFY(s.pasteboard.changeCount() != held && !s.pasteboard.isReading());
+        QTRY_COMPARE(s.manager.items().first()->rawContent(), newest);
+        QCOMPARE(xclipPaste(), pasted);
+        QCOMPARE(s.keeper.restoredCount(), restored);
+        QCOMPARE(s.manager.items().size(), newest == "copied by A" ? 1 : 2);
+        b.kill();
+        b.waitForFinished(3000);
     }
 
     void concealedCopyIsNotBroughtBack()

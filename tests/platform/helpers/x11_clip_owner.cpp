@@ -1,4 +1,8 @@
 // A CLIPBOARD owner for tests, in plain Xlib.
+//   x11_clip_owner [--claim-later] hang|serve ...
+//       --claim-later: takes its acquisition time at once, prints "stamped",
+//       and claims the clipboard with that time only when a line "claim"
+//       arrives on standard input (a program copying on an older key press).
 //   x11_clip_owner hang
 //       takes the clipboard and never answers a request.
 //   x11_clip_owner serve TEXT LOGFILE [TARGET...]
@@ -20,6 +24,11 @@
 
 int main(int argc, char **argv)
 {
+    const bool claimLater = argc > 1 && std::strcmp(argv[1], "--claim-later") == 0;
+    if (claimLater) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2)
         return 2;
     Display *display = XOpenDisplay(nullptr);
@@ -33,6 +42,13 @@ int main(int argc, char **argv)
     XEvent stamp;
     XWindowEvent(display, window, PropertyChangeMask, &stamp);
     const Time acquired = stamp.xproperty.time;
+    if (claimLater) {
+        std::printf("stamped\n");
+        std::fflush(stdout);
+        char line[64] = {};
+        while (std::fgets(line, sizeof line, stdin) && std::strncmp(line, "claim", 5) != 0) {
+        }
+    }
     XSetSelectionOwner(display, clipboard, window, acquired);
     XSync(display, False);
     if (XGetSelectionOwner(display, clipboard) != window)
