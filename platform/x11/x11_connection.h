@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -75,6 +76,13 @@ private:
     QHash<QByteArray, XID> m_atoms;
     QHash<XID, QString> m_atomNames;
 };
+
+// Whether server time a is before b. X server times are 32-bit
+// milliseconds that wrap after about 49.7 days.
+inline bool x11TimeBefore(unsigned long a, unsigned long b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b)) < 0;
+}
 
 // While alive, protocol errors on the connection are recorded here instead
 // of being reported (Xlib's default would end the process). ok() waits for

@@ -1,0 +1,361 @@
+#include "x11/x11_clipboard_reader.h"
+
+#include "concealed_types.h"
+
+#include <QDebug>
+#include <QLoggingCategory>
+#include <QStringDecoder>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <deque>
+
+Q_DECLARE_LOGGING_CATEGORY(lcClipboard)
+
+namespace {
+
+constexpr char propertyName[] = "_TAVORINDLE_SELECTION";
+
+struct PropertyValue
+{
+    Atom type = None;
+    int format = 0;
+    QByteArray bytes;            // format 8 and 16
+    std::vector<unsigned long> items; // format 32, one per element
+    unsigned long totalBytes = 0;
+};
+
+// Reads a whole property of one of our windows: the server answers, never
+// another client.
+std::optional<PropertyValue> readProperty(Display *display, Window window, Atom property,
+                                          bool deleteIt, qint64 maxBytes)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data)
+        != Success)
+        return std::nullopt;
+    if (data)
+        XFree(data);
+    PropertyValue value;
+    value.type = type;
+    value.format = format;
+    value.totalBytes = after;
+    if (type == None)
+        return value;
+    if (qint64(after) > maxBytes) {
+        if (deleteIt)
+            XDeleteProperty(display, window, property);
+        return value;
+    }
+    data = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, long((after + 3) / 4), deleteIt ? True : False,
+                           AnyPropertyType, &type, &format, &count, &after, &data)
+        != Success)
+        return std::nullopt;
+    if (data) {
+        if (format == 32) {
+            const auto *longs = reinterpret_cast<const unsigned long *>(data);
+            value.items.assign(longs, longs + count);
+        } else {
+            value.bytes = QByteArray(reinterpret_cast<const char *>(data),
+                                     qsizetype(count) * (format / 8));
+        }
+        XFree(data);
+    }
+    return value;
+}
+
+} // namespace
+
+struct X11ClipboardReader::Read
+{
+    enum class Stage { Targets, Text, Incremental };
+
+    X11Window window;
+    unsigned long time = CurrentTime;
+    Stage stage = Stage::Targets;
+    unsigned long target = None;
+    std::optional<QStringList> types;
+    std::deque<unsigned long> candidates;
+    // The text so far, decoded slice by slice so that no single turn of the
+    // event loop has to convert the whole of a large copy.
+    QStringDecoder decoder;
+    QString text;
+    qint64 bytes = 0;
+    // The property being read in slices; the last one of a transfer, or a
+    // chunk of an incremental one.
+    bool slicing = false;
+    long sliceOffset = 0; // in 32-bit units, as the protocol counts
+    bool lastChunk = false;
+};
+
+X11ClipboardReader::X11ClipboardReader(std::shared_ptr<X11Connection> connection,
+                                       unsigned long selection, Limits limits, Done done,
+                                       QObject *parent)
+    : QObject(parent)
+    , m_connection(std::move(connection))
+    , m_selection(selection)
+    , m_limits(limits)
+    , m_done(std::move(done))
+{
+    m_readTimer.setSingleShot(true);
+    connect(&m_readTimer, &QTimer::timeout, this, &X11ClipboardReader::drop);
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &X11ClipboardReader::readSlice);
+}
+
+X11ClipboardReader::~X11ClipboardReader() = default;
+
+bool X11ClipboardReader::handleEvent(XEvent &event)
+{
+    switch (event.type) {
+    case SelectionNotify: {
+        const XSelectionEvent &reply = event.xselection;
+        const auto before = m_retired.size();
+        std::erase_if(m_retired, [&](const Retired &r) { return r.window.id() == reply.requestor; });
+        if (!m_read || reply.requestor != m_read->window.id())
+            return m_retired.size() != before;
+        if (reply.selection == m_selection && reply.target == m_read->target
+            && m_read->stage != Read::Stage::Incremental)
+            onConversionDone(reply.property);
+        return true;
+    }
+    case PropertyNotify: {
+        const XPropertyEvent &change = event.xproperty;
+        if (!m_read || change.window != m_read->window.id())
+            return false;
+        if (change.state == PropertyNewValue && m_read->stage == Read::Stage::Incremental
+            && change.atom == m_connection->atom(propertyName))
+            onIncrementalChunk();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void X11ClipboardReader::start(unsigned long time)
+{
+    abandon();
+    m_read = std::make_unique<Read>();
+    m_read->window = X11Window(m_connection, PropertyChangeMask);
+    m_read->time = time;
+    requestConversion(m_connection->atom("TARGETS"), m_limits.targetsTimeout);
+}
+
+void X11ClipboardReader::requestConversion(unsigned long target, std::chrono::milliseconds timeout)
+{
+    m_read->target = target;
+    XConvertSelection(m_connection->display(), m_selection, target, m_connection->atom(propertyName),
+                      m_read->window.id(), m_read->time);
+    m_connection->flush();
+    m_readTimer.start(timeout);
+}
+
+void X11ClipboardReader::onConversionDone(unsigned long property)
+{
+    qCDebug(lcClipboard) << "converted" << m_connection->atomName(m_read->target) << "into" << property;
+    const bool targets = m_read->stage == Read::Stage::Targets;
+    if (property == None) {
+        // Refused. An owner that cannot list its targets may still give text.
+        if (targets)
+            m_read->candidates = {m_connection->atom("UTF8_STRING")};
+        requestNextTextTarget();
+        return;
+    }
+    if (targets) {
+        onTargets(property);
+        return;
+    }
+    // Only the type and size now; the text is taken in slices.
+    Display *display = m_connection->display();
+    const Window window = m_read->window.id();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    const int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType,
+                                          &type, &format, &count, &after, &data);
+    if (data)
+        XFree(data);
+    m_connection->dispatchQueuedSoon();
+    if (status != Success || type == None) {
+        drop();
+        return;
+    }
+    if (type == m_connection->atom("INCR")) {
+        // Deleting the property asks the owner for the first chunk.
+        XDeleteProperty(display, window, property);
+        m_connection->flush();
+        m_read->stage = Read::Stage::Incremental;
+        m_readTimer.start(m_limits.dataTimeout);
+        return;
+    }
+    startSlices(true);
+}
+
+void X11ClipboardReader::onTargets(unsigned long property)
+{
+    // Real target lists hold a few dozen names. A huge one would cost a
+    // name lookup per atom, and might hide a concealed marker past any cut:
+    // such a copy is not read at all.
+    constexpr qint64 maxTargets = 1024;
+    constexpr qint64 maxTargetsBytes = maxTargets * 4;
+    const auto value = readProperty(m_connection->display(), m_read->window.id(), property, true,
+                                    maxTargetsBytes);
+    m_connection->dispatchQueuedSoon();
+    if (value && (value->type == m_connection->atom("INCR") || qint64(value->totalBytes) > maxTargetsBytes)) {
+        finish();
+        return;
+    }
+    if (!value || value->format != 32) {
+        // An owner that cannot list its targets may still have text.
+        m_read->candidates = {m_connection->atom("UTF8_STRING")};
+        requestNextTextTarget();
+        return;
+    }
+    const QStringList names = m_connection->atomNames(value->items);
+    m_read->types = names;
+    if (hasConcealedType(names)) {
+        finish(); // its text is never asked for
+        return;
+    }
+    for (const char *name : {"UTF8_STRING", "text/plain;charset=utf-8", "STRING"}) {
+        if (names.contains(QLatin1String(name)))
+            m_read->candidates.push_back(m_connection->atom(name));
+    }
+    requestNextTextTarget();
+}
+
+void X11ClipboardReader::onIncrementalChunk()
+{
+    if (m_read->slicing)
+        return; // the chunk being read changed under us: an owner out of step
+    startSlices(false);
+}
+
+void X11ClipboardReader::startSlices(bool lastChunk)
+{
+    m_read->slicing = true;
+    m_read->sliceOffset = 0;
+    m_read->lastChunk = lastChunk;
+    m_readTimer.start(m_limits.dataTimeout);
+    readSlice();
+}
+
+void X11ClipboardReader::readSlice()
+{
+    if (!m_read || !m_read->slicing)
+        return;
+    constexpr long sliceLongs = 16 * 1024; // 64 KiB
+    Display *display = m_connection->display();
+    const Window window = m_read->window.id();
+    const Atom property = m_connection->atom(propertyName);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    const int status = XGetWindowProperty(display, window, property, m_read->sliceOffset, sliceLongs,
+                                          False, AnyPropertyType, &type, &format, &count, &after,
+                                          &data);
+    if (status != Success) {
+        drop();
+        return;
+    }
+    if (type == None) {
+        // Nothing there (yet): wait for the owner's next chunk.
+        m_read->slicing = false;
+        return;
+    }
+    const qint64 bytes = qint64(count) * (format / 8);
+    if (m_read->bytes + bytes + qint64(after) > m_limits.maxBytes) {
+        if (data)
+            XFree(data);
+        qDebug("X11: clipboard content over %lld bytes dropped", m_limits.maxBytes);
+        drop();
+        return;
+    }
+    if (data) {
+        m_read->text.append(m_read->decoder.decode(QByteArrayView(data, bytes)));
+        XFree(data);
+    }
+    m_read->bytes += bytes;
+    m_read->sliceOffset += long(bytes / 4);
+    m_connection->dispatchQueuedSoon();
+    if (after > 0) {
+        m_sliceTimer.start();
+        return;
+    }
+    m_read->slicing = false;
+    // For an incremental transfer this asks for the next chunk.
+    XDeleteProperty(display, window, property);
+    m_connection->flush();
+    if (m_read->lastChunk || bytes == 0)
+        finish();
+    else
+        m_readTimer.start(m_limits.dataTimeout);
+}
+
+void X11ClipboardReader::requestNextTextTarget()
+{
+    if (m_read->candidates.empty()) {
+        m_read->target = None;
+        finish();
+        return;
+    }
+    m_read->stage = Read::Stage::Text;
+    const unsigned long target = m_read->candidates.front();
+    m_read->candidates.pop_front();
+    m_read->text.clear();
+    m_read->bytes = 0;
+    m_read->decoder = target == XA_STRING ? QStringDecoder(QStringDecoder::Latin1)
+                                          : QStringDecoder(QStringDecoder::Utf8);
+    requestConversion(target, m_limits.dataTimeout);
+}
+
+void X11ClipboardReader::finish()
+{
+    Content content{m_read->types, std::nullopt, true};
+    if (m_read->stage != Read::Stage::Targets && m_read->target != None)
+        content.text = std::move(m_read->text);
+    m_read.reset();
+    m_readTimer.stop();
+    m_sliceTimer.stop();
+    m_done(std::move(content));
+}
+
+void X11ClipboardReader::drop()
+{
+    if (!m_read)
+        return;
+    qCDebug(lcClipboard) << "read dropped at" << m_connection->atomName(m_read->target);
+    Content content{m_read->types, std::nullopt, false};
+    abandon();
+    m_done(std::move(content));
+}
+
+void X11ClipboardReader::abandon()
+{
+    if (!m_read)
+        return;
+    m_readTimer.stop();
+    m_sliceTimer.stop();
+    // Destroying the window now would make a late answer fail with
+    // BadWindow, which ends owners that keep Xlib's default error handler.
+    // It goes when the answer comes, or after a grace period.
+    const QDeadlineTimer now = QDeadlineTimer::current();
+    std::erase_if(m_retired, [&](const Retired &r) { return r.since.deadline() + 60000 < now.deadline(); });
+    if (m_retired.size() >= 64)
+        m_retired.erase(m_retired.begin());
+    m_retired.push_back({std::move(m_read->window), now});
+    m_read.reset();
+}
