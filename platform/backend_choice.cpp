@@ -50,6 +50,17 @@ Choice native(const SessionDescription &session)
     return choice;
 }
 
+Choice gnomeBridge()
+{
+    return {Choice::Clipboard::GnomeBridge, Choice::HotKeys::GnomeBridge, Choice::Input::GnomeBridge,
+            Choice::Windows::GnomeBridge, {}};
+}
+
+bool isGnome(const SessionDescription &session)
+{
+    return session.desktop.split(u':').contains(QLatin1String("GNOME"), Qt::CaseInsensitive);
+}
+
 } // namespace
 
 BackendChoice chooseBackends(const SessionDescription &session)
@@ -75,7 +86,15 @@ BackendChoice chooseBackends(const SessionDescription &session)
     }
 
     Choice choice;
-    if (session.waylandConnected) {
+    if (session.waylandSession && session.gnomeBridge && requested.isEmpty()) {
+        return gnomeBridge();
+    } else if (session.waylandConnected && isGnome(session)) {
+        // One line instead of what the compositor lacks: how to get it all.
+        choice = native(session);
+        choice.notes = {QStringLiteral("GNOME Shell shows this program only what X programs copy; for every "
+                                       "copy, the key and the paste run `gnome-extensions enable "
+                                       "tavorindle-bridge@tavorindle.app`, then log in again")};
+    } else if (session.waylandConnected) {
         choice = native(session);
     } else if (session.x11Connected) {
         choice = allX11();

@@ -22,19 +22,21 @@ struct SessionDescription
     QString desktop;
     // TAVORINDLE_PLATFORM: "x11", "wayland" or "qt"; empty to let the program choose.
     QString requested;
+    // GNOME Shell's bridge extension owns its name on the session bus.
+    bool gnomeBridge = false;
 };
 
 struct BackendChoice
 {
     Q_GADGET
 public:
-    enum class Clipboard { X11, WaylandExtDataControl, WaylandWlrDataControl, Qt };
+    enum class Clipboard { X11, WaylandExtDataControl, WaylandWlrDataControl, GnomeBridge, Qt };
     Q_ENUM(Clipboard)
-    enum class HotKeys { X11, Portal, None };
+    enum class HotKeys { X11, Portal, GnomeBridge, None };
     Q_ENUM(HotKeys)
-    enum class Input { X11, WaylandVirtualKeyboard, KdeFakeInput, None };
+    enum class Input { X11, WaylandVirtualKeyboard, KdeFakeInput, GnomeBridge, None };
     Q_ENUM(Input)
-    enum class Windows { X11, WaylandForeignToplevel, Qt };
+    enum class Windows { X11, WaylandForeignToplevel, GnomeBridge, Qt };
     Q_ENUM(Windows)
 
     Clipboard clipboard = Clipboard::Qt;
@@ -58,6 +60,6 @@ inline constexpr char foreignToplevel[] = "zwlr_foreign_toplevel_manager_v1";
 // clipboard, input and window protocols win even when Qt runs on xcb
 // through XWayland; what the compositor lacks falls back to XWayland
 // (only X programs' copies are seen) or to Qt's portable backends, and the
-// notes say so. Desktop-specific bridges are further rows keyed on
-// `desktop` and on what the session offers.
+// notes say so. GNOME, which offers no such protocol, is served by its
+// shell's bridge extension wherever that is enabled.
 BackendChoice chooseBackends(const SessionDescription &session);

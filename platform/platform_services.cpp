@@ -2,6 +2,11 @@
 
 #include "backend_choice.h"
 #include "global_hot_key_backend.h"
+#include "gnome/gnome_bridge.h"
+#include "gnome/gnome_hot_key_backend.h"
+#include "gnome/gnome_input_synthesizer.h"
+#include "gnome/gnome_pasteboard.h"
+#include "gnome/gnome_window_system.h"
 #include "input_synthesizer.h"
 #include "pasteboard.h"
 #include "qt/no_hot_key_backend.h"
@@ -67,7 +72,13 @@ PlatformServices createPlatformServices()
         || session.qtPlatform == QLatin1String("minimal");
     const auto x11 = headless ? nullptr : openX11(session.waylandSession);
     session.x11Connected = x11 != nullptr;
+    // Only GNOME Shell owns the bridge's name; elsewhere the bus is not asked.
+    if (!headless && session.waylandSession && session.desktop.contains(QLatin1String("GNOME"), Qt::CaseInsensitive))
+        session.gnomeBridge = GnomeBridge::bridgePresent(QDBusConnection::sessionBus());
     const BackendChoice choice = chooseBackends(session);
+    std::shared_ptr<GnomeBridge> bridge;
+    if (session.gnomeBridge)
+        bridge = std::make_shared<GnomeBridge>(QDBusConnection::sessionBus());
 
     PlatformServices services;
     services.notes = choice.notes;
@@ -78,6 +89,9 @@ PlatformServices createPlatformServices()
     case Choice::Clipboard::X11:
         services.pasteboard = std::make_unique<X11Pasteboard>(x11);
         break;
+    case Choice::Clipboard::GnomeBridge:
+        services.pasteboard = std::make_unique<GnomePasteboard>(bridge);
+        break;
     default:
         services.pasteboard = std::make_unique<QtPasteboard>();
         break;
@@ -85,6 +99,9 @@ PlatformServices createPlatformServices()
     switch (choice.hotKeys) {
     case Choice::HotKeys::X11:
         services.hotKeys = std::make_unique<X11HotKeyBackend>(x11);
+        break;
+    case Choice::HotKeys::GnomeBridge:
+        services.hotKeys = std::make_unique<GnomeHotKeyBackend>(bridge);
         break;
     default:
         services.hotKeys = std::make_unique<NoHotKeyBackend>();
@@ -94,6 +111,9 @@ PlatformServices createPlatformServices()
     case Choice::Input::X11:
         services.inputSynthesizer = std::make_unique<X11InputSynthesizer>(x11);
         break;
+    case Choice::Input::GnomeBridge:
+        services.inputSynthesizer = std::make_unique<GnomeInputSynthesizer>(bridge);
+        break;
     default:
         services.inputSynthesizer = std::make_unique<NoInputSynthesizer>();
         break;
@@ -101,6 +121,9 @@ PlatformServices createPlatformServices()
     switch (choice.windows) {
     case Choice::Windows::X11:
         services.windowSystem = std::make_unique<X11WindowSystem>(x11);
+        break;
+    case Choice::Windows::GnomeBridge:
+        services.windowSystem = std::make_unique<GnomeWindowSystem>(bridge);
         break;
     default:
         services.windowSystem = std::make_unique<QtWindowSystem>();

@@ -35,6 +35,8 @@ void TestBackendChoice::choice_data()
     QTest::addColumn<QStringList>("globals");
     QTest::addColumn<bool>("x11Connected");
     QTest::addColumn<QString>("requested");
+    QTest::addColumn<QString>("desktop");
+    QTest::addColumn<bool>("gnomeBridge");
     QTest::addColumn<Choice::Clipboard>("clipboard");
     QTest::addColumn<Choice::HotKeys>("hotKeys");
     QTest::addColumn<Choice::Input>("input");
@@ -46,48 +48,55 @@ void TestBackendChoice::choice_data()
     using I = Choice::Input;
     using W = Choice::Windows;
     // Qt on xcb through XWayland, the usual start in a Wayland session.
-    QTest::newRow("sway") << "xcb" << true << true << sway << true << ""
+    QTest::newRow("sway") << "xcb" << true << true << sway << true << "" << "" << false
                           << C::WaylandWlrDataControl << H::Portal << I::WaylandVirtualKeyboard
                           << W::WaylandForeignToplevel << 0;
-    QTest::newRow("sway, Qt on wayland") << "wayland" << true << true << sway << false << ""
+    QTest::newRow("sway, Qt on wayland") << "wayland" << true << true << sway << false << "" << "" << false
                                          << C::WaylandWlrDataControl << H::Portal << I::WaylandVirtualKeyboard
                                          << W::WaylandForeignToplevel << 0;
-    QTest::newRow("Hyprland") << "xcb" << true << true << hyprland << true << ""
+    QTest::newRow("Hyprland") << "xcb" << true << true << hyprland << true << "" << "" << false
                               << C::WaylandExtDataControl << H::Portal << I::WaylandVirtualKeyboard
                               << W::WaylandForeignToplevel << 0;
-    QTest::newRow("KDE 5.27") << "xcb" << true << true << kde5 << true << ""
+    QTest::newRow("KDE 5.27") << "xcb" << true << true << kde5 << true << "" << "" << false
                               << C::WaylandWlrDataControl << H::Portal << I::KdeFakeInput << W::Qt << 0;
-    QTest::newRow("KDE 6") << "wayland" << true << true << kde6 << true << ""
+    QTest::newRow("KDE 6") << "wayland" << true << true << kde6 << true << "" << "" << false
                            << C::WaylandExtDataControl << H::Portal << I::KdeFakeInput << W::Qt << 0;
-    // No clipboard-manager protocol: XWayland copies only, and no typing.
-    QTest::newRow("GNOME") << "xcb" << true << true << gnome << true << ""
-                           << C::X11 << H::Portal << I::None << W::Qt << 2;
-    QTest::newRow("GNOME without XWayland") << "wayland" << true << true << gnome << false << ""
-                                            << C::Qt << H::Portal << I::None << W::Qt << 2;
+    // No clipboard-manager protocol: XWayland copies only, and no typing,
+    // unless GNOME Shell's bridge is enabled; one line says how.
+    QTest::newRow("GNOME") << "xcb" << true << true << gnome << true << "" << "ubuntu:GNOME" << false
+                           << C::X11 << H::Portal << I::None << W::Qt << 1;
+    QTest::newRow("GNOME without XWayland") << "wayland" << true << true << gnome << false << "" << "GNOME"
+                                            << false << C::Qt << H::Portal << I::None << W::Qt << 1;
+    QTest::newRow("GNOME with the bridge") << "xcb" << true << true << gnome << true << "" << "GNOME" << true
+                                           << C::GnomeBridge << H::GnomeBridge << I::GnomeBridge
+                                           << W::GnomeBridge << 0;
+    QTest::newRow("GNOME with the bridge, x11 asked") << "xcb" << true << true << gnome << true << "x11"
+                                                      << "GNOME" << true << C::X11 << H::X11 << I::X11
+                                                      << W::X11 << 0;
     // A data-control global is no use without a seat to hold the selection.
     QTest::newRow("no seat") << "xcb" << true << true
                              << QStringList{"zwlr_data_control_manager_v1", "zwp_virtual_keyboard_manager_v1"}
-                             << true << "" << C::X11 << H::Portal << I::None << W::Qt << 2;
-    QTest::newRow("plain X11") << "xcb" << false << false << QStringList{} << true << ""
+                             << true << "" << "" << false << C::X11 << H::Portal << I::None << W::Qt << 2;
+    QTest::newRow("plain X11") << "xcb" << false << false << QStringList{} << true << "" << "" << false
                                << C::X11 << H::X11 << I::X11 << W::X11 << 0;
-    QTest::newRow("XWayland only") << "xcb" << true << false << QStringList{} << true << ""
+    QTest::newRow("XWayland only") << "xcb" << true << false << QStringList{} << true << "" << "" << false
                                    << C::X11 << H::X11 << I::X11 << W::X11 << 1;
-    QTest::newRow("nothing") << "xcb" << false << false << QStringList{} << false << ""
+    QTest::newRow("nothing") << "xcb" << false << false << QStringList{} << false << "" << "" << false
                              << C::Qt << H::None << I::None << W::Qt << 1;
-    QTest::newRow("offscreen, in a sway session") << "offscreen" << true << true << sway << true << ""
+    QTest::newRow("offscreen, in a sway session") << "offscreen" << true << true << sway << true << "" << "" << false
                                                   << C::Qt << H::None << I::None << W::Qt << 0;
 
     // The override, where it can be honoured, and a note where it cannot.
-    QTest::newRow("x11 asked in sway") << "xcb" << true << true << sway << true << "x11"
+    QTest::newRow("x11 asked in sway") << "xcb" << true << true << sway << true << "x11" << "" << false
                                        << C::X11 << H::X11 << I::X11 << W::X11 << 0;
-    QTest::newRow("qt asked in sway") << "xcb" << true << true << sway << true << "qt"
+    QTest::newRow("qt asked in sway") << "xcb" << true << true << sway << true << "qt" << "" << false
                                       << C::Qt << H::None << I::None << W::Qt << 0;
     QTest::newRow("wayland asked, none there") << "xcb" << false << false << QStringList{} << true
-                                               << "wayland" << C::X11 << H::X11 << I::X11 << W::X11 << 1;
-    QTest::newRow("x11 asked, none there") << "wayland" << true << true << sway << false << "x11"
+                                               << "wayland" << "" << false << C::X11 << H::X11 << I::X11 << W::X11 << 1;
+    QTest::newRow("x11 asked, none there") << "wayland" << true << true << sway << false << "x11" << "" << false
                                            << C::WaylandWlrDataControl << H::Portal << I::WaylandVirtualKeyboard
                                            << W::WaylandForeignToplevel << 1;
-    QTest::newRow("unknown override") << "xcb" << false << false << QStringList{} << true << "mir"
+    QTest::newRow("unknown override") << "xcb" << false << false << QStringList{} << true << "mir" << "" << false
                                       << C::X11 << H::X11 << I::X11 << W::X11 << 1;
 }
 
@@ -106,6 +115,10 @@ void TestBackendChoice::choice()
     session.x11Connected = x11Connected;
     QFETCH(QString, requested);
     session.requested = requested;
+    QFETCH(QString, desktop);
+    session.desktop = desktop;
+    QFETCH(bool, gnomeBridge);
+    session.gnomeBridge = gnomeBridge;
 
     const BackendChoice choice = chooseBackends(session);
     QTEST(choice.clipboard, "clipboard");

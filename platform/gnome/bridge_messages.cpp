@@ -1,0 +1,186 @@
+#include "gnome/bridge_messages.h"
+
+#include <QMetaType>
+
+#include <utility>
+
+namespace {
+
+// Reads one field of an a{sv} of exactly the wire type; a missing optional
+// field leaves `out` alone.
+template<typename T>
+bool field(const QVariantMap &map, const char *name, T &out, bool required, QString *error)
+{
+    const auto it = map.constFind(QLatin1String(name));
+    if (it == map.constEnd()) {
+        if (required && error)
+            *error = QStringLiteral("missing field \"%1\"").arg(QLatin1String(name));
+        return !required;
+    }
+    if (it->metaType() != QMetaType::fromType<T>()) {
+        if (error)
+            *error = QStringLiteral("field \"%1\" has type %2").arg(QLatin1String(name),
+                                                                   QLatin1String(it->typeName()));
+        return false;
+    }
+    out = it->value<T>();
+    return true;
+}
+
+std::optional<BridgeClipboardChange::Origin> originFromName(const QString &name)
+{
+    using Origin = BridgeClipboardChange::Origin;
+    static const QHash<QString, Origin> origins{
+        {QStringLiteral("wayland"), Origin::Wayland}, {QStringLiteral("x11"), Origin::X11},
+        {QStringLiteral("ours"), Origin::Ours},       {QStringLiteral("keeper"), Origin::Keeper},
+        {QStringLiteral("other"), Origin::Other},     {QStringLiteral("none"), Origin::None},
+    };
+    const auto it = origins.constFind(name);
+    return it == origins.constEnd() ? std::nullopt : std::optional(*it);
+}
+
+} // namespace
+
+std::optional<BridgeClipboardChange> decodeClipboardChange(const QVariantMap &map, QString *error)
+{
+    BridgeClipboardChange change;
+    QString origin;
+    QByteArray text;
+    bool hasText = map.contains(QStringLiteral("text"));
+    if (!field(map, "serial", change.serial, true, error)
+        || !field(map, "types", change.types, true, error)
+        || !field(map, "concealed", change.concealed, true, error)
+        || !field(map, "origin", origin, true, error)
+        || !field(map, "text", text, false, error)
+        || !field(map, "too-long", change.tooLong, false, error)
+        || !field(map, "initial", change.initial, false, error)
+        || !field(map, "token", change.token, false, error))
+        return std::nullopt;
+    const auto decodedOrigin = originFromName(origin);
+    if (!decodedOrigin) {
+        if (error)
+            *error = QStringLiteral("unknown origin \"%1\"").arg(origin);
+        return std::nullopt;
+    }
+    change.origin = *decodedOrigin;
+    if (hasText && change.concealed) {
+        if (error)
+            *error = QStringLiteral("text sent for a concealed copy");
+        return std::nullopt;
+    }
+    if (change.origin == BridgeClipboardChange::Origin::Ours && change.token == 0) {
+        if (error)
+            *error = QStringLiteral("our own write without its token");
+        return std::nullopt;
+    }
+    if (text.size() > BridgeBus::maxTextBytes)
+        change.tooLong = true;
+    else if (hasText)
+        change.text = QString::fromUtf8(text);
+    return change;
+}
+
+std::optional<BridgeFocus> decodeFocus(const QVariantMap &map, QString *error)
+{
+    BridgeFocus focus;
+    if (!field(map, "window", focus.window, true, error)
+        || !field(map, "wm-class", focus.wmClass, false, error)
+        || !field(map, "wm-class-instance", focus.wmClassInstance, false, error)
+        || !field(map, "pid", focus.pid, false, error))
+        return std::nullopt;
+    return focus;
+}
+
+quint64 BridgeClipboardState::beginOwnWrite(const QString &text)
+{
+    ++m_changeCount;
+    m_types = {QStringLiteral("text/plain;charset=utf-8")};
+    m_text = text;
+    m_concealed = false;
+    m_hasOwner = true;
+    m_lossPending = false;
+    m_awaitedToken = m_nextToken++;
+    m_beforeEcho.reset();
+    return m_awaitedToken;
+}
+
+BridgeClipboardState::Effect BridgeClipboardState::ownWriteFailed(quint64 token)
+{
+    if (token != m_awaitedToken)
+        return Effect::None;
+    m_awaitedToken = 0;
+    const auto meanwhile = std::exchange(m_beforeEcho, std::nullopt);
+    return meanwhile ? applyInOrder(*meanwhile) : Effect::None;
+}
+
+BridgeClipboardState::Effect BridgeClipboardState::apply(const BridgeClipboardChange &change)
+{
+    using Origin = BridgeClipboardChange::Origin;
+    if (m_lastSerial && change.serial <= *m_lastSerial)
+        return Effect::None;
+    m_lastSerial = change.serial;
+    if (m_awaitedToken != 0) {
+        // Until our write's echo arrives, whatever the bridge sends happened
+        // before that write took effect.
+        if (change.origin == Origin::Ours && change.token == m_awaitedToken) {
+            m_awaitedToken = 0;
+            m_beforeEcho.reset();
+            m_types = change.types;
+        } else {
+            m_beforeEcho = change;
+        }
+        return Effect::None;
+    }
+    return applyInOrder(change);
+}
+
+BridgeClipboardState::Effect BridgeClipboardState::applyInOrder(const BridgeClipboardChange &change)
+{
+    using Origin = BridgeClipboardChange::Origin;
+    if (change.initial) {
+        take(change);
+        return Effect::None;
+    }
+    if (change.origin == Origin::Ours)
+        return Effect::None;
+    // Mutter offering again what the owner that quit had offered.
+    if (change.origin == Origin::Keeper && m_hasOwner && change.concealed == m_concealed
+        && (m_concealed || change.text == m_text)) {
+        m_types = change.types;
+        return Effect::None;
+    }
+    if (change.origin == Origin::None)
+        return m_hasOwner ? Effect::Vanished : Effect::None;
+    m_lossPending = false;
+    take(change);
+    ++m_changeCount;
+    return Effect::Changed;
+}
+
+bool BridgeClipboardState::finishVanish(qint64 countAtLoss)
+{
+    if (m_changeCount != countAtLoss)
+        return false;
+    m_types.clear();
+    m_text.reset();
+    m_concealed = false;
+    m_hasOwner = false;
+    m_lossPending = true;
+    ++m_changeCount;
+    return true;
+}
+
+void BridgeClipboardState::bridgeRestarted()
+{
+    m_lastSerial.reset();
+    m_awaitedToken = 0;
+    m_beforeEcho.reset();
+}
+
+void BridgeClipboardState::take(const BridgeClipboardChange &change)
+{
+    m_types = change.types;
+    m_concealed = change.concealed;
+    m_text = change.concealed ? std::nullopt : change.text;
+    m_hasOwner = change.origin != BridgeClipboardChange::Origin::None;
+}
