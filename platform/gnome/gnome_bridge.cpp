@@ -56,7 +56,7 @@ public slots:
 private:
     bool admitted()
     {
-        if (m_bridge.isFromBridge(message().service()))
+        if (m_bridge.admit(message().service()))
             return true;
         sendErrorReply(QLatin1String(BridgeBus::accessDenied),
                        QStringLiteral("only the GNOME Shell bridge may call Tavorindle"));
@@ -108,10 +108,22 @@ bool GnomeBridge::isUsersShell(const QDBusConnection &bus, const QString &unique
     return QFileInfo(exe).fileName() == QLatin1String("gnome-shell");
 }
 
+bool GnomeBridge::admit(const QString &sender)
+{
+    if (m_bridge.isEmpty() || sender != m_bridge)
+        return false;
+    if (!m_greeted) {
+        m_greeted = true;
+        emit connectionChanged(true);
+    }
+    return true;
+}
+
 void GnomeBridge::ownerChanged(const QString &owner)
 {
     const bool was = isConnected();
     m_bridge.clear();
+    m_greeted = false;
     if (!owner.isEmpty()) {
         if (m_check(m_bus, owner))
             m_bridge = owner;
@@ -119,14 +131,14 @@ void GnomeBridge::ownerChanged(const QString &owner)
             qWarning("Tavorindle: %s owns the GNOME Shell bridge's bus name but is not this user's "
                      "GNOME Shell; not talking to it", qPrintable(owner));
     }
-    if (was || isConnected())
-        emit connectionChanged(isConnected());
+    if (was)
+        emit connectionChanged(false);
 }
 
 void GnomeBridge::call(const QString &method, const QVariantList &arguments,
                        std::function<void(const QDBusMessage &)> done)
 {
-    if (!isConnected()) {
+    if (m_bridge.isEmpty()) {
         if (done)
             done(QDBusMessage::createError(QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"),
                                            QStringLiteral("no bridge")));

@@ -28,8 +28,9 @@ public:
 
     // Whether the program's name could be had (another process may hold it).
     bool ownsProgramName() const { return m_ownsName; }
-    // A trusted bridge is there to talk to.
-    bool isConnected() const { return !m_bridge.isEmpty(); }
+    // A trusted bridge is there and has accepted us (it checks who we are
+    // before it says anything, and refuses calls until then).
+    bool isConnected() const { return !m_bridge.isEmpty() && m_greeted; }
 
     // Someone owns the bridge's name on the bus, trusted or not.
     static bool bridgePresent(const QDBusConnection &bus);
@@ -52,7 +53,7 @@ signals:
 private:
     friend class BridgeEndpoint;
     void ownerChanged(const QString &owner);
-    bool isFromBridge(const QString &sender) const { return isConnected() && sender == m_bridge; }
+    bool admit(const QString &sender);
     void call(const QString &method, const QVariantList &arguments,
               std::function<void(const class QDBusMessage &reply)> done = {});
 
@@ -62,4 +63,5 @@ private:
     QDBusServiceWatcher *m_watcher = nullptr;
     QString m_bridge;
     bool m_ownsName = false;
+    bool m_greeted = false;
 };

@@ -1,0 +1,189 @@
+// What the program makes of the GNOME Shell bridge's messages: malformed
+// ones refused, stale ones ignored, our own write's echo not counted twice.
+#include "gnome/bridge_messages.h"
+
+#include <QTest>
+
+using Origin = BridgeClipboardChange::Origin;
+
+namespace {
+
+QVariantMap wellFormed()
+{
+    return {{"serial", QVariant::fromValue<quint64>(7)},
+            {"types", QStringList{"text/plain;charset=utf-8"}},
+            {"concealed", false},
+            {"origin", QString("wayland")},
+            {"text", QByteArray("Grüße")}};
+}
+
+// One step of a conversation with the bridge: a change it reports, our own
+// write, or that write failing.
+struct Step
+{
+    enum Kind { Report, Write, WriteFails, Restart } kind = Report;
+    quint64 serial = 0;
+    Origin origin = Origin::Wayland;
+    QString text;
+    bool concealed = false;
+    quint64 token = 0;
+    bool initial = false;
+};
+
+Step report(quint64 serial, Origin origin, const QString &text = {}, bool concealed = false)
+{
+    return {Step::Report, serial, origin, text, concealed};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Step>)
+
+class TestGnomeBridgeMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesWellFormed()
+    {
+        QString error;
+        const auto change = decodeClipboardChange(wellFormed(), &error);
+        QVERIFY2(change, qPrintable(error));
+        QCOMPARE(change->serial, 7u);
+        QCOMPARE(change->origin, Origin::Wayland);
+        QCOMPARE(change->text, QString("Grüße"));
+        QVERIFY(!change->tooLong);
+    }
+
+    void refusesMalformed_data()
+    {
+        QTest::addColumn<QVariantMap>("change");
+        QTest::addColumn<QString>("error");
+        auto with = [](const QString &key, const QVariant &value) {
+            QVariantMap map = wellFormed();
+            if (value.isValid())
+                map.insert(key, value);
+            else
+                map.remove(key);
+            return map;
+        };
+        QTest::newRow("no serial") << with("serial", {}) << "missing field \"serial\"";
+        QTest::newRow("serial as text") << with("serial", QString("7")) << "field \"serial\" has type QString";
+        QTest::newRow("signed serial") << with("serial", qint64(7)) << "field \"serial\" has type qlonglong";
+        QTest::newRow("types as text") << with("types", QString("text/plain")) << "field \"types\" has type QString";
+        QTest::newRow("no origin") << with("origin", {}) << "missing field \"origin\"";
+        QTest::newRow("unknown origin") << with("origin", QString("pipe")) << "unknown origin \"pipe\"";
+        QTest::newRow("text as string") << with("text", QString("Grüße")) << "field \"text\" has type QString";
+        QTest::newRow("concealed text") << with("concealed", true) << "text sent for a concealed copy";
+        QVariantMap ours = with("origin", QString("ours"));
+        QTest::newRow("our write without token") << ours << "our own write without its token";
+    }
+
+    void refusesMalformed()
+    {
+        QFETCH(QVariantMap, change);
+        QFETCH(QString, error);
+        QString actual;
+        QVERIFY(!decodeClipboardChange(change, &actual));
+        QCOMPARE(actual, error);
+    }
+
+    void overLongTextIsDropped()
+    {
+        QVariantMap map = wellFormed();
+        map.insert("text", QByteArray(BridgeBus::maxTextBytes + 1, 'x'));
+        const auto change = decodeClipboardChange(map, nullptr);
+        QVERIFY(change);
+        QVERIFY(change->tooLong);
+        QVERIFY(!change->text);
+    }
+
+    void focusNeedsItsWindow()
+    {
+        QString error;
+        QVERIFY(!decodeFocus({{"wm-class", QString("foot")}}, &error));
+        QCOMPARE(error, QString("missing field \"window\""));
+        const auto focus = decodeFocus({{"window", QVariant::fromValue<quint64>(3)},
+                                        {"wm-class", QString("foot")},
+                                        {"pid", qint64(42)}}, &error);
+        QVERIFY(focus);
+        QCOMPARE(focus->wmClass, QString("foot"));
+        QCOMPARE(focus->pid, 42);
+    }
+
+    void conversations_data()
+    {
+        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<int>("countMoves");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("concealed");
+
+        Step write{Step::Write, 0, Origin::Ours, "mine"};
+        Step echo{Step::Report, 5, Origin::Ours, {}, false, 1};
+        Step initial = report(1, Origin::Wayland, "there before us");
+        initial.initial = true;
+
+        QTest::newRow("a late change loses to a newer one")
+            << QList{report(2, Origin::Wayland, "new"), report(1, Origin::X11, "old")} << 1 << "new" << false;
+        QTest::newRow("the state found at start is no change") << QList{initial} << 0 << "there before us" << false;
+        QTest::newRow("our write counts once") << QList{write, echo} << 1 << "mine" << false;
+        QTest::newRow("what was sent before our write's echo is older")
+            << QList{write, report(4, Origin::Wayland, "before"), echo, report(6, Origin::X11, "after")} << 2
+            << "after" << false;
+        QTest::newRow("a refused write stops the wait")
+            << QList{write, Step{Step::WriteFails, 0, Origin::Ours, {}, false, 1}, report(3, Origin::X11, "next")}
+            << 2 << "next" << false;
+        QTest::newRow("Mutter's re-offer of the same text is no change")
+            << QList{report(1, Origin::Wayland, "kept"), report(2, Origin::Keeper, "kept")} << 1 << "kept" << false;
+        QTest::newRow("a re-offer of a concealed copy stays concealed")
+            << QList{report(1, Origin::Wayland, {}, true), report(2, Origin::Keeper, {}, true)} << 1 << "" << true;
+        QTest::newRow("an owner gone empties the clipboard")
+            << QList{report(1, Origin::Wayland, "lost"), report(2, Origin::None)} << 2 << "" << false;
+        QTest::newRow("a restarted bridge counts anew")
+            << QList{report(9, Origin::Wayland, "a"), Step{Step::Restart}, report(1, Origin::Wayland, "b")} << 2
+            << "b" << false;
+    }
+
+    void conversations()
+    {
+        QFETCH(QList<Step>, steps);
+        QFETCH(int, countMoves);
+        QFETCH(QString, text);
+        QFETCH(bool, concealed);
+
+        BridgeClipboardState state;
+        for (const Step &step : steps) {
+            switch (step.kind) {
+            case Step::Write:
+                state.beginOwnWrite(step.text);
+                break;
+            case Step::WriteFails:
+                state.ownWriteFailed(step.token);
+                break;
+            case Step::Restart:
+                state.bridgeRestarted();
+                break;
+            case Step::Report: {
+                BridgeClipboardChange change;
+                change.serial = step.serial;
+                change.origin = step.origin;
+                change.concealed = step.concealed;
+                change.token = step.token;
+                change.initial = step.initial;
+                if (!step.text.isEmpty())
+                    change.text = step.text;
+                const qint64 before = state.changeCount();
+                if (state.apply(change) == BridgeClipboardState::Effect::Vanished)
+                    QVERIFY(state.finishVanish(before));
+                break;
+            }
+            }
+        }
+        QCOMPARE(state.changeCount(), countMoves);
+        QCOMPARE(state.text().value_or(QString()), text);
+        QCOMPARE(state.concealed(), concealed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGnomeBridgeMessages)
+#include "tst_gnome_bridge_messages.moc"
