@@ -377,7 +377,7 @@ void TestGnomeE2e::strangersAreRefused()
     const QString injected = QStringLiteral("injected by a stranger");
     const QString toBridge = run("gdbus", {"call", "--session", "--dest", "app.tavorindle.Bridge",
                                            "--object-path", "/app/tavorindle/Bridge", "--method",
-                                           "app.tavorindle.Bridge1.SetClipboard", "1", "[0x41]"});
+                                           "app.tavorindle.Bridge1.SetClipboard", "1", "[0x41]", "false"});
     QVERIFY2(toBridge.contains("app.tavorindle.Error.AccessDenied"), qPrintable(toBridge));
     const QString toProgram = run(
         "gdbus", {"call", "--session", "--dest", "app.tavorindle.Tavorindle", "--object-path",

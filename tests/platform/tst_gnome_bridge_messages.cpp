@@ -130,9 +130,12 @@ private slots:
         QTest::newRow("what was sent before our write's echo is older")
             << QList{write, report(4, Origin::Wayland, "before"), echo, report(6, Origin::X11, "after")} << 2
             << "after" << false;
+        const Step refused{Step::WriteFails, 0, Origin::Ours, {}, false, 1};
         QTest::newRow("a refused write stops the wait")
-            << QList{write, Step{Step::WriteFails, 0, Origin::Ours, {}, false, 1}, report(3, Origin::X11, "next")}
-            << 2 << "next" << false;
+            << QList{write, refused, report(3, Origin::X11, "next")} << 2 << "next" << false;
+        QTest::newRow("a refused write brings back what came meanwhile")
+            << QList{write, report(4, Origin::Wayland, "taken meanwhile"), refused} << 2 << "taken meanwhile"
+            << false;
         QTest::newRow("Mutter's re-offer of the same text is no change")
             << QList{report(1, Origin::Wayland, "kept"), report(2, Origin::Keeper, "kept")} << 1 << "kept" << false;
         QTest::newRow("a re-offer of a concealed copy stays concealed")
