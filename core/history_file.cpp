@@ -187,6 +187,14 @@ QByteArray encode(const QList<ClipItemPtr> &items)
     return out;
 }
 
+QByteArray encodeItem(const ClipItem &item)
+{
+    QByteArray out;
+    out.reserve(item.rawContent().size() + item.title().size() + 200);
+    appendItem(out, item);
+    return out;
+}
+
 DecodeResult decode(const QByteArray &json)
 {
     DecodeResult result;

@@ -11,6 +11,8 @@
 namespace HistoryFile {
 
 QByteArray encode(const QList<ClipItemPtr> &items);
+// One item object, as the array holds it.
+QByteArray encodeItem(const ClipItem &item);
 
 struct DecodeResult
 {

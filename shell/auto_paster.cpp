@@ -27,7 +27,8 @@ AutoPaster &AutoPaster::shared()
     return paster;
 }
 
-void AutoPaster::paste(const ClipItemPtr &item, const std::function<void()> &hideWindowHandler)
+void AutoPaster::paste(const ClipItemPtr &item, const std::function<void()> &hideWindowHandler,
+                       std::function<void(bool pressed)> finished)
 {
     if (!item)
         return;
@@ -43,6 +44,8 @@ void AutoPaster::paste(const ClipItemPtr &item, const std::function<void()> &hid
 
     if (!mayPost) {
         m_manager.setIsPasting(false);
+        if (finished)
+            finished(false);
         return;
     }
     // isPasting is a flag, not a counter: an earlier paste's end may lower
@@ -53,12 +56,14 @@ void AutoPaster::paste(const ClipItemPtr &item, const std::function<void()> &hid
     QPointer<AutoPaster> self(this);
     QPointer<ClipboardManager> manager(&m_manager);
     Scheduler *scheduler = &m_scheduler;
-    m_scheduler.schedule(strokeDelay, [self, manager, scheduler] {
+    m_scheduler.schedule(strokeDelay, [self, manager, scheduler, finished = std::move(finished)] {
         if (self)
             self->simulatePaste();
-        scheduler->schedule(settleDelay, [manager] {
+        scheduler->schedule(settleDelay, [manager, finished] {
             if (manager)
                 manager->setIsPasting(false);
+            if (finished)
+                finished(true);
         });
     });
 }

@@ -34,8 +34,11 @@ public:
     static AutoPaster &shared();
 
     // Calls hideWindowHandler exactly once, before returning. A null item
-    // does nothing.
-    void paste(const ClipItemPtr &item, const std::function<void()> &hideWindowHandler);
+    // does nothing. finished, when given, learns how the paste ended:
+    // true once the keys were pressed and the settle time is over, false
+    // at once when no keys may be pressed here.
+    void paste(const ClipItemPtr &item, const std::function<void()> &hideWindowHandler,
+               std::function<void(bool pressed)> finished = {});
 
 private:
     void simulatePaste();

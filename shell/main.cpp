@@ -1,10 +1,12 @@
 #include "app_delegate.h"
 #include "auto_paster.h"
+#include "commands/channel_client.h"
 #include "clipboard_keeper.h"
 #include "clipboard_manager.h"
-#include "command_line.h"
+#include "commands/command_line.h"
+#include "commands/history_commands.h"
 #include "hot_key_manager.h"
-#include "instance_channel.h"
+#include "commands/instance_channel.h"
 #include "panel_notifications.h"
 #include "panel_services.h"
 #include "panel_view.h"
@@ -16,7 +18,9 @@
 #include <QDesktopServices>
 #include <QIcon>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -28,32 +32,93 @@ void printLine(std::FILE *stream, const QString &text)
         std::fputc('\n', stream);
 }
 
-// Hands the request to the program that runs. Nothing when it did not answer.
-std::optional<int> askRunningInstance(const InstanceChannel &channel, const CommandLine &command)
+int fail(const QString &message)
 {
-    const auto reply = InstanceChannel::send(channel.socketPath(), command.channelCommand());
-    if (!reply)
-        return std::nullopt;
-    if (*reply != "ok") {
-        printLine(stderr, QStringLiteral("tavorindle: %1").arg(QString::fromUtf8(*reply)));
-        return 1;
-    }
-    return 0;
+    printLine(stderr, QStringLiteral("tavorindle: %1").arg(message));
+    return 1;
 }
 
-// Runs on the event loop: the reply goes out before the request is carried out.
-QByteArray answerCommand(AppDelegate &delegate, const QByteArray &command)
+// Up to limit bytes of standard input; nothing when it holds more.
+std::optional<QByteArray> readStandardInput(qint64 limit)
 {
-    if (command == "show") {
-        QMetaObject::invokeMethod(&delegate, &AppDelegate::showHUD, Qt::QueuedConnection);
-    } else if (command == "toggle") {
-        QMetaObject::invokeMethod(&delegate, &AppDelegate::toggleHUD, Qt::QueuedConnection);
-    } else if (command == "quit") {
-        QMetaObject::invokeMethod(&delegate, &AppDelegate::quitAction, Qt::QueuedConnection);
-    } else if (command != "ping") {
-        return "error: unknown command";
+    QByteArray data;
+    char buffer[65536];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, stdin)) {
+        if (data.size() + qint64(n) > limit)
+            return std::nullopt;
+        data.append(buffer, qsizetype(n));
     }
-    return "ok";
+    return data;
+}
+
+// Fills in what the command takes from standard input; an error message
+// when that is not usable.
+std::optional<QString> takeInput(const CommandLine &command, ChannelProtocol::Request &request,
+                                 QByteArray &body)
+{
+    if (command.input == CommandLine::Input::Text) {
+        const auto text = readStandardInput(ChannelProtocol::maxBodyBytes);
+        if (!text)
+            return QStringLiteral("standard input holds more than the limit of %1 MiB")
+                .arg(ChannelProtocol::maxBodyBytes >> 20);
+        body = *text;
+    } else if (command.input == CommandLine::Input::Reference) {
+        // A launcher hands back the chosen line, with its line feed or NUL.
+        const auto line = readStandardInput(ChannelProtocol::maxHeaderBytes / 4);
+        if (!line)
+            return QStringLiteral("the item on standard input is too long");
+        QString item = QString::fromUtf8(line->left(line->indexOf('\n')));
+        item = item.left(item.indexOf(QChar(0)));
+        if (item.endsWith(u'\r'))
+            item.chop(1);
+        if (item.isEmpty())
+            return QStringLiteral("no item chosen");
+        request.arguments.insert("item", item);
+    }
+    return std::nullopt;
+}
+
+// Hands the request to the program that runs. Nothing when it could not
+// be reached.
+std::optional<int> askRunningInstance(const InstanceChannel &channel, const CommandLine &command)
+{
+    ChannelProtocol::Request request = command.channelRequest;
+    QByteArray body;
+    if (const auto problem = takeInput(command, request, body))
+        return fail(*problem);
+    int writeError = 0;
+    const auto toStdout = [&writeError](const QByteArray &piece) {
+        if (std::fwrite(piece.constData(), 1, size_t(piece.size()), stdout) == size_t(piece.size()))
+            return true;
+        writeError = errno;
+        return false;
+    };
+    using Outcome = ChannelClient::Result::Outcome;
+    const ChannelClient::Result result =
+        ChannelClient::request(channel.socketPath(), request, body, toStdout);
+    if (std::fflush(stdout) != 0 && !writeError)
+        writeError = errno;
+    switch (result.outcome) {
+    case Outcome::Unreachable:
+        return std::nullopt;
+    case Outcome::NoAnswer:
+        return fail(QStringLiteral("the running copy does not answer"));
+    case Outcome::CutOff:
+        return fail(QStringLiteral("the reply was cut off"));
+    case Outcome::SinkClosed:
+    case Outcome::Answered:
+        break;
+    }
+    if (result.status.startsWith("error: "))
+        return fail(QString::fromUtf8(result.status.mid(7)));
+    if (writeError) {
+        // A reader that stopped early (head, a closed pager) is no error worth a word.
+        if (writeError == EPIPE)
+            return 1;
+        return fail(QStringLiteral("cannot write to standard output: %1")
+                        .arg(QString::fromLocal8Bit(std::strerror(writeError))));
+    }
+    return 0;
 }
 
 int runApplication(int &argc, char **argv, InstanceChannel &channel, const CommandLine &command)
@@ -105,7 +170,24 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
         openUrl,
         quit,
     });
-    channel.onCommand = [&delegate](const QByteArray &line) { return answerCommand(delegate, line); };
+    HistoryCommands commands({
+        manager,
+        [&delegate](const ClipItemPtr &item, std::function<void(bool)> finished) {
+            const auto hide = [&delegate] {
+                if (delegate.isHUDVisible())
+                    delegate.hideHUD();
+            };
+            AutoPaster::shared().paste(item, hide, std::move(finished));
+        },
+        // Queued: the reply goes out before the panel moves or the program ends.
+        [&delegate] { QMetaObject::invokeMethod(&delegate, &AppDelegate::showHUD, Qt::QueuedConnection); },
+        [&delegate] { QMetaObject::invokeMethod(&delegate, &AppDelegate::toggleHUD, Qt::QueuedConnection); },
+        [&delegate] { QMetaObject::invokeMethod(&delegate, &AppDelegate::quitAction, Qt::QueuedConnection); },
+    });
+    channel.onRequest = [&commands](const ChannelProtocol::Request &request, QByteArray body,
+                                    const ChannelConnection::Respond &respond) {
+        commands.handle(request, std::move(body), respond);
+    };
 
     // The key may be refused at start or much later (a portal that asks
     // the user): either way the user learns how to bind the toggle instead.
@@ -115,7 +197,7 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
         QMetaObject::invokeMethod(&delegate, &AppDelegate::toggleHUD, Qt::QueuedConnection);
 
     const int status = app.exec();
-    channel.onCommand = nullptr;
+    channel.onRequest = nullptr;
     manager.stopObserving();
     HotKeyManager::shared().onUnavailable = nullptr;
     HotKeyManager::shared().unregisterHotKey();
@@ -143,8 +225,7 @@ int main(int argc, char *argv[])
             printLine(stdout, command.message);
             return 0;
         case CommandLine::Request::Invalid:
-            printLine(stderr, QStringLiteral("tavorindle: %1\nTry 'tavorindle --help'.")
-                                  .arg(command.message));
+            printLine(stderr, QStringLiteral("tavorindle: %1").arg(command.message));
             return 2;
         default:
             break;
@@ -170,6 +251,9 @@ int main(int argc, char *argv[])
             printLine(stdout, QStringLiteral("Tavorindle is not running."));
             return 0;
         }
+        if (command.request == CommandLine::Request::Command)
+            return fail(QStringLiteral("Tavorindle is not running; start it with 'tavorindle' "
+                                       "(this command does not start it)"));
     }
     return runApplication(argc, argv, *channel, command);
 }

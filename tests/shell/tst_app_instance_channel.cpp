@@ -1,5 +1,7 @@
-#include "command_line.h"
-#include "instance_channel.h"
+// The single-instance lock and the command channel: private folders, the
+// wire format, streamed replies, and clients that misbehave.
+#include "commands/channel_client.h"
+#include "commands/instance_channel.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -9,15 +11,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <future>
+#include <QThread>
 
 #include <sys/stat.h>
 
 using namespace std::chrono_literals;
-using Request = CommandLine::Request;
+using namespace ChannelProtocol;
+using Outcome = ChannelClient::Result::Outcome;
 
-Q_DECLARE_METATYPE(CommandLine::Request)
+Q_DECLARE_METATYPE(Outcome)
 
 namespace {
 
@@ -28,24 +30,89 @@ QTemporaryDir makePrivateFolder()
     return dir;
 }
 
-// Runs a client call off the GUI thread while this thread serves.
-std::optional<QByteArray> sendWhileServing(const QString &path, const QByteArray &command,
-                                           std::chrono::milliseconds budget = 2000ms)
+// Runs fn on a thread of its own (sockets need a QThread) while this
+// thread serves.
+template<typename Fn>
+auto whileServing(Fn fn)
 {
-    auto reply = std::async(std::launch::async, [=] {
-        return InstanceChannel::send(path, command, budget, budget);
-    });
-    while (reply.wait_for(5ms) != std::future_status::ready)
+    std::optional<decltype(fn())> result;
+    std::unique_ptr<QThread> thread(QThread::create([&] { result.emplace(fn()); }));
+    thread->start();
+    while (!thread->wait(QDeadlineTimer(5)))
         QCoreApplication::processEvents();
-    return reply.get();
+    return std::move(*result);
 }
 
-qint64 deadPid()
+std::optional<QByteArray> ping(const QString &path)
 {
-    QProcess process;
-    process.start(QStringLiteral("true"));
-    process.waitForFinished();
-    return process.processId() ? process.processId() : 999999;
+    return whileServing([=] { return InstanceChannel::send(path, "ping", 2000ms, 2000ms); });
+}
+
+// Sends raw bytes (stopping when the peer closes), then reads until the
+// peer closes or budget runs out. What came back, and whether it closed.
+std::pair<QByteArray, bool> rawExchange(const QString &path, const QByteArray &bytes,
+                                        std::chrono::milliseconds budget)
+{
+    return whileServing([=] {
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        if (!socket.waitForConnected(2000))
+            return std::pair<QByteArray, bool>{"<no connection>", false};
+        for (qsizetype at = 0; at < bytes.size() && socket.state() == QLocalSocket::ConnectedState;
+             at += 1 << 20) {
+            socket.write(bytes.mid(at, 1 << 20));
+            socket.waitForBytesWritten(int(budget.count()));
+        }
+        QByteArray received;
+        QElapsedTimer clock;
+        clock.start();
+        while (socket.state() == QLocalSocket::ConnectedState && clock.elapsed() < budget.count()) {
+            socket.waitForReadyRead(50);
+            received += socket.readAll();
+        }
+        received += socket.readAll();
+        return std::pair{received, socket.state() != QLocalSocket::ConnectedState};
+    });
+}
+
+// A channel serving a few requests, with short timeouts.
+struct ServingChannel
+{
+    ServingChannel() : channel(folder.path())
+    {
+        channel.limits.requestTimeout = 300ms;
+        channel.limits.drainTimeout = 300ms;
+        channel.limits.maxBodyBytes = 1000;
+        if (!channel.claim() || !channel.listen())
+            qFatal("cannot serve");
+        channel.onRequest = [this](const Request &request, QByteArray body,
+                                   const ChannelConnection::Respond &respond) {
+            if (request.command == "big")
+                return respond(Reply::stream(utf8Slices(big, 1000)));
+            if (request.command == "echo")
+                return respond(Reply::bytes(request.argument("text").toUtf8() + body));
+            respond(request.command == "ping" ? Reply::ok() : Reply::error("unknown command"));
+        };
+    }
+    QString path() const { return channel.socketPath(); }
+
+    QTemporaryDir folder = makePrivateFolder();
+    InstanceChannel channel;
+    QString big;
+};
+
+ChannelClient::Result request(const QString &path, const QByteArray &command,
+                              const QMap<QByteArray, QString> &arguments = {},
+                              const QByteArray &body = {}, QByteArray *data = nullptr)
+{
+    return whileServing([=] {
+        Request request{command, arguments};
+        return ChannelClient::request(path, request, body, [data](const QByteArray &piece) {
+            if (data)
+                *data += piece;
+            return true;
+        }, {300ms, 2000ms});
+    });
 }
 
 } // namespace
@@ -89,21 +156,34 @@ private slots:
             QVERIFY(problem->contains(path));
     }
 
-    void runtimeFolderPrefersXdg()
+    void runtimeFolderFallsBackInsideTheHome()
     {
-        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-        QTemporaryDir dir = makePrivateFolder();
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
-        QCOMPARE(InstanceChannel::runtimeFolder(), QDir(dir.path()).absolutePath());
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+        QTemporaryDir runtime = makePrivateFolder();
+        QTemporaryDir cache;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_RUNTIME_DIR", savedRuntime);
+            qputenv("XDG_CACHE_HOME", savedCache);
+        });
+        QCOMPARE(InstanceChannel::runtimeFolder(), QDir(runtime.path()).absolutePath());
 
-        // A runtime folder others may enter is not used: the private fallback is.
-        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+        // No usable runtime folder: a private one in the user's own cache
+        // folder, never a name in /tmp that anyone could take first.
+        ::chmod(QFile::encodeName(runtime.path()).constData(), 0755);
         QString error;
         const QString fallback = InstanceChannel::runtimeFolder(&error);
-        qputenv("XDG_RUNTIME_DIR", saved);
-        QVERIFY2(!fallback.isEmpty(), qPrintable(error));
-        QVERIFY(fallback != dir.path());
+        QVERIFY2(fallback.startsWith(cache.path() + u'/'), qPrintable(fallback + error));
         QVERIFY(!InstanceChannel::checkPrivateFolder(fallback));
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(InstanceChannel::runtimeFolder(), fallback);
+
+        // A fallback that is not private is refused, not repaired.
+        ::chmod(QFile::encodeName(fallback).constData(), 0755);
+        QVERIFY(InstanceChannel::runtimeFolder(&error).isEmpty());
+        QVERIFY(error.contains(fallback));
     }
 
     void oneClaimPerFolderAndStaleOnesRecovered()
@@ -111,14 +191,26 @@ private slots:
         QTemporaryDir dir = makePrivateFolder();
         InstanceChannel channel(dir.path());
         // What a crash leaves: a lock naming a dead process and a socket file.
-        TestSupport::writeFile(channel.lockPath(), QByteArray::number(deadPid()) + "\ntavorindle\n"
+        QProcess process;
+        process.start(QStringLiteral("true"));
+        process.waitForStarted();
+        const qint64 deadPid = process.processId();
+        process.waitForFinished();
+        TestSupport::writeFile(channel.lockPath(), QByteArray::number(deadPid) + "\ntavorindle\n"
                                                        + QSysInfo::machineHostName().toUtf8() + "\n");
         TestSupport::writeFile(channel.socketPath(), {});
         QVERIFY(channel.claim());
         QString error;
         QVERIFY2(channel.listen(&error), qPrintable(error));
-        channel.onCommand = [](const QByteArray &) -> QByteArray { return "ok"; };
-        QCOMPARE(sendWhileServing(channel.socketPath(), "ping"), std::optional<QByteArray>("ok"));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(channel.socketPath()).constData(), &info), 0);
+        QVERIFY(S_ISSOCK(info.st_mode));
+        QCOMPARE(info.st_mode & 077, 0u); // the user's only
+        QCOMPARE(ping(channel.socketPath()), std::optional<QByteArray>("error: not ready"));
+        channel.onRequest = [](const Request &, QByteArray, const ChannelConnection::Respond &respond) {
+            respond(Reply::ok());
+        };
+        QCOMPARE(ping(channel.socketPath()), std::optional<QByteArray>("ok"));
         QVERIFY(channel.claim()); // asking again keeps it
 
         // A live lock is never taken, nor the socket without it.
@@ -126,47 +218,149 @@ private slots:
         QVERIFY(!second.claim());
         QVERIFY(!second.listen(&error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(sendWhileServing(channel.socketPath(), "ping"), std::optional<QByteArray>("ok"));
+        QCOMPARE(ping(channel.socketPath()), std::optional<QByteArray>("ok"));
     }
 
-    void servesOneLineCommands()
+    void requestLine_data()
     {
-        QTemporaryDir dir = makePrivateFolder();
-        InstanceChannel channel(dir.path());
-        QVERIFY(channel.claim());
-        QVERIFY(channel.listen());
-        struct stat info {};
-        QCOMPARE(::stat(QFile::encodeName(channel.socketPath()).constData(), &info), 0);
-        QVERIFY(S_ISSOCK(info.st_mode));
-        QCOMPARE(info.st_mode & 077, 0u); // the user's only
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("search"); // the decoded argument
+        QTest::addColumn<qint64>("length");
+        QTest::newRow("bare word") << QByteArray("ping") << true << QString() << 0LL;
+        QTest::newRow("spaces, tab, equals, percent, emoji")
+            << Request{"list", {{"search", "a b\t=%\U0001F600"}}, 0}.encode().trimmed() << true
+            << "a b\t=%\U0001F600" << 0LL;
+        QTest::newRow("body length") << QByteArray("add length=42") << true << QString() << 42LL;
+        QTest::newRow("upper-case command") << QByteArray("LIST") << false << QString() << 0LL;
+        QTest::newRow("binary") << QByteArray("\x01\xff", 2) << false << QString() << 0LL;
+        QTest::newRow("token without =") << QByteArray("list search") << false << QString() << 0LL;
+        QTest::newRow("key twice") << QByteArray("list search=a search=b") << false << QString() << 0LL;
+        QTest::newRow("negative length") << QByteArray("add length=-1") << false << QString() << 0LL;
+        QTest::newRow("huge length") << QByteArray("add length=99999999999999999999") << false << QString() << 0LL;
+        QTest::newRow("argument not UTF-8") << QByteArray("list search=%FF") << false << QString() << 0LL;
+    }
 
-        QByteArrayList received;
-        channel.onCommand = [&](const QByteArray &command) -> QByteArray {
-            received.append(command);
-            return command == "toggle" ? "ok" : "error: unknown command";
-        };
-        QCOMPARE(sendWhileServing(channel.socketPath(), "toggle"), std::optional<QByteArray>("ok"));
-        QCOMPARE(sendWhileServing(channel.socketPath(), "dance"),
-                 std::optional<QByteArray>("error: unknown command"));
-        QCOMPARE(sendWhileServing(channel.socketPath(), QByteArray(10000, 'x')),
-                 std::optional<QByteArray>("error: command too long"));
-        QCOMPARE(received, (QByteArrayList{"toggle", "dance"}));
+    void requestLine()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, valid);
+        QFETCH(QString, search);
+        QFETCH(qint64, length);
+        QString error;
+        const auto request = Request::parse(line, &error);
+        QCOMPARE(request.has_value(), valid);
+        QCOMPARE(error.isEmpty(), valid);
+        if (request) {
+            QCOMPARE(request->argument("search"), search);
+            QCOMPARE(request->bodyLength, length);
+        }
+    }
+
+    void repliesOfAnySizeStreamWhole()
+    {
+        ServingChannel server;
+        // Astral characters straddle the slices: none may be split.
+        server.big = QStringLiteral("\U0001F600 ü line\n").repeated(2 << 20);
+        QByteArray data;
+        const auto result = request(server.path(), "big", {}, {}, &data);
+        QCOMPARE(result.outcome, Outcome::Answered);
+        QCOMPARE(result.status, QByteArray("data"));
+        QVERIFY(data == server.big.toUtf8());
+
+        // A body arrives whole too, and an empty data reply is still whole.
+        data.clear();
+        QCOMPARE(request(server.path(), "echo", {{"text", "a "}}, QByteArray(900, 'b'), &data).outcome,
+                 Outcome::Answered);
+        QCOMPARE(data, "a " + QByteArray(900, 'b'));
+        data.clear();
+        QCOMPARE(request(server.path(), "echo", {}, {}, &data).status, QByteArray("data"));
+        QVERIFY(data.isEmpty());
+    }
+
+    void misbehavingClientsGetAnErrorOrAClose_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("garbage") << QByteArray("\x7f\x45LF\x02\x01 \x00\xff\n", 11) << QByteArray("error: malformed request\n");
+        QTest::newRow("unknown command") << QByteArray("dance\n") << QByteArray("error: unknown command\n");
+        QTest::newRow("half a request, then silence") << QByteArray("pi") << QByteArray();
+        QTest::newRow("half a body, then silence") << QByteArray("echo length=10\nabc") << QByteArray();
+        QTest::newRow("a 100 MB line") << QByteArray(100 << 20, 'x') << QByteArray("error: request too long\n");
+        QTest::newRow("a body over the limit")
+            << QByteArray("echo length=1001\n") << QByteArray("error: the text is larger than the limit of 0 MiB\n");
+    }
+
+    void misbehavingClientsGetAnErrorOrAClose()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, reply);
+        ServingChannel server;
+        const auto [received, closed] = rawExchange(server.path(), sent, 2000ms);
+        QCOMPARE(received, reply);
+        QVERIFY(closed);
+        QCOMPARE(ping(server.path()), std::optional<QByteArray>("ok"));
+        QTRY_COMPARE(server.channel.clientCount(), 0);
+    }
+
+    void aThousandConnectionsLockNobodyOut()
+    {
+        ServingChannel server;
+        // Held open and silent until the end of the test.
+        std::vector<std::unique_ptr<QLocalSocket>> sockets;
+        for (int i = 0; i < 1000; ++i) {
+            sockets.push_back(std::make_unique<QLocalSocket>());
+            sockets.back()->connectToServer(server.path());
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY(std::all_of(sockets.begin(), sockets.end(), [](const auto &socket) {
+            return socket->state() != QLocalSocket::ConnectingState;
+        }));
+        QCOMPARE(ping(server.path()), std::optional<QByteArray>("ok"));
+        QVERIFY(server.channel.clientCount() <= InstanceChannel::maxClients);
+    }
+
+    void aReaderThatStopsIsDropped()
+    {
+        ServingChannel server;
+        server.big = QString(8 << 20, u'x');
+        std::optional<qsizetype> received;
+        std::unique_ptr<QThread> stalled(QThread::create([&, path = server.path()] {
+            QLocalSocket socket;
+            socket.connectToServer(path);
+            socket.waitForConnected(1000);
+            socket.write("big\n");
+            socket.waitForBytesWritten(1000);
+            QThread::sleep(1); // reads nothing for longer than the drain timeout
+            QByteArray bytes;
+            while (socket.waitForReadyRead(500))
+                bytes += socket.readAll();
+            received = bytes.size() + socket.readAll().size();
+        }));
+        stalled->start();
+        QTRY_COMPARE(server.channel.clientCount(), 1);
+        QTRY_COMPARE(server.channel.clientCount(), 0); // while the client still sleeps
+        QCOMPARE(ping(server.path()), std::optional<QByteArray>("ok"));
+        while (!stalled->wait(QDeadlineTimer(5)))
+            QCoreApplication::processEvents();
+        QVERIFY(received && *received < server.big.size());
     }
 
     void clientIsBounded_data()
     {
         QTest::addColumn<QString>("server");
-        QTest::addColumn<std::optional<QByteArray>>("reply");
-        QTest::newRow("no server") << "none" << std::optional<QByteArray>();
-        QTest::newRow("silent server") << "silent" << std::optional<QByteArray>();
-        QTest::newRow("endless reply") << "flood"
-                                       << std::optional(QByteArray(InstanceChannel::maxCommandLength * 4, 'x'));
+        QTest::addColumn<Outcome>("outcome");
+        QTest::newRow("no server") << "none" << Outcome::Unreachable;
+        QTest::newRow("silent server") << "silent" << Outcome::NoAnswer;
+        QTest::newRow("endless status line") << "flood" << Outcome::NoAnswer;
+        QTest::newRow("data cut off") << "cut" << Outcome::CutOff;
+        QTest::newRow("oversized frame") << "oversized" << Outcome::CutOff;
     }
 
     void clientIsBounded()
     {
         QFETCH(QString, server);
-        QFETCH(std::optional<QByteArray>, reply);
+        QFETCH(Outcome, outcome);
         QTemporaryDir dir = makePrivateFolder();
         QLocalServer peer;
         QList<QLocalSocket *> held; // accepted, never closed
@@ -177,45 +371,20 @@ private slots:
                 held.append(socket);
                 if (server == "flood")
                     socket->write(QByteArray(100000, 'x'));
+                else if (server == "cut")
+                    socket->write("data\n5\nabc");
+                else if (server == "oversized")
+                    socket->write("data\nfffffff\nabc");
+                if (server == "cut" || server == "oversized")
+                    socket->disconnectFromServer();
             }
         });
-        QCOMPARE(sendWhileServing(dir.path() + "/tavorindle.sock", "show", 300ms), reply);
+        const auto result = whileServing([&] {
+            return ChannelClient::request(dir.path() + "/tavorindle.sock", Request{"list", {}, 0}, {},
+                                          [](const QByteArray &) { return true; }, {300ms, 300ms});
+        });
+        QCOMPARE(result.outcome, outcome);
         QCOMPARE(held.size(), server == "none" ? 0 : 1);
-    }
-
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<Request>("request");
-        QTest::addColumn<QByteArray>("channelCommand");
-        const auto row = [](const char *name, const QStringList &arguments, Request request,
-                            const QByteArray &command = {}) {
-            QTest::newRow(name) << arguments << request << command;
-        };
-        row("no options", {}, Request::Start, "show");
-        row("--toggle", {"--toggle"}, Request::Toggle, "toggle");
-        row("--quit", {"--quit"}, Request::Quit, "quit");
-        row("--help", {"--help"}, Request::Help);
-        row("-h", {"-h"}, Request::Help);
-        row("--version", {"--version"}, Request::Version);
-        row("unknown option", {"--frobnicate"}, Request::Invalid);
-        row("stray argument", {"file.txt"}, Request::Invalid);
-        row("both actions", {"--toggle", "--quit"}, Request::Invalid);
-        row("help wins", {"--quit", "--help"}, Request::Help);
-    }
-
-    void commandLine()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(Request, request);
-        QFETCH(QByteArray, channelCommand);
-        const CommandLine parsed = CommandLine::parse(QStringList{"tavorindle"} + arguments);
-        QCOMPARE(parsed.request, request);
-        QCOMPARE(parsed.channelCommand(), channelCommand);
-        if (request == Request::Invalid)
-            QVERIFY(!parsed.message.isEmpty());
-        if (request == Request::Help)
-            QVERIFY(parsed.message.contains("--toggle") && parsed.message.contains("--quit"));
     }
 };
 

@@ -59,6 +59,7 @@ private slots:
         PasteFixture f;
         const ClipItemPtr item = f.item(QStringLiteral("first"));
         int hides = 0;
+        std::optional<bool> ended;
         f.paster.paste(item, [&] {
             ++hides;
             // By the time the panel hides, the text is written, the item is on
@@ -68,7 +69,7 @@ private slots:
             QCOMPARE(f.manager.lastChangeCount(), f.store.pasteboard->changeCount());
             QCOMPARE(f.manager.items().first()->id(), item->id());
             QVERIFY(f.input.strokes().isEmpty());
-        });
+        }, [&](bool pressed) { ended = pressed; });
         QCOMPARE(hides, 1);
         QCOMPARE(f.input.permissionQueries(), 1);
 
@@ -81,8 +82,10 @@ private slots:
         QVERIFY(pastingAtStroke);
         f.scheduler.advance(99ms);
         QVERIFY(f.manager.isPasting());
+        QVERIFY(!ended);
         f.scheduler.advance(1ms);
         QVERIFY(!f.manager.isPasting());
+        QCOMPARE(ended, std::optional(true));
         QCOMPARE(f.scheduler.pendingCount(), 0);
         QVERIFY(f.watcherRecordsNothing()); // our own write is no copy
         QCOMPARE(f.manager.items().first()->id(), item->id());
@@ -99,8 +102,11 @@ private slots:
         PasteFixture f;
         f.input.setAllowed(false);
         int hides = 0;
-        f.paster.paste(f.item(QStringLiteral("second")), [&] { ++hides; });
+        std::optional<bool> ended;
+        f.paster.paste(f.item(QStringLiteral("second")), [&] { ++hides; },
+                       [&](bool pressed) { ended = pressed; });
         QCOMPARE(hides, 1);
+        QCOMPARE(ended, std::optional(false));
         QVERIFY(!f.manager.isPasting());
         QCOMPARE(f.store.pasteboard->string(), std::optional<QString>(QStringLiteral("second")));
         QCOMPARE(f.scheduler.pendingCount(), 0);

@@ -1,22 +1,16 @@
-#include "instance_channel.h"
+#include "commands/instance_channel.h"
+
+#include "commands/channel_client.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QThread>
-#include <QTimer>
+#include <QStandardPaths>
+#include <QSysInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-const QByteArray s_errorTooLong = "error: command too long";
-const QByteArray s_errorNoHandler = "error: not ready";
-
-} // namespace
 
 std::optional<QString> InstanceChannel::checkPrivateFolder(const QString &path)
 {
@@ -42,11 +36,21 @@ QString InstanceChannel::runtimeFolder(QString *error)
     if (!xdg.isEmpty() && !checkPrivateFolder(xdg))
         return QDir(xdg).absolutePath();
 
-    const QString fallback = QStringLiteral("/tmp/tavorindle-%1").arg(::getuid());
-    const QByteArray native = QFile::encodeName(fallback);
-    if (::mkdir(native.constData(), 0700) == 0) {
-        // The umask may have taken bits away, never added any; still be sure.
-        ::chmod(native.constData(), 0700);
+    // Inside the user's own home, where no other user can make it first.
+    // The host's name keeps two machines that share a home apart.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no runtime folder and no home folder");
+        return {};
+    }
+    const QString fallback = cache + QStringLiteral("/tavorindle/run-")
+                             + QSysInfo::machineHostName().replace(u'/', u'_');
+    for (const QString &folder : {cache, QFileInfo(fallback).path(), fallback}) {
+        const QByteArray native = QFile::encodeName(folder);
+        // The umask may take bits away, never add any; still be sure.
+        if (::mkdir(native.constData(), 0700) == 0)
+            ::chmod(native.constData(), 0700);
     }
     if (const auto problem = checkPrivateFolder(fallback)) {
         if (error)
@@ -65,6 +69,8 @@ InstanceChannel::~InstanceChannel()
 {
     if (m_server)
         m_server->close();
+    // Before the budget they draw on goes.
+    qDeleteAll(findChildren<ChannelConnection *>(Qt::FindDirectChildrenOnly));
 }
 
 QString InstanceChannel::socketPath() const
@@ -119,35 +125,26 @@ bool InstanceChannel::isListening() const
 
 void InstanceChannel::acceptConnections()
 {
-    while (QLocalSocket *socket = m_server->nextPendingConnection())
-        serve(socket);
-}
-
-void InstanceChannel::serve(QLocalSocket *socket)
-{
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    // A client that never finishes its line is dropped.
-    QTimer::singleShot(replyTimeout, socket, [socket] { socket->abort(); });
-    auto answer = [this, socket] {
-        if (socket->property("answered").toBool())
-            return;
-        QByteArray reply;
-        const QByteArray head = socket->peek(maxCommandLength + 1);
-        if (const qsizetype end = head.indexOf('\n'); end >= 0) {
-            const QByteArray line = head.left(end).trimmed();
-            reply = onCommand ? onCommand(line) : s_errorNoHandler;
-        } else if (head.size() > maxCommandLength) {
-            reply = s_errorTooLong;
-        } else {
-            return;
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (!onRequest) {
+            ChannelConnection::turnAway(socket, "error: not ready");
+            continue;
         }
-        socket->setProperty("answered", true);
-        socket->write(reply + '\n');
-        socket->flush();
-        socket->disconnectFromServer();
-    };
-    connect(socket, &QLocalSocket::readyRead, this, answer);
-    answer();
+        if (m_clients.size() >= maxClients) {
+            const auto oldest = std::find_if(m_clients.begin(), m_clients.end(),
+                                             [](ChannelConnection *c) { return c->isReadingRequest(); });
+            if (oldest == m_clients.end()) {
+                ChannelConnection::turnAway(socket, "error: busy");
+                continue;
+            }
+            (*oldest)->drop();
+        }
+        auto *connection = new ChannelConnection(socket, onRequest, m_bodyBudget, limits, this);
+        m_clients.push_back(connection);
+        connect(connection, &ChannelConnection::finished, this,
+                [this, connection] { m_clients.remove(connection); });
+        connection->start();
+    }
 }
 
 std::optional<QByteArray> InstanceChannel::send(const QString &socketPath,
@@ -155,38 +152,12 @@ std::optional<QByteArray> InstanceChannel::send(const QString &socketPath,
                                                 std::chrono::milliseconds connectBudget,
                                                 std::chrono::milliseconds replyBudget)
 {
-    QLocalSocket socket;
-    QElapsedTimer clock;
-    clock.start();
-    // The running program may hold the lock but not listen yet: retry
-    // refused connections until the budget is spent.
-    for (;;) {
-        const qint64 left = connectBudget.count() - clock.elapsed();
-        socket.connectToServer(socketPath);
-        if (socket.waitForConnected(int(qMax<qint64>(left, 0))))
-            break;
-        socket.abort();
-        if (clock.elapsed() + 50 >= connectBudget.count())
-            return std::nullopt;
-        QThread::msleep(50);
-    }
-
-    clock.restart();
-    socket.write(command + '\n');
-    if (!socket.waitForBytesWritten(int(replyBudget.count())))
+    ChannelProtocol::Request request;
+    request.command = command;
+    const auto result = ChannelClient::request(socketPath, request, {},
+                                               [](const QByteArray &) { return true; },
+                                               {connectBudget, replyBudget});
+    if (result.outcome != ChannelClient::Result::Outcome::Answered)
         return std::nullopt;
-    QByteArray received;
-    while (!received.contains('\n')) {
-        const qint64 left = replyBudget.count() - clock.elapsed();
-        if (left <= 0)
-            return std::nullopt;
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(int(left)))
-            return std::nullopt;
-        received += socket.read(maxCommandLength * 4 - received.size());
-        if (received.size() >= maxCommandLength * 4)
-            break;
-    }
-    socket.abort();
-    const qsizetype end = received.indexOf('\n');
-    return (end < 0 ? received : received.left(end)).trimmed();
+    return result.status;
 }

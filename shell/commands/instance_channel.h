@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/channel_connection.h"
+
 #include <QByteArray>
 #include <QLockFile>
 #include <QObject>
@@ -7,27 +9,31 @@
 
 #include <chrono>
 #include <functional>
+#include <list>
 #include <memory>
 #include <optional>
 
 class QLocalServer;
-class QLocalSocket;
 
 // Keeps one running program per user and lets later invocations talk to it:
-// a lock file decides who runs, a local socket carries one-line commands.
-// Both live in the user's runtime folder.
+// a lock file decides who runs, a local socket carries the requests. Both
+// live in the user's runtime folder.
 class InstanceChannel : public QObject
 {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds connectTimeout{2000};
     static constexpr std::chrono::milliseconds replyTimeout{2000};
-    // A command line longer than this is refused.
-    static constexpr int maxCommandLength = 64;
+    // Clients served at once, so that a flood of connections cannot use up
+    // the process's file descriptors. A client past the limit takes the
+    // place of the oldest one still sending its request; when all are
+    // busy with replies, it is turned away.
+    static constexpr int maxClients = 64;
 
     // $XDG_RUNTIME_DIR when it is a folder only we can use; otherwise a
-    // private 0700 folder /tmp/tavorindle-<uid> (made if missing). Empty,
-    // with the reason in *error, when no such folder can be had.
+    // private 0700 folder in the user's cache folder (made if missing),
+    // which no other user can make first. Empty, with the reason in
+    // *error, when no such folder can be had.
     static QString runtimeFolder(QString *error = nullptr);
     // A folder that is ours and closed to everyone else, or the reason not.
     static std::optional<QString> checkPrivateFolder(const QString &path);
@@ -45,20 +51,26 @@ public:
     bool listen(QString *error = nullptr);
     bool isListening() const;
 
-    // Called with each command received; returns the reply line.
-    std::function<QByteArray(const QByteArray &command)> onCommand;
+    // Called with each request; without it every request is refused.
+    ChannelConnection::Handler onRequest;
+    ChannelConnection::Limits limits;
+    int clientCount() const { return int(m_clients.size()); }
 
-    // Sends one command to the running program and returns its reply, or
-    // nothing when it cannot be reached or does not answer in time.
+    // Sends a request without a body and returns the reply's status line,
+    // or nothing when the program cannot be reached or does not answer in
+    // time.
     static std::optional<QByteArray> send(const QString &socketPath, const QByteArray &command,
                                           std::chrono::milliseconds connectBudget = connectTimeout,
                                           std::chrono::milliseconds replyBudget = replyTimeout);
 
 private:
     void acceptConnections();
-    void serve(QLocalSocket *socket);
 
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    // Twice the largest body: two large requests at once, not a hundred.
+    BodyBudget m_bodyBudget{2 * ChannelProtocol::maxBodyBytes};
+    // Oldest first.
+    std::list<ChannelConnection *> m_clients;
 };

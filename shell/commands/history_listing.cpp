@@ -1,0 +1,132 @@
+#include "commands/history_listing.h"
+
+#include "history_file.h"
+#include "inspector/relative_time.h"
+#include "text_rules.h"
+
+#include <QHash>
+
+namespace HistoryListing {
+
+namespace {
+
+constexpr qint64 previewGraphemes = 120;
+
+bool isBlankOrControl(QChar c)
+{
+    return TextRules::isWhitespaceOrNewline(c.unicode()) || c.category() == QChar::Other_Control;
+}
+
+// Control characters would reach the terminal as commands.
+QString oneLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        if (isBlankOrControl(c))
+            c = u' ';
+    }
+    return line;
+}
+
+QString padded(const QString &text, qsizetype width, bool right = false)
+{
+    return right ? text.rightJustified(width) : text.leftJustified(width);
+}
+
+struct TableLayout
+{
+    qsizetype indexWidth = 0;
+    qsizetype kindWidth = 0;
+    qsizetype timeWidth = 0;
+    bool anyPinned = false;
+};
+
+} // namespace
+
+QString preview(const ClipItem &item)
+{
+    const QString &raw = item.rawContent();
+    QString line;
+    bool cut = false;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        // Enough to hold the graphemes that are kept, however they combine.
+        if (line.size() >= previewGraphemes * 8) {
+            cut = true;
+            break;
+        }
+        if (!isBlankOrControl(raw[i]))
+            line += raw[i];
+        else if (!line.isEmpty() && !line.endsWith(u' '))
+            line += u' ';
+    }
+    line = line.trimmed();
+    const QStringView kept = TextRules::leadingGraphemes(line, previewGraphemes);
+    if (kept.size() < line.size())
+        cut = true;
+    return cut ? kept.toString() + QChar(0x2026) : line;
+}
+
+QString kindLabel(const ClipItem &item)
+{
+    switch (item.contentType()) {
+    case ClipContentType::Code:
+        return item.detectedLanguage() ? QStringLiteral("code (%1)").arg(oneLine(*item.detectedLanguage()))
+                                       : QStringLiteral("code");
+    case ClipContentType::Link:
+        return QStringLiteral("link");
+    case ClipContentType::Color:
+        return QStringLiteral("color");
+    case ClipContentType::Text:
+        break;
+    }
+    return QStringLiteral("text");
+}
+
+ChannelProtocol::DataSource lines(const QList<ClipItemPtr> &displayOrder,
+                                  const QList<ClipItemPtr> &shown, const Options &options)
+{
+    auto numbers = std::make_shared<QHash<QUuid, qsizetype>>();
+    for (qsizetype i = 0; i < displayOrder.size(); ++i)
+        numbers->insert(displayOrder[i]->id(), i + 1);
+
+    TableLayout layout;
+    if (options.form == Form::Table) {
+        for (const ClipItemPtr &item : shown) {
+            layout.indexWidth = std::max(layout.indexWidth, QString::number(numbers->value(item->id())).size());
+            layout.kindWidth = std::max(layout.kindWidth, kindLabel(*item).size());
+            layout.timeWidth = std::max(layout.timeWidth,
+                                        relativeTimeText(item->timestamp(), options.now).size());
+            layout.anyPinned = layout.anyPinned || item->isPinned();
+        }
+    }
+
+    const char end = options.nulSeparated ? '\0' : '\n';
+    auto next = std::make_shared<qsizetype>(0);
+    return [shown, numbers, options, layout, end, next]() -> std::optional<QByteArray> {
+        if (*next >= shown.size())
+            return std::nullopt;
+        const ClipItem &item = *shown[(*next)++];
+        const qsizetype number = numbers->value(item.id());
+        switch (options.form) {
+        case Form::Json:
+            return "{\"index\":" + QByteArray::number(number) + ','
+                   + HistoryFile::encodeItem(item).mid(1) + end;
+        case Form::Picker:
+            return QString::number(number).toUtf8() + ": " + preview(item).toUtf8() + end;
+        case Form::Table:
+            break;
+        }
+        QStringList columns{padded(QString::number(number), layout.indexWidth, true)};
+        if (layout.anyPinned)
+            columns << padded(item.isPinned() ? QStringLiteral("pinned") : QString(), 6);
+        columns << padded(kindLabel(item), layout.kindWidth)
+                << padded(relativeTimeText(item.timestamp(), options.now), layout.timeWidth)
+                << oneLine(item.title());
+        QString row = columns.join(QStringLiteral("  "));
+        while (row.endsWith(u' '))
+            row.chop(1);
+        return row.toUtf8() + end;
+    };
+}
+
+} // namespace HistoryListing
