@@ -199,7 +199,18 @@ void X11ClipboardReader::onConversionDone(unsigned long property)
         m_readTimer.start(m_limits.dataTimeout);
         return;
     }
+    if (!isTextReply(type, format)) {
+        // Not the text asked for, whatever the bytes say: the next target.
+        XDeleteProperty(display, window, property);
+        requestNextTextTarget();
+        return;
+    }
     startSlices(true);
+}
+
+bool X11ClipboardReader::isTextReply(unsigned long type, int format) const
+{
+    return type == m_read->target && format == 8;
 }
 
 void X11ClipboardReader::onTargets(unsigned long property)
@@ -277,6 +288,12 @@ void X11ClipboardReader::readSlice()
         return;
     }
     const qint64 bytes = qint64(count) * (format / 8);
+    if (bytes > 0 && !isTextReply(type, format)) {
+        if (data)
+            XFree(data);
+        drop();
+        return;
+    }
     if (m_read->bytes + bytes + qint64(after) > m_limits.maxBytes) {
         if (data)
             XFree(data);

@@ -62,6 +62,8 @@ private:
     void startSlices(bool lastChunk);
     void readSlice();
     void requestNextTextTarget();
+    // Only the text type asked for, in 8-bit units, is text.
+    bool isTextReply(unsigned long type, int format) const;
     void finish();
     void drop();
 

@@ -111,6 +111,8 @@ private slots:
     void ownerQuittingIsAnnouncedWithItsContent();
     void deliberateClearIsNotALoss();
     void hugeTargetListIsNotReadAndDoesNotStall();
+    void replyOfAnotherTypeIsNoText_data();
+    void replyOfAnotherTypeIsNoText();
 
 private:
     std::shared_ptr<X11Connection> m_connection;
@@ -350,6 +352,31 @@ void TestX11Pasteboard::hugeTargetListIsNotReadAndDoesNotStall()
     QCOMPARE(pasteboard.string(), std::nullopt);
     QVERIFY2(meter.longestMs() < 50, qPrintable(QStringLiteral("stall of %1 ms").arg(meter.longestMs())));
     QVERIFY(!QString::fromUtf8(readFile(folder.filePath(QStringLiteral("log")))).contains("UTF8_STRING"));
+    stop(owner);
+}
+
+void TestX11Pasteboard::replyOfAnotherTypeIsNoText_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<std::optional<QString>>("text");
+    QTest::newRow("the type asked for, 8 bits") << "UTF8_STRING/8" << std::optional<QString>(u"grüße ok"_qs);
+    QTest::newRow("atoms") << "ATOM/32" << std::optional<QString>();
+    QTest::newRow("integers") << "INTEGER/16" << std::optional<QString>();
+    QTest::newRow("the type asked for, 16 bits") << "UTF8_STRING/16" << std::optional<QString>();
+    QTest::newRow("another text type") << "STRING/8" << std::optional<QString>();
+}
+
+void TestX11Pasteboard::replyOfAnotherTypeIsNoText()
+{
+    QFETCH(QString, reply);
+    QFETCH(std::optional<QString>, text);
+    X11Pasteboard pasteboard(m_connection);
+    QTemporaryDir folder;
+    QProcess owner;
+    const qint64 before = pasteboard.changeCount();
+    startOwner(owner, {"--reply-as=" + reply, "serve", "grüße ok", folder.filePath(QStringLiteral("log"))});
+    QTRY_VERIFY(pasteboard.changeCount() != before);
+    QCOMPARE(pasteboard.string(), text);
     stop(owner);
 }
 

@@ -1,8 +1,10 @@
 // A CLIPBOARD owner for tests, in plain Xlib.
-//   x11_clip_owner [--claim-later] hang|serve ...
+//   x11_clip_owner [--claim-later] [--reply-as=TYPE/FORMAT] hang|serve ...
 //       --claim-later: takes its acquisition time at once, prints "stamped",
 //       and claims the clipboard with that time only when a line "claim"
 //       arrives on standard input (a program copying on an older key press).
+//       --reply-as: answers UTF8_STRING with the text's bytes as a property
+//       of that type and format (8, 16 or 32) instead.
 //   x11_clip_owner hang
 //       takes the clipboard and never answers a request.
 //   x11_clip_owner serve TEXT LOGFILE [TARGET...]
@@ -16,6 +18,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <poll.h>
 #include <cstring>
 #include <string>
@@ -24,10 +27,19 @@
 
 int main(int argc, char **argv)
 {
-    const bool claimLater = argc > 1 && std::strcmp(argv[1], "--claim-later") == 0;
-    if (claimLater) {
-        --argc;
-        ++argv;
+    bool claimLater = false;
+    std::string replyType = "UTF8_STRING";
+    int replyFormat = 8;
+    for (; argc > 1 && std::strncmp(argv[1], "--", 2) == 0; --argc, ++argv) {
+        const std::string option = argv[1];
+        if (option == "--claim-later") {
+            claimLater = true;
+        } else if (option.rfind("--reply-as=", 0) == 0 && option.find('/') != std::string::npos) {
+            replyType = option.substr(11, option.find('/') - 11);
+            replyFormat = std::atoi(option.c_str() + option.find('/') + 1);
+        } else {
+            return 2;
+        }
     }
     if (argc < 2)
         return 2;
@@ -118,9 +130,18 @@ int main(int argc, char **argv)
             XChangeProperty(display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char *>(targets.data()), int(targets.size()));
             reply.xselection.property = request.property;
+        } else if (request.target == utf8 && replyFormat == 32) {
+            // Xlib takes format 32 data as longs, one element each.
+            std::vector<long> items(text.begin(), text.end());
+            XChangeProperty(display, request.requestor, request.property,
+                            XInternAtom(display, replyType.c_str(), False), 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(items.data()), int(items.size()));
+            reply.xselection.property = request.property;
         } else if (request.target == utf8) {
-            XChangeProperty(display, request.requestor, request.property, utf8, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char *>(text.data()), int(text.size()));
+            XChangeProperty(display, request.requestor, request.property,
+                            XInternAtom(display, replyType.c_str(), False), replyFormat, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(text.data()),
+                            int(text.size()) / (replyFormat / 8));
             reply.xselection.property = request.property;
         }
         XSendEvent(display, request.requestor, False, NoEventMask, &reply);
