@@ -32,16 +32,16 @@ struct BackendChoice
 public:
     enum class Clipboard { X11, WaylandExtDataControl, WaylandWlrDataControl, GnomeBridge, Qt };
     Q_ENUM(Clipboard)
-    enum class HotKeys { X11, Portal, GnomeBridge, None };
+    enum class HotKeys { X11, Portal, GnomeBridge, Absent };
     Q_ENUM(HotKeys)
-    enum class Input { X11, WaylandVirtualKeyboard, KdeFakeInput, GnomeBridge, None };
+    enum class Input { X11, WaylandVirtualKeyboard, KdeFakeInput, GnomeBridge, Absent };
     Q_ENUM(Input)
     enum class Windows { X11, WaylandForeignToplevel, GnomeBridge, Qt };
     Q_ENUM(Windows)
 
     Clipboard clipboard = Clipboard::Qt;
-    HotKeys hotKeys = HotKeys::None;
-    Input input = Input::None;
+    HotKeys hotKeys = HotKeys::Absent;
+    Input input = Input::Absent;
     Windows windows = Windows::Qt;
     // What the user should know about what does not work here, a line each.
     QStringList notes;

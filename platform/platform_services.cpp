@@ -9,12 +9,14 @@
 #include "gnome/gnome_window_system.h"
 #include "input_synthesizer.h"
 #include "pasteboard.h"
+#include "portal/portal_hot_key_backend.h"
 #include "qt/no_hot_key_backend.h"
 #include "qt/no_input_synthesizer.h"
 #include "qt/qt_pasteboard.h"
 #include "qt/qt_scheduler.h"
 #include "qt/qt_window_system.h"
 #include "scheduler.h"
+#include "wayland/wayland_backends.h"
 #include "window_system.h"
 #include "x11/x11_connection.h"
 #include "x11/x11_hot_key_backend.h"
@@ -72,6 +74,10 @@ PlatformServices createPlatformServices()
         || session.qtPlatform == QLatin1String("minimal");
     const auto x11 = headless ? nullptr : openX11(session.waylandSession);
     session.x11Connected = x11 != nullptr;
+    const auto wayland = headless || !session.waylandSession ? nullptr : WaylandBackends::connect();
+    session.waylandConnected = wayland != nullptr;
+    if (wayland)
+        session.waylandGlobals = wayland->globals();
     // Only GNOME Shell owns the bridge's name; elsewhere the bus is not asked.
     if (!headless && session.waylandSession && session.desktop.contains(QLatin1String("GNOME"), Qt::CaseInsensitive))
         session.gnomeBridge = GnomeBridge::bridgePresent(QDBusConnection::sessionBus());
@@ -89,21 +95,29 @@ PlatformServices createPlatformServices()
     case Choice::Clipboard::X11:
         services.pasteboard = std::make_unique<X11Pasteboard>(x11);
         break;
+    case Choice::Clipboard::WaylandExtDataControl:
+    case Choice::Clipboard::WaylandWlrDataControl:
+        services.pasteboard = wayland->makePasteboard(choice.clipboard);
+        break;
     case Choice::Clipboard::GnomeBridge:
         services.pasteboard = std::make_unique<GnomePasteboard>(bridge);
         break;
-    default:
-        services.pasteboard = std::make_unique<QtPasteboard>();
+    case Choice::Clipboard::Qt:
         break;
     }
+    if (!services.pasteboard)
+        services.pasteboard = std::make_unique<QtPasteboard>();
     switch (choice.hotKeys) {
     case Choice::HotKeys::X11:
         services.hotKeys = std::make_unique<X11HotKeyBackend>(x11);
         break;
+    case Choice::HotKeys::Portal:
+        services.hotKeys = std::make_unique<PortalHotKeyBackend>(QDBusConnection::sessionBus());
+        break;
     case Choice::HotKeys::GnomeBridge:
         services.hotKeys = std::make_unique<GnomeHotKeyBackend>(bridge);
         break;
-    default:
+    case Choice::HotKeys::Absent:
         services.hotKeys = std::make_unique<NoHotKeyBackend>();
         break;
     }
@@ -111,24 +125,33 @@ PlatformServices createPlatformServices()
     case Choice::Input::X11:
         services.inputSynthesizer = std::make_unique<X11InputSynthesizer>(x11);
         break;
+    case Choice::Input::WaylandVirtualKeyboard:
+    case Choice::Input::KdeFakeInput:
+        services.inputSynthesizer = wayland->makeInputSynthesizer(choice.input);
+        break;
     case Choice::Input::GnomeBridge:
         services.inputSynthesizer = std::make_unique<GnomeInputSynthesizer>(bridge);
         break;
-    default:
-        services.inputSynthesizer = std::make_unique<NoInputSynthesizer>();
+    case Choice::Input::Absent:
         break;
     }
+    if (!services.inputSynthesizer)
+        services.inputSynthesizer = std::make_unique<NoInputSynthesizer>();
     switch (choice.windows) {
     case Choice::Windows::X11:
         services.windowSystem = std::make_unique<X11WindowSystem>(x11);
         break;
+    case Choice::Windows::WaylandForeignToplevel:
+        services.windowSystem = wayland->makeWindowSystem();
+        break;
     case Choice::Windows::GnomeBridge:
         services.windowSystem = std::make_unique<GnomeWindowSystem>(bridge);
         break;
-    default:
-        services.windowSystem = std::make_unique<QtWindowSystem>();
+    case Choice::Windows::Qt:
         break;
     }
+    if (!services.windowSystem)
+        services.windowSystem = std::make_unique<QtWindowSystem>();
     return services;
 }
 

@@ -64,9 +64,9 @@ void TestBackendChoice::choice_data()
     // No clipboard-manager protocol: XWayland copies only, and no typing,
     // unless GNOME Shell's bridge is enabled; one line says how.
     QTest::newRow("GNOME") << "xcb" << true << true << gnome << true << "" << "ubuntu:GNOME" << false
-                           << C::X11 << H::Portal << I::None << W::Qt << 1;
+                           << C::X11 << H::Portal << I::Absent << W::Qt << 1;
     QTest::newRow("GNOME without XWayland") << "wayland" << true << true << gnome << false << "" << "GNOME"
-                                            << false << C::Qt << H::Portal << I::None << W::Qt << 1;
+                                            << false << C::Qt << H::Portal << I::Absent << W::Qt << 1;
     QTest::newRow("GNOME with the bridge") << "xcb" << true << true << gnome << true << "" << "GNOME" << true
                                            << C::GnomeBridge << H::GnomeBridge << I::GnomeBridge
                                            << W::GnomeBridge << 0;
@@ -76,21 +76,21 @@ void TestBackendChoice::choice_data()
     // A data-control global is no use without a seat to hold the selection.
     QTest::newRow("no seat") << "xcb" << true << true
                              << QStringList{"zwlr_data_control_manager_v1", "zwp_virtual_keyboard_manager_v1"}
-                             << true << "" << "" << false << C::X11 << H::Portal << I::None << W::Qt << 2;
+                             << true << "" << "" << false << C::X11 << H::Portal << I::Absent << W::Qt << 2;
     QTest::newRow("plain X11") << "xcb" << false << false << QStringList{} << true << "" << "" << false
                                << C::X11 << H::X11 << I::X11 << W::X11 << 0;
     QTest::newRow("XWayland only") << "xcb" << true << false << QStringList{} << true << "" << "" << false
                                    << C::X11 << H::X11 << I::X11 << W::X11 << 1;
     QTest::newRow("nothing") << "xcb" << false << false << QStringList{} << false << "" << "" << false
-                             << C::Qt << H::None << I::None << W::Qt << 1;
+                             << C::Qt << H::Absent << I::Absent << W::Qt << 1;
     QTest::newRow("offscreen, in a sway session") << "offscreen" << true << true << sway << true << "" << "" << false
-                                                  << C::Qt << H::None << I::None << W::Qt << 0;
+                                                  << C::Qt << H::Absent << I::Absent << W::Qt << 0;
 
     // The override, where it can be honoured, and a note where it cannot.
     QTest::newRow("x11 asked in sway") << "xcb" << true << true << sway << true << "x11" << "" << false
                                        << C::X11 << H::X11 << I::X11 << W::X11 << 0;
     QTest::newRow("qt asked in sway") << "xcb" << true << true << sway << true << "qt" << "" << false
-                                      << C::Qt << H::None << I::None << W::Qt << 0;
+                                      << C::Qt << H::Absent << I::Absent << W::Qt << 0;
     QTest::newRow("wayland asked, none there") << "xcb" << false << false << QStringList{} << true
                                                << "wayland" << "" << false << C::X11 << H::X11 << I::X11 << W::X11 << 1;
     QTest::newRow("x11 asked, none there") << "wayland" << true << true << sway << false << "x11" << "" << false

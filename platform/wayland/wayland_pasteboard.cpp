@@ -1,0 +1,436 @@
+#include "wayland/wayland_pasteboard.h"
+
+#include "concealed_types.h"
+#include "unique_fd.h"
+#include "wayland/wayland_connection.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <QStringDecoder>
+
+#include <wayland-client.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcWaylandClipboard, "tavorindle.wayland.clipboard", QtWarningMsg)
+
+namespace {
+
+// Text types in the order we prefer to read them.
+const char *const textTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"};
+
+const QStringList &offeredTypes()
+{
+    static const QStringList types{QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain"),
+                                   QStringLiteral("UTF8_STRING"), QStringLiteral("STRING"),
+                                   QStringLiteral("TEXT")};
+    return types;
+}
+
+// How long one turn of the event loop may spend reading.
+constexpr qint64 readBudgetNs = 3'000'000;
+constexpr qsizetype sliceBytes = 64 * 1024;
+
+} // namespace
+
+struct WaylandPasteboard::Read
+{
+    Handle offer = nullptr;
+    QStringList types;
+    bool initial = false;
+    UniqueFd fd;
+    std::unique_ptr<QSocketNotifier> notifier;
+    QStringDecoder decoder{QStringDecoder::Utf8};
+    QString text;
+    qint64 bytes = 0;
+};
+
+struct WaylandPasteboard::Serve
+{
+    UniqueFd fd;
+    QByteArray data;
+    qsizetype offset = 0;
+    std::unique_ptr<QSocketNotifier> notifier;
+    QTimer timer;
+};
+
+WaylandPasteboard::WaylandPasteboard(std::shared_ptr<WaylandConnection> connection, Protocol protocol,
+                                     Limits limits, QObject *parent)
+    : Pasteboard(parent)
+    , m_connection(std::move(connection))
+    , m_limits(limits)
+{
+    // A reader that stops reading closes its pipe: that must cost a failed
+    // write, not the process.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    m_readTimer.setSingleShot(true);
+    connect(&m_readTimer, &QTimer::timeout, this, &WaylandPasteboard::dropRead);
+    connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::onConnectionLost);
+
+    m_control = DataControl::create(protocol, *m_connection, *this);
+    if (!m_control) {
+        qCWarning(lcWaylandClipboard, "Wayland: the compositor offers no clipboard-manager protocol");
+        return;
+    }
+    // The device ends with its seat; a seat that comes back is watched again.
+    m_seatWatcher = m_connection->watchGlobals("wl_seat", [this](uint32_t) {
+        if (m_control && !m_control->hasDevice())
+            m_control->startDevice();
+    });
+    if (!m_control->startDevice())
+        qCWarning(lcWaylandClipboard, "Wayland: no seat: clipboard changes go unseen");
+}
+
+WaylandPasteboard::~WaylandPasteboard()
+{
+    if (m_seatWatcher)
+        m_connection->removeGlobalWatcher(m_seatWatcher);
+    retireRead();
+    dropHeld();
+    if (m_writeSync)
+        wl_callback_destroy(m_writeSync);
+    for (auto it = m_offers.constBegin(); it != m_offers.constEnd(); ++it)
+        m_control->destroyOffer(it.key());
+    if (m_control) {
+        m_control->destroySource(m_source);
+        m_control.reset();
+    }
+}
+
+const QByteArray &WaylandPasteboard::ownWriteMarker()
+{
+    static const QByteArray marker("application/x-tavorindle-own-write");
+    return marker;
+}
+
+bool WaylandPasteboard::watchesChanges() const
+{
+    return m_control && m_control->hasDevice() && !m_connection->isLost();
+}
+
+void WaylandPasteboard::offerAnnounced(Handle offer)
+{
+    m_offers.insert(offer, {});
+}
+
+void WaylandPasteboard::offerType(Handle offer, const QByteArray &mimeType)
+{
+    const auto it = m_offers.find(offer);
+    // A program that lists thousands of types is not listened to further.
+    if (it != m_offers.end() && it->size() < 1024)
+        it->append(QString::fromUtf8(mimeType));
+}
+
+void WaylandPasteboard::primarySelection(Handle offer)
+{
+    if (!offer)
+        return;
+    m_offers.remove(offer);
+    m_control->destroyOffer(offer);
+}
+
+void WaylandPasteboard::selection(Handle offer)
+{
+    if (m_writeSync) {
+        holdSelection(offer);
+        return;
+    }
+    if (offer && m_offers.value(offer).contains(QString::fromLatin1(ownWriteMarker()))) {
+        // A late echo of a write of ours: counted when it was made.
+        m_offers.remove(offer);
+        m_control->destroyOffer(offer);
+        return;
+    }
+    takeSelection(offer);
+}
+
+void WaylandPasteboard::takeSelection(Handle offer)
+{
+    const bool initial = m_expectInitial;
+    m_expectInitial = false;
+    retireRead();
+    if (!offer) {
+        qCDebug(lcWaylandClipboard) << "selection cleared; foreign" << m_content.isForeign();
+        // Cleared or its owner quit: the same thing here. Announced while
+        // types() and string() still describe what was lost.
+        if (m_content.isForeign() && !initial) {
+            const qint64 before = m_content.changeCount();
+            emit ownerVanished();
+            if (m_content.changeCount() != before)
+                return; // a receiver offered something in its place
+        }
+        publish({}, false, initial);
+        return;
+    }
+    QStringList types = m_offers.take(offer);
+    qCDebug(lcWaylandClipboard) << "selection" << types;
+    if (hasConcealedType(types)) {
+        // Its text is never asked for.
+        m_control->destroyOffer(offer);
+        publish({std::move(types), std::nullopt}, true, initial);
+        return;
+    }
+    for (const char *type : textTypes) {
+        if (types.contains(QLatin1String(type))) {
+            startRead(offer, std::move(types), QByteArray(type), initial);
+            return;
+        }
+    }
+    m_control->destroyOffer(offer);
+    publish({std::move(types), std::nullopt}, true, initial);
+}
+
+void WaylandPasteboard::startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        m_control->destroyOffer(offer);
+        publish({std::move(types), std::nullopt}, false, initial);
+        return;
+    }
+    m_control->receive(offer, mimeType, fds[1]);
+    ::close(fds[1]); // the library sent its own copy
+    m_read = std::make_unique<Read>();
+    m_read->offer = offer;
+    m_read->types = std::move(types);
+    m_read->initial = initial;
+    m_read->fd = UniqueFd(fds[0]);
+    m_read->notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+    connect(m_read->notifier.get(), &QSocketNotifier::activated, this, &WaylandPasteboard::readAvailable);
+    m_readTimer.start(m_limits.dataTimeout);
+}
+
+void WaylandPasteboard::readAvailable()
+{
+    if (!m_read)
+        return;
+    QElapsedTimer turn;
+    turn.start();
+    char buffer[sliceBytes];
+    for (;;) {
+        const ssize_t count = ::read(m_read->fd.get(), buffer, sizeof buffer);
+        if (count == 0) {
+            finishRead();
+            return;
+        }
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN)
+                dropRead();
+            return;
+        }
+        m_read->bytes += count;
+        if (m_read->bytes > m_limits.maxBytes) {
+            qCDebug(lcWaylandClipboard, "clipboard content over %lld bytes dropped", m_limits.maxBytes);
+            dropRead();
+            return;
+        }
+        m_read->text.append(m_read->decoder.decode(QByteArrayView(buffer, count)));
+        m_readTimer.start(m_limits.dataTimeout);
+        // The rest waits for the next turn: the notifier fires again.
+        if (turn.nsecsElapsed() > readBudgetNs)
+            return;
+    }
+}
+
+void WaylandPasteboard::finishRead()
+{
+    auto read = std::move(m_read);
+    m_readTimer.stop();
+    m_control->destroyOffer(read->offer);
+    publish({std::move(read->types), std::move(read->text)}, true, read->initial);
+}
+
+void WaylandPasteboard::dropRead()
+{
+    if (!m_read)
+        return;
+    // The owner did not answer in time or sent too much: the change counts
+    // as dealt with, with no text.
+    auto read = std::move(m_read);
+    m_readTimer.stop();
+    m_control->destroyOffer(read->offer);
+    publish({std::move(read->types), std::nullopt}, false, read->initial);
+}
+
+void WaylandPasteboard::retireRead()
+{
+    if (!m_read)
+        return;
+    m_readTimer.stop();
+    m_control->destroyOffer(m_read->offer);
+    m_read.reset();
+}
+
+void WaylandPasteboard::publish(PasteboardSnapshot snapshot, bool foreign, bool initial)
+{
+    if (m_content.publish(std::move(snapshot), foreign, initial))
+        emit changed();
+}
+
+void WaylandPasteboard::clearContents()
+{
+    write(std::nullopt);
+}
+
+void WaylandPasteboard::setString(const QString &text)
+{
+    write(text.toUtf8());
+}
+
+void WaylandPasteboard::write(std::optional<QByteArray> utf8)
+{
+    retireRead();
+    if (m_control) {
+        Handle old = m_source;
+        m_source = nullptr;
+        if (utf8) {
+            QList<QByteArray> types;
+            for (const QString &type : offeredTypes())
+                types << type.toLatin1();
+            types << ownWriteMarker();
+            m_source = m_control->createSource(types);
+        }
+        m_control->setSelection(m_source);
+        // Its readers keep their own copy of the data.
+        m_control->destroySource(old);
+
+        // Selections that cross this write on the wire are held until the
+        // compositor has answered a sync sent after it.
+        if (m_writeSync)
+            wl_callback_destroy(m_writeSync);
+        static const wl_callback_listener listener{&WaylandPasteboard::onWriteSettled};
+        m_writeSync = wl_display_sync(m_connection->display());
+        wl_callback_add_listener(m_writeSync, &listener, this);
+        m_lastWriteClears = !utf8;
+        m_connection->flush();
+    }
+    m_ownedUtf8 = utf8.value_or(QByteArray());
+    m_content.recordOwnWrite(utf8 ? std::optional(QString::fromUtf8(*utf8)) : std::nullopt, offeredTypes());
+}
+
+void WaylandPasteboard::holdSelection(Handle offer)
+{
+    const bool echo = offer && m_offers.value(offer).contains(QString::fromLatin1(ownWriteMarker()));
+    dropHeld();
+    m_expectInitial = false;
+    m_holding = true;
+    m_heldIsEcho = echo;
+    if (echo) {
+        m_offers.remove(offer);
+        m_control->destroyOffer(offer);
+    } else {
+        m_heldOffer = offer;
+    }
+}
+
+void WaylandPasteboard::dropHeld()
+{
+    if (m_heldOffer) {
+        m_offers.remove(m_heldOffer);
+        m_control->destroyOffer(m_heldOffer);
+    }
+    m_heldOffer = nullptr;
+    m_heldIsEcho = false;
+    m_holding = false;
+}
+
+void WaylandPasteboard::onWriteSettled(void *data, wl_callback *callback, uint32_t)
+{
+    static_cast<WaylandPasteboard *>(data)->writeSettled(callback);
+}
+
+void WaylandPasteboard::writeSettled(wl_callback *callback)
+{
+    if (callback != m_writeSync)
+        return;
+    wl_callback_destroy(m_writeSync);
+    m_writeSync = nullptr;
+    if (!m_holding)
+        return;
+    // The last selection seen decides: our own echo, or a clear that was
+    // ours, changes nothing; another program's content came after ours.
+    const Handle offer = m_heldOffer;
+    const bool echo = m_heldIsEcho;
+    m_heldOffer = nullptr;
+    m_holding = false;
+    m_heldIsEcho = false;
+    if (echo || (!offer && m_lastWriteClears))
+        return;
+    takeSelection(offer);
+}
+
+void WaylandPasteboard::sendRequested(Handle source, const QByteArray &mimeType, int fd)
+{
+    auto serve = std::make_unique<Serve>();
+    serve->fd = UniqueFd(fd);
+    if (source != m_source || mimeType == ownWriteMarker())
+        return; // an old source of ours, or the marker: nothing to give
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    serve->data = mimeType == "STRING" ? QString::fromUtf8(m_ownedUtf8).toLatin1() : m_ownedUtf8;
+    Serve *raw = serve.get();
+    serve->timer.setSingleShot(true);
+    // A reader that stops reading is given up on.
+    connect(&serve->timer, &QTimer::timeout, this, [this, raw] { endServe(raw); });
+    m_serves.push_back(std::move(serve));
+    continueServe(raw);
+}
+
+void WaylandPasteboard::continueServe(Serve *serve)
+{
+    while (serve->offset < serve->data.size()) {
+        const ssize_t count = ::write(serve->fd.get(), serve->data.constData() + serve->offset,
+                                      size_t(serve->data.size() - serve->offset));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN) {
+                if (!serve->notifier) {
+                    serve->notifier = std::make_unique<QSocketNotifier>(serve->fd.get(), QSocketNotifier::Write);
+                    connect(serve->notifier.get(), &QSocketNotifier::activated, this,
+                            [this, serve] { continueServe(serve); });
+                }
+                serve->timer.start(m_limits.serveTimeout);
+                return;
+            }
+            break; // the reader went away
+        }
+        serve->offset += count;
+    }
+    endServe(serve);
+}
+
+void WaylandPasteboard::endServe(Serve *serve)
+{
+    m_serves.remove_if([serve](const std::unique_ptr<Serve> &s) { return s.get() == serve; });
+}
+
+void WaylandPasteboard::cancelled(Handle source)
+{
+    // Another program's content replaced ours.
+    m_control->destroySource(source);
+    if (source == m_source) {
+        m_source = nullptr;
+        m_ownedUtf8.clear();
+    }
+}
+
+void WaylandPasteboard::finished()
+{
+    qCWarning(lcWaylandClipboard, "Wayland: the clipboard device ended; watching again once a seat comes");
+    retireRead();
+    dropHeld();
+}
+
+void WaylandPasteboard::onConnectionLost()
+{
+    retireRead();
+    dropHeld();
+    m_serves.clear();
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "pasteboard.h"
+#include "pasteboard_content.h"
+#include "wayland/data_control.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QTimer>
+
+#include <list>
+#include <memory>
+
+class WaylandConnection;
+struct wl_callback;
+
+// The clipboard read and written over the clipboard-manager protocol on our
+// own Wayland connection, never waiting for the owning program: each
+// selection the compositor announces is checked for concealed markers
+// before anything is read, then its text is read through a non-blocking
+// pipe in slices across turns of the event loop, bounded in time and size.
+// The counter moves, and changed() fires, once the snapshot of a new
+// selection is complete or dropped; a newer selection abandons an older
+// read. Our own writes are served through non-blocking pipes.
+//
+// On Wayland a deliberate clear and an owner that quits both show as an
+// empty selection: both count as a loss of the content (ownerVanished()).
+class WaylandPasteboard final : public Pasteboard, private DataControl::Events
+{
+    Q_OBJECT
+public:
+    using Protocol = DataControl::Protocol;
+    using Limits = PasteboardLimits;
+    using Handle = DataControl::Handle;
+
+    WaylandPasteboard(std::shared_ptr<WaylandConnection> connection, Protocol protocol,
+                      Limits limits = {}, QObject *parent = nullptr);
+    ~WaylandPasteboard() override;
+
+    qint64 changeCount() const override { return m_content.changeCount(); }
+    std::optional<QStringList> types() const override { return m_content.types(); }
+    std::optional<QString> string() const override { return m_content.text(); }
+    void clearContents() override;
+    void setString(const QString &text) override;
+
+    // Whether the compositor offered the protocol and a seat to watch.
+    bool watchesChanges() const;
+    // Whether a read of another program's content is under way.
+    bool isReading() const { return m_read != nullptr; }
+    // How many programs are being served our content right now.
+    int servingCount() const { return int(m_serves.size()); }
+
+    // Put beside our own offers so that the compositor's echo of a write of
+    // ours is known for what it is.
+    static const QByteArray &ownWriteMarker();
+
+private:
+    struct Read;
+    struct Serve;
+
+    void offerAnnounced(Handle offer) override;
+    void offerType(Handle offer, const QByteArray &mimeType) override;
+    void selection(Handle offer) override;
+    void primarySelection(Handle offer) override;
+    void finished() override;
+    void sendRequested(Handle source, const QByteArray &mimeType, int fd) override;
+    void cancelled(Handle source) override;
+
+    void takeSelection(Handle offer);
+    void startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial);
+    void readAvailable();
+    void finishRead();
+    void dropRead();
+    void retireRead();
+    void publish(PasteboardSnapshot snapshot, bool foreign, bool initial);
+
+    void write(std::optional<QByteArray> utf8);
+    void holdSelection(Handle offer);
+    void dropHeld();
+    static void onWriteSettled(void *data, wl_callback *callback, uint32_t);
+    void writeSettled(wl_callback *callback);
+    void continueServe(Serve *serve);
+    void endServe(Serve *serve);
+    void onConnectionLost();
+
+    std::shared_ptr<WaylandConnection> m_connection;
+    Limits m_limits;
+    std::unique_ptr<DataControl> m_control;
+    PasteboardContent m_content;
+    QHash<Handle, QStringList> m_offers;
+    bool m_expectInitial = true;
+    int m_seatWatcher = 0;
+
+    std::unique_ptr<Read> m_read;
+    QTimer m_readTimer;
+
+    // Our own content while the compositor holds our source; no source
+    // after a clear.
+    Handle m_source = nullptr;
+    QByteArray m_ownedUtf8;
+    // Until the compositor has taken our latest write (the answer to a sync
+    // sent after it), selections are held: the last one seen decides.
+    wl_callback *m_writeSync = nullptr;
+    bool m_lastWriteClears = false;
+    bool m_holding = false;
+    bool m_heldIsEcho = false;
+    Handle m_heldOffer = nullptr;
+
+    std::list<std::unique_ptr<Serve>> m_serves;
+};
