@@ -47,6 +47,14 @@ struct WaylandPasteboard::Read
     QStringDecoder decoder{QStringDecoder::Utf8};
     QString text;
     qint64 bytes = 0;
+    // Sent at the end of the data; see confirmEnd().
+    wl_callback *endSync = nullptr;
+
+    ~Read()
+    {
+        if (endSync)
+            wl_callback_destroy(endSync);
+    }
 };
 
 struct WaylandPasteboard::Serve
@@ -187,12 +195,15 @@ void WaylandPasteboard::takeSelection(Handle offer)
 
 void WaylandPasteboard::startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial)
 {
+    // Only our end is non-blocking: the flag belongs to the pipe's open
+    // file, and owners write to theirs as to any file.
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
         m_control->destroyOffer(offer);
         publish({std::move(types), std::nullopt}, false, initial);
         return;
     }
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     m_control->receive(offer, mimeType, fds[1]);
     ::close(fds[1]); // the library sent its own copy
     m_read = std::make_unique<Read>();
@@ -215,7 +226,7 @@ void WaylandPasteboard::readAvailable()
     for (;;) {
         const ssize_t count = ::read(m_read->fd.get(), buffer, sizeof buffer);
         if (count == 0) {
-            finishRead();
+            confirmEnd();
             return;
         }
         if (count < 0) {
@@ -237,6 +248,26 @@ void WaylandPasteboard::readAvailable()
         if (turn.nsecsElapsed() > readBudgetNs)
             return;
     }
+}
+
+void WaylandPasteboard::confirmEnd()
+{
+    // An owner that another copy replaced quits and closes its pipe, maybe
+    // before the news of the newer copy is read from the compositor: the
+    // text is taken only once a sync sent now comes back without a newer
+    // selection before it. Otherwise a cut-off text would be recorded.
+    m_read->notifier->setEnabled(false);
+    static const wl_callback_listener listener{&WaylandPasteboard::onReadEndConfirmed};
+    m_read->endSync = wl_display_sync(m_connection->display());
+    wl_callback_add_listener(m_read->endSync, &listener, this);
+    m_connection->flush();
+}
+
+void WaylandPasteboard::onReadEndConfirmed(void *data, wl_callback *callback, uint32_t)
+{
+    auto *self = static_cast<WaylandPasteboard *>(data);
+    if (self->m_read && self->m_read->endSync == callback)
+        self->finishRead();
 }
 
 void WaylandPasteboard::finishRead()

@@ -69,6 +69,8 @@ private:
     void takeSelection(Handle offer);
     void startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial);
     void readAvailable();
+    void confirmEnd();
+    static void onReadEndConfirmed(void *data, wl_callback *callback, uint32_t);
     void finishRead();
     void dropRead();
     void retireRead();

@@ -1,0 +1,156 @@
+// A Wayland program that copies, for the clipboard tests in a real
+// compositor: it takes the selection through the clipboard-manager
+// protocol (no window or focus needed) with the types and behaviour asked:
+//   wl_clip_owner MODE TYPES DATA
+// MODE serve (write and close), hang (never write) or slow (1 KiB every
+// 20 ms); TYPES comma-separated; DATA b64:<base64> or fill:<bytes>.
+// Prints "ready" once the selection is set, "receive TYPE" for each read,
+// and quits when another program's copy replaces its own.
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string mode;
+std::string content;
+bool done = false;
+std::vector<int> hung;
+wl_seat *seat = nullptr;
+zwlr_data_control_manager_v1 *manager = nullptr;
+
+std::string base64Decode(const std::string &in)
+{
+    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned value = 0;
+    int bits = 0;
+    for (char c : in) {
+        const char *p = c ? std::strchr(table, c) : nullptr;
+        if (!p)
+            continue;
+        value = value << 6 | unsigned(p - table);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += char((value >> bits) & 0xFF);
+        }
+    }
+    return out;
+}
+
+void onGlobal(void *, wl_registry *registry, uint32_t name, const char *interface, uint32_t)
+{
+    if (!std::strcmp(interface, wl_seat_interface.name) && !seat)
+        seat = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    else if (!std::strcmp(interface, zwlr_data_control_manager_v1_interface.name))
+        manager = static_cast<zwlr_data_control_manager_v1 *>(
+            wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
+}
+
+void onGlobalRemove(void *, wl_registry *, uint32_t) {}
+
+void writeAll(int fd, bool slow)
+{
+    // Each read gets the whole content: blocking writes, in a thread so
+    // that other readers and events are not held up.
+    std::thread([fd, slow] {
+        size_t offset = 0;
+        while (offset < content.size()) {
+            const size_t length = slow ? std::min<size_t>(1024, content.size() - offset) : content.size() - offset;
+            const ssize_t count = write(fd, content.data() + offset, length);
+            if (count <= 0)
+                break;
+            offset += size_t(count);
+            if (slow)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        close(fd);
+    }).detach();
+}
+
+void onSend(void *, zwlr_data_control_source_v1 *, const char *type, int32_t fd)
+{
+    std::printf("receive %s\n", type);
+    std::fflush(stdout);
+    if (mode == "hang") {
+        hung.push_back(fd);
+        return;
+    }
+    writeAll(fd, mode == "slow");
+}
+
+void onCancelled(void *, zwlr_data_control_source_v1 *)
+{
+    done = true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s serve|hang|slow TYPE[,TYPE...] b64:DATA|fill:N\n", argv[0]);
+        return 2;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    mode = argv[1];
+    const std::string data = argv[3];
+    if (data.rfind("b64:", 0) == 0) {
+        content = base64Decode(data.substr(4));
+    } else if (data.rfind("fill:", 0) == 0) {
+        const size_t n = std::stoul(data.substr(5));
+        content.reserve(n);
+        for (size_t i = 0; i < n; ++i)
+            content += char('a' + i % 26);
+    }
+    wl_display *display = wl_display_connect(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "no Wayland display\n");
+        return 1;
+    }
+    wl_registry *registry = wl_display_get_registry(display);
+    static const wl_registry_listener registryListener{onGlobal, onGlobalRemove};
+    wl_registry_add_listener(registry, &registryListener, nullptr);
+    wl_display_roundtrip(display);
+    if (!seat || !manager) {
+        std::fprintf(stderr, "the compositor offers no seat or no data-control\n");
+        return 1;
+    }
+    zwlr_data_control_device_v1 *device = zwlr_data_control_manager_v1_get_data_device(manager, seat);
+    zwlr_data_control_source_v1 *source = zwlr_data_control_manager_v1_create_data_source(manager);
+    static const zwlr_data_control_source_v1_listener sourceListener{onSend, onCancelled};
+    zwlr_data_control_source_v1_add_listener(source, &sourceListener, nullptr);
+    std::string types = argv[2];
+    for (size_t start = 0, end; start <= types.size(); start = end + 1) {
+        end = types.find(',', start);
+        if (end == std::string::npos)
+            end = types.size();
+        const std::string type = types.substr(start, end - start);
+        if (!type.empty())
+            zwlr_data_control_source_v1_offer(source, type.c_str());
+    }
+    zwlr_data_control_device_v1_set_selection(device, source);
+    wl_display_roundtrip(display);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    while (!done && wl_display_dispatch(display) >= 0) {
+    }
+    for (int fd : hung)
+        close(fd);
+    wl_display_disconnect(display);
+    return 0;
+}
