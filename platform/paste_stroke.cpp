@@ -4,7 +4,7 @@
 
 namespace {
 
-// WM_CLASS names of terminal emulators, lower case.
+// WM_CLASS names and Wayland app ids of terminal emulators, lower case.
 const QStringList &terminalClasses()
 {
     static const QStringList classes{
@@ -27,6 +27,9 @@ const QStringList &terminalClasses()
         QStringLiteral("roxterm"),        QStringLiteral("termite"),
         QStringLiteral("ghostty"),        QStringLiteral("com.mitchellh.ghostty"),
         QStringLiteral("deepin-terminal"), QStringLiteral("terminal"),
+        QStringLiteral("org.gnome.terminal"), QStringLiteral("org.kde.konsole"),
+        QStringLiteral("org.kde.yakuake"), QStringLiteral("io.elementary.terminal"),
+        QStringLiteral("com.gexperts.tilix"), QStringLiteral("org.xfce.terminal"),
     };
     return classes;
 }

@@ -1,0 +1,331 @@
+// The global key through the desktop portal, against a stand-in
+// GlobalShortcuts service on a private session bus.
+#include "portal/portal_hot_key_backend.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using GrabState = GlobalHotKeyBackend::GrabState;
+
+namespace {
+
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+
+// One entry of the portal's a(sa{sv}) shortcut lists.
+struct BoundShortcut
+{
+    QString id;
+    QVariantMap properties;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const BoundShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, BoundShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+// What the stand-in portal does when asked to bind.
+enum class Portal { WithoutShortcuts, Refusing, BindingAtOnce, BindingLater };
+
+// Plays xdg-desktop-portal's GlobalShortcuts frontend, by the messages it
+// gets: requests answer through Request objects' Response signals.
+class PortalStandIn final : public QDBusVirtualObject
+{
+public:
+    PortalStandIn(QDBusConnection bus, Portal behaviour) : m_bus(bus), m_behaviour(behaviour) {}
+
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &) override
+    {
+        const QString member = message.member();
+        if (member == QLatin1String("Close")) {
+            reply(message.createReply());
+            return true;
+        }
+        if (member == QLatin1String("Get")) {
+            if (m_behaviour == Portal::WithoutShortcuts)
+                reply(message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"),
+                                               QStringLiteral("No such interface")));
+            else
+                reply(message.createReply(QVariant::fromValue(QDBusVariant(uint(1)))));
+            return true;
+        }
+        const QVariantMap options = qdbus_cast<QVariantMap>(
+            message.arguments().value(member == QLatin1String("CreateSession") ? 0 : 3));
+        QString sender = message.service().mid(1).replace(u'.', u'_');
+        const QString request = QStringLiteral("%1/request/%2/%3")
+                                    .arg(portalPath, sender, options.value(QStringLiteral("handle_token")).toString());
+        reply(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        if (member == QLatin1String("CreateSession")) {
+            m_session = QStringLiteral("%1/session/%2/%3")
+                            .arg(portalPath, sender, options.value(QStringLiteral("session_handle_token")).toString());
+            ++m_sessions;
+            respond(request, 0, {{QStringLiteral("session_handle"), m_session}});
+        } else if (member == QLatin1String("BindShortcuts")) {
+            m_bindRequest = request;
+            for (const BoundShortcut &shortcut : qdbus_cast<QList<BoundShortcut>>(message.arguments().value(1)))
+                m_asked << shortcut.id + QLatin1Char('=')
+                        + shortcut.properties.value(QStringLiteral("preferred_trigger")).toString();
+            if (m_behaviour == Portal::Refusing)
+                respond(request, 1, {});
+            else if (m_behaviour == Portal::BindingAtOnce)
+                bind(QStringLiteral("Super+Shift+V"));
+        }
+        return true;
+    }
+
+    // The user assigns a key to the pending request.
+    void bind(const QString &trigger) { respond(m_bindRequest, 0, {{QStringLiteral("shortcuts"), shortcuts(trigger)}}); }
+    void activate(const QString &session)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(portalPath, shortcutsInterface, QStringLiteral("Activated"));
+        signal << QVariant::fromValue(QDBusObjectPath(session)) << QStringLiteral("toggle") << qulonglong(0)
+               << QVariantMap();
+        m_bus.send(signal);
+    }
+    void change(const QString &trigger)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(portalPath, shortcutsInterface,
+                                                         QStringLiteral("ShortcutsChanged"));
+        signal << QVariant::fromValue(QDBusObjectPath(m_session)) << shortcuts(trigger);
+        m_bus.send(signal);
+    }
+    void closeSession()
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(m_session, QStringLiteral("org.freedesktop.portal.Session"),
+                                                         QStringLiteral("Closed"));
+        signal << QVariantMap();
+        m_bus.send(signal);
+    }
+    QString session() const { return m_session; }
+    int sessions() const { return m_sessions; }
+    QStringList asked() const { return m_asked; }
+
+private:
+    QVariant shortcuts(const QString &trigger) const
+    {
+        return QVariant::fromValue(QList<BoundShortcut>{
+            {QStringLiteral("toggle"), {{QStringLiteral("description"), QStringLiteral("toggle")},
+                                        {QStringLiteral("trigger_description"), trigger}}}});
+    }
+    void respond(const QString &request, uint code, const QVariantMap &results)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"),
+                                                         QStringLiteral("Response"));
+        signal << code << results;
+        m_bus.send(signal);
+    }
+    void reply(const QDBusMessage &message) { m_bus.send(message); }
+
+    QDBusConnection m_bus;
+    Portal m_behaviour;
+    QString m_session;
+    QString m_bindRequest;
+    QStringList m_asked;
+    int m_sessions = 0;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(BoundShortcut)
+
+class TestPortalHotKeyBackend : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+    void followsThePortal_data();
+    void followsThePortal();
+    void onlyOurSessionsActivationsArePresses();
+    void closedSessionAndChangedTriggerAreReported();
+
+private:
+    QDBusConnection connect(const QString &name);
+    std::unique_ptr<PortalStandIn> startPortal(Portal behaviour, QDBusConnection &bus);
+    void stopPortal(QDBusConnection &bus);
+
+    QTemporaryDir m_folder;
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_names;
+    int m_connections = 0;
+};
+
+void TestPortalHotKeyBackend::initTestCase()
+{
+    qDBusRegisterMetaType<BoundShortcut>();
+    qDBusRegisterMetaType<QList<BoundShortcut>>();
+    // A bus that starts no services: the real portal must not answer.
+    QVERIFY(m_folder.isValid());
+    const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
+    QFile file(config);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(m_folder.path())
+               + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                 "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
+    file.close();
+    m_daemon.start(QStringLiteral("dbus-daemon"), {"--config-file=" + config, "--nofork", "--print-address=1"});
+    QVERIFY2(m_daemon.waitForStarted(), "dbus-daemon is not installed");
+    QTRY_VERIFY(m_daemon.canReadLine());
+    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    QVERIFY(!m_address.isEmpty());
+}
+
+void TestPortalHotKeyBackend::cleanupTestCase()
+{
+    m_daemon.terminate();
+    m_daemon.waitForFinished();
+}
+
+QDBusConnection TestPortalHotKeyBackend::connect(const QString &name)
+{
+    const QString unique = name + QString::number(++m_connections);
+    m_names << unique;
+    return QDBusConnection::connectToBus(m_address, unique);
+}
+
+void TestPortalHotKeyBackend::cleanup()
+{
+    for (const QString &name : std::as_const(m_names))
+        QDBusConnection::disconnectFromBus(name);
+    m_names.clear();
+}
+
+std::unique_ptr<PortalStandIn> TestPortalHotKeyBackend::startPortal(Portal behaviour, QDBusConnection &bus)
+{
+    auto portal = std::make_unique<PortalStandIn>(bus, behaviour);
+    bus.registerVirtualObject(portalPath, portal.get(), QDBusConnection::SubPath);
+    bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    return portal;
+}
+
+void TestPortalHotKeyBackend::stopPortal(QDBusConnection &bus)
+{
+    bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    bus.unregisterObject(portalPath, QDBusConnection::UnregisterTree);
+}
+
+void TestPortalHotKeyBackend::followsThePortal_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<Portal>("behaviour");
+    QTest::addColumn<GrabState>("settled");
+    QTest::addColumn<QString>("trigger");
+
+    QTest::newRow("no portal") << false << Portal::WithoutShortcuts << GrabState::Unavailable << "";
+    QTest::newRow("portal without shortcuts") << true << Portal::WithoutShortcuts << GrabState::Unavailable << "";
+    QTest::newRow("refused") << true << Portal::Refusing << GrabState::Unavailable << "";
+    QTest::newRow("bound at once") << true << Portal::BindingAtOnce << GrabState::Grabbed << "Super+Shift+V";
+    QTest::newRow("bound later") << true << Portal::BindingLater << GrabState::Grabbed << "Ctrl+Alt+H";
+}
+
+void TestPortalHotKeyBackend::followsThePortal()
+{
+    QFETCH(bool, present);
+    QFETCH(Portal, behaviour);
+    QFETCH(GrabState, settled);
+    QFETCH(QString, trigger);
+
+    QDBusConnection portalBus = connect(QStringLiteral("portal"));
+    std::unique_ptr<PortalStandIn> portal;
+    if (present)
+        portal = startPortal(behaviour, portalBus);
+    const auto cleanup = qScopeGuard([&] { stopPortal(portalBus); });
+
+    PortalHotKeyBackend backend(connect(QStringLiteral("program")));
+    QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
+    QCOMPARE(backend.grab(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V)), GrabState::Pending);
+    if (behaviour == Portal::BindingLater) {
+        // The user is being asked: nothing settles meanwhile.
+        QTRY_COMPARE(portal->asked(), QStringList{"toggle=LOGO+SHIFT+v"});
+        QTest::qWait(100);
+        QCOMPARE(states.count(), 0);
+        QCOMPARE(backend.grabState(), GrabState::Pending);
+        portal->bind(trigger);
+    }
+    QTRY_COMPARE(states.count(), 1);
+    QCOMPARE(states.at(0).at(0).value<GrabState>(), settled);
+    QCOMPARE(backend.grabState(), settled);
+    QCOMPARE(backend.triggerDescription(), trigger);
+    QCOMPARE(backend.unavailableReason().isEmpty(), settled != GrabState::Unavailable);
+}
+
+void TestPortalHotKeyBackend::onlyOurSessionsActivationsArePresses()
+{
+    QDBusConnection portalBus = connect(QStringLiteral("portal"));
+    auto portal = startPortal(Portal::BindingAtOnce, portalBus);
+    const auto cleanup = qScopeGuard([&] { stopPortal(portalBus); });
+    PortalHotKeyBackend backend(connect(QStringLiteral("program")));
+    QSignalSpy pressed(&backend, &GlobalHotKeyBackend::pressed);
+    backend.grab(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V));
+    QTRY_COMPARE(backend.grabState(), GrabState::Grabbed);
+
+    portal->activate(QStringLiteral("/org/freedesktop/portal/desktop/session/other/tavorindle"));
+    portal->activate(portal->session());
+    QTRY_COMPARE(pressed.count(), 1);
+    QTest::qWait(50);
+    QCOMPARE(pressed.count(), 1);
+
+    // After ungrab() the session's presses no longer count.
+    backend.ungrab();
+    QCOMPARE(backend.grabState(), GrabState::Released);
+    portal->activate(portal->session());
+    QTest::qWait(50);
+    QCOMPARE(pressed.count(), 1);
+}
+
+void TestPortalHotKeyBackend::closedSessionAndChangedTriggerAreReported()
+{
+    QDBusConnection portalBus = connect(QStringLiteral("portal"));
+    auto portal = startPortal(Portal::BindingAtOnce, portalBus);
+    const auto cleanup = qScopeGuard([&] { stopPortal(portalBus); });
+    PortalHotKeyBackend backend(connect(QStringLiteral("program")));
+    QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
+    backend.grab(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V));
+    QTRY_COMPARE(states.count(), 1);
+
+    portal->change(QStringLiteral("Meta+C"));
+    QTRY_COMPARE(states.count(), 2);
+    QCOMPARE(backend.grabState(), GrabState::Grabbed);
+    QCOMPARE(backend.triggerDescription(), QStringLiteral("Meta+C"));
+
+    portal->closeSession();
+    QTRY_COMPARE(states.count(), 3);
+    QCOMPARE(backend.grabState(), GrabState::Unavailable);
+    QSignalSpy pressed(&backend, &GlobalHotKeyBackend::pressed);
+    portal->activate(portal->session());
+    QTest::qWait(50);
+    QCOMPARE(pressed.count(), 0);
+
+    // A new grab opens a new session.
+    backend.grab(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V));
+    QTRY_COMPARE(backend.grabState(), GrabState::Grabbed);
+    QCOMPARE(portal->sessions(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestPortalHotKeyBackend)
+#include "tst_portal_hot_key_backend.moc"
