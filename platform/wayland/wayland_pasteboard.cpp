@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcWaylandClipboard, "tavorindle.wayland.clipboard", QtWarningMsg)
 
 namespace {
@@ -102,6 +104,7 @@ WaylandPasteboard::~WaylandPasteboard()
     dropHeld();
     if (m_writeSync)
         wl_callback_destroy(m_writeSync);
+    dropClaim();
     for (auto it = m_offers.constBegin(); it != m_offers.constEnd(); ++it)
         m_control->destroyOffer(it.key());
     if (m_control) {
@@ -144,6 +147,8 @@ void WaylandPasteboard::primarySelection(Handle offer)
 
 void WaylandPasteboard::selection(Handle offer)
 {
+    // Another program copied before our claim went out: its copy stands.
+    dropClaim();
     if (m_writeSync) {
         holdSelection(offer);
         return;
@@ -168,7 +173,9 @@ void WaylandPasteboard::takeSelection(Handle offer)
         // types() and string() still describe what was lost.
         if (m_content.isForeign() && !initial) {
             const qint64 before = m_content.changeCount();
+            m_announcingLoss = true;
             emit ownerVanished();
+            m_announcingLoss = false;
             if (m_content.changeCount() != before)
                 return; // a receiver offered something in its place
         }
@@ -317,7 +324,54 @@ void WaylandPasteboard::setString(const QString &text)
 
 void WaylandPasteboard::write(std::optional<QByteArray> utf8)
 {
+    dropClaim();
     retireRead();
+    submit(utf8);
+    m_content.recordOwnWrite(utf8 ? std::optional(QString::fromUtf8(*utf8)) : std::nullopt, offeredTypes());
+}
+
+bool WaylandPasteboard::setStringIfUnowned(const QString &text)
+{
+    // Only while a loss is being announced, and only if nothing newer has
+    // come meanwhile. The protocol has no conditional claim: the claim goes
+    // out once a sync sent now comes back with no newer selection before
+    // it, so a copy the compositor took before our check is never replaced.
+    if (!m_announcingLoss || !m_control)
+        return false;
+    m_announcingLoss = false;
+    dropClaim();
+    const QByteArray utf8 = text.toUtf8();
+    static const wl_callback_listener listener{&WaylandPasteboard::onClaimChecked};
+    m_claimSync = wl_display_sync(m_connection->display());
+    wl_callback_add_listener(m_claimSync, &listener, this);
+    m_claimedUtf8 = utf8;
+    m_connection->flush();
+    // Ours from now on, as for setString(); a newer copy that turns up
+    // first is counted as a change of its own.
+    m_content.recordOwnWrite(text, offeredTypes());
+    return true;
+}
+
+void WaylandPasteboard::onClaimChecked(void *data, wl_callback *callback, uint32_t)
+{
+    auto *self = static_cast<WaylandPasteboard *>(data);
+    if (callback != self->m_claimSync)
+        return;
+    wl_callback_destroy(self->m_claimSync);
+    self->m_claimSync = nullptr;
+    self->submit(std::exchange(self->m_claimedUtf8, {}));
+}
+
+void WaylandPasteboard::dropClaim()
+{
+    if (m_claimSync)
+        wl_callback_destroy(m_claimSync);
+    m_claimSync = nullptr;
+    m_claimedUtf8.clear();
+}
+
+void WaylandPasteboard::submit(const std::optional<QByteArray> &utf8)
+{
     if (m_control) {
         Handle old = m_source;
         m_source = nullptr;
@@ -343,7 +397,6 @@ void WaylandPasteboard::write(std::optional<QByteArray> utf8)
         m_connection->flush();
     }
     m_ownedUtf8 = utf8.value_or(QByteArray());
-    m_content.recordOwnWrite(utf8 ? std::optional(QString::fromUtf8(*utf8)) : std::nullopt, offeredTypes());
 }
 
 void WaylandPasteboard::holdSelection(Handle offer)
@@ -461,6 +514,7 @@ void WaylandPasteboard::finished()
 
 void WaylandPasteboard::onConnectionLost()
 {
+    dropClaim();
     retireRead();
     dropHeld();
     m_serves.clear();

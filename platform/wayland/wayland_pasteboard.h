@@ -42,6 +42,7 @@ public:
     std::optional<QString> string() const override { return m_content.text(); }
     void clearContents() override;
     void setString(const QString &text) override;
+    bool setStringIfUnowned(const QString &text) override;
 
     // Whether the compositor offered the protocol and a seat to watch.
     bool watchesChanges() const;
@@ -77,6 +78,9 @@ private:
     void publish(PasteboardSnapshot snapshot, bool foreign, bool initial);
 
     void write(std::optional<QByteArray> utf8);
+    void submit(const std::optional<QByteArray> &utf8);
+    static void onClaimChecked(void *data, wl_callback *callback, uint32_t);
+    void dropClaim();
     void holdSelection(Handle offer);
     void dropHeld();
     static void onWriteSettled(void *data, wl_callback *callback, uint32_t);
@@ -107,6 +111,11 @@ private:
     bool m_holding = false;
     bool m_heldIsEcho = false;
     Handle m_heldOffer = nullptr;
+
+    // A claim of lost content waits for the compositor's answer to a sync.
+    bool m_announcingLoss = false;
+    wl_callback *m_claimSync = nullptr;
+    QByteArray m_claimedUtf8;
 
     std::list<std::unique_ptr<Serve>> m_serves;
 };

@@ -5,6 +5,8 @@
 //                          (never writes) or slow (a slice every 20 ms);
 //                          TYPES comma-separated; DATA b64:<base64> or fill:<bytes>
 //   clear                  the selection becomes empty
+//   swap MODE TYPES DATA   the owner quits and another program copies at once:
+//                          both reports go out before the compositor reads more
 //   paste TYPE             a program reads the selection; prints "pasted <bytes> <base64>"
 //   stall TYPE             a program asks for the selection and never reads
 //   finish                 every data-control device ends (its seat went away)
@@ -353,7 +355,9 @@ void Compositor::command(const std::string &line)
 {
     const std::vector<std::string> words = split(line, ' ');
     const std::string &verb = words[0];
-    if (verb == "offer" && words.size() == 4) {
+    if ((verb == "offer" || verb == "swap") && words.size() == 4) {
+        if (verb == "swap")
+            setSelection({});
         Selection next;
         next.kind = Selection::Fake;
         next.mode = words[1];
@@ -368,6 +372,10 @@ void Compositor::command(const std::string &line)
     } else if (verb == "clear") {
         setSelection({});
     } else if (verb == "paste" && words.size() == 2) {
+        if (selection.kind == Selection::Fake) {
+            say("pasted " + std::to_string(selection.data.size()) + " " + base64Encode(selection.data));
+            return;
+        }
         if (selection.kind != Selection::Client || !selection.source) {
             say("pasted -1 -");
             return;
