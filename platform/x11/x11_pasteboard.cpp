@@ -97,33 +97,29 @@ void X11Pasteboard::onOwnerGone(bool ownerQuit, unsigned long ownerSince)
     const bool wasReading = m_reader.isReading();
     m_reader.abandon();
     m_lostOwnerSince = CurrentTime;
-    if (ownerQuit && !wasReading && m_snapshotIsForeign) {
-        const qint64 before = m_changeCount;
+    if (ownerQuit && !wasReading && m_content.isForeign()) {
+        const qint64 before = m_content.changeCount();
         m_lostOwnerSince = ownerSince;
         emit ownerVanished();
-        if (m_changeCount != before)
+        if (m_content.changeCount() != before)
             return; // a receiver offered something in its place
     }
-    m_snapshotIsForeign = false;
-    publish({}, false);
+    publish({}, false, false);
 }
 
 void X11Pasteboard::onRead(X11ClipboardReader::Content content)
 {
     // A read given up (no answer in time, too much) counts as dealt with,
     // with no text; its loss is not announced.
-    m_snapshotIsForeign = content.complete;
-    publish({std::move(content.types), std::move(content.text)}, std::exchange(m_readIsInitial, false));
+    publish({std::move(content.types), std::move(content.text)}, content.complete,
+            std::exchange(m_readIsInitial, false));
 }
 
-void X11Pasteboard::publish(Snapshot snapshot, bool initial)
+void X11Pasteboard::publish(PasteboardSnapshot snapshot, bool foreign, bool initial)
 {
     qCDebug(lcClipboard) << "publish" << (snapshot.text ? snapshot.text->size() : -1) << "initial" << initial;
-    m_snapshot = std::move(snapshot);
-    if (initial)
-        return;
-    ++m_changeCount;
-    emit changed();
+    if (m_content.publish(std::move(snapshot), foreign, initial))
+        emit changed();
 }
 
 void X11Pasteboard::clearContents()
@@ -161,20 +157,9 @@ void X11Pasteboard::offer(const std::optional<QString> &text, unsigned long sinc
     m_reader.abandon();
     m_readIsInitial = false;
     m_lostOwnerSince = CurrentTime;
-    Snapshot snapshot;
-    if (text) {
-        snapshot.types = QStringList{QStringLiteral("UTF8_STRING"),
-                                     QStringLiteral("text/plain;charset=utf-8"),
-                                     QStringLiteral("text/plain"), QStringLiteral("STRING"),
-                                     QStringLiteral("TEXT")};
-        snapshot.text = text;
-        m_server.offer(text->toUtf8(), since);
-    } else {
-        snapshot.types = QStringList{};
-        m_server.offer(std::nullopt, since);
-    }
-    m_snapshotIsForeign = false;
-    m_snapshot = std::move(snapshot);
-    ++m_changeCount;
+    static const QStringList types{QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain;charset=utf-8"),
+                                   QStringLiteral("text/plain"), QStringLiteral("STRING"), QStringLiteral("TEXT")};
+    m_server.offer(text ? std::optional(text->toUtf8()) : std::nullopt, since);
+    m_content.recordOwnWrite(text, types);
     m_connection->flush();
 }
