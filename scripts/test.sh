@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit tests on Qt's
-# offscreen platform, X11 tests under Xvfb with openbox and a tray host,
+# offscreen platform, X11 tests under Xvfb with openbox and a tray host, the
+# GNOME tests in a headless GNOME Shell of their own (tests/gnome),
 # the unit tests again under AddressSanitizer and UBSan, and a short run of
 # each fuzz target. Exits non-zero when anything fails.
 set -euo pipefail
