@@ -10,6 +10,8 @@
 #include "x11/x11_connection.h"
 #include "x11/x11_pasteboard.h"
 
+#include "loop_watch.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -30,71 +32,7 @@
 
 namespace {
 
-// Private anonymous memory of this process, in MiB.
-double anonymousMiB()
-{
-    QFile file(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("Anonymous:"))
-            return line.mid(10).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs the event loop until done() holds or the time is up; returns the
-// longest gap between ticks of a 5 ms timer and the peak anonymous memory.
-struct LoopWatch
-{
-    qint64 longestMs = 0;
-    double peakMiB = 0;
-    qint64 elapsedMs = 0;
-    bool done = false;
-};
-
-template<typename Done>
-LoopWatch runLoop(Done done, int timeoutMs)
-{
-    LoopWatch watch;
-    QElapsedTimer total;
-    QElapsedTimer gap;
-    total.start();
-    gap.start();
-    QEventLoop loop;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(5);
-    int ticks = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        watch.longestMs = std::max(watch.longestMs, gap.restart());
-        if (++ticks % 4 == 0)
-            watch.peakMiB = std::max(watch.peakMiB, anonymousMiB());
-    });
-    // done() is looked at every millisecond, and the loop sleeps between.
-    QTimer check;
-    check.setTimerType(Qt::PreciseTimer);
-    check.setInterval(1);
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if ((watch.done = done()) || total.elapsed() >= timeoutMs)
-            loop.quit();
-    });
-    if (!(watch.done = done())) {
-        ticker.start();
-        check.start();
-        loop.exec();
-    }
-    watch.elapsedMs = total.elapsed();
-    return watch;
-}
+using namespace LoopWatching;
 
 // A clipboard owner on a connection of its own that answers TARGETS and
 // UTF8_STRING at once, served from the checks of runLoop(): copies whose

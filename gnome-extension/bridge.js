@@ -29,6 +29,11 @@ var Bridge = class {
       <arg type="ay" name="text" direction="in"/>
       <arg type="b" name="onlyIfUnowned" direction="in"/>
     </method>
+    <method name="ReadText">
+      <arg type="t" name="serial" direction="in"/>
+      <arg type="h" name="pipe" direction="in"/>
+      <arg type="b" name="complete" direction="out"/>
+    </method>
     <method name="PostPasteStroke">
       <arg type="s" name="stroke" direction="in"/>
     </method>
@@ -67,6 +72,8 @@ var Bridge = class {
         this._settleId = 0;
         this._graceId = 0;
         this._transfer = null;
+        this._readable = null;
+        this._settled = null;
         this._keyBound = false;
 
         // Made once: a keyboard made just before its first key may lose it.
@@ -213,6 +220,7 @@ var Bridge = class {
                 : (GLib.get_monotonic_time() - this._vanishedAt) / 1000,
             lostConcealed: this._lostConcealed,
         });
+        this._settled = {serial: this._serial, decision, types};
         if (decision.origin !== 'none')
             this._vanishedAt = null;
         if (decision.origin === 'none') {
@@ -236,6 +244,9 @@ var Bridge = class {
         const {GLib} = this._d;
         if (this._program === null)
             return;
+        // The state the program finds: as settled, or as it stands.
+        if (decision === null && this._settled?.serial === this._serial)
+            ({decision, types} = this._settled);
         if (decision === null) {
             types = this._types();
             const source = types.length ? this._latestSource : null;
@@ -255,54 +266,58 @@ var Bridge = class {
             change.initial = new GLib.Variant('b', true);
         if (decision.origin === 'ours')
             change.token = new GLib.Variant('t', this._own.token);
-        if (!decision.readText) {
-            this._send('ClipboardChanged', new GLib.Variant('(a{sv})', [change]));
-            return;
-        }
-        this._readText(this._d.decisions.textType(types), this._serial, text => {
-            if (text === 'too-long')
-                change['too-long'] = new GLib.Variant('b', true);
-            else if (text !== null)
-                change.text = text;
-            this._send('ClipboardChanged', new GLib.Variant('(a{sv})', [change]));
-        });
+        this._readable = decision.readText
+            ? {serial: this._serial, mimeType: this._d.decisions.textType(types)} : null;
+        if (this._readable)
+            change['text-readable'] = new GLib.Variant('b', true);
+        this._send('ClipboardChanged', new GLib.Variant('(a{sv})', [change]));
     }
 
-    // Reads at most one byte past the limit; `done` gets the text as an 'ay'
-    // variant, 'too-long', or null when the owner gave nothing in time. A
-    // newer change cancels the read and nothing is sent for it.
-    _readText(mimeType, serial, done) {
+    // Writes the text of the change the program was told of into the pipe it
+    // passes, at most one byte past the limit (so it can tell a longer
+    // copy), straight from the owner. Only for the newest change, and never
+    // for a concealed one: that was not offered.
+    ReadTextAsync([serial, pipeIndex], invocation) {
         const {Gio, GLib} = this._d;
-        const limit = this._d.decisions.maxTextBytes;
+        if (!this._fromProgram(invocation))
+            return;
+        const fd = invocation.get_message().get_unix_fd_list()?.get(pipeIndex) ?? -1;
+        if (fd < 0) {
+            invocation.return_dbus_error('app.tavorindle.Error.InvalidArgs', 'no pipe');
+            return;
+        }
+        const stream = new Gio.UnixOutputStream({fd, close_fd: true});
+        if (this._readable?.serial !== serial || serial !== this._serial) {
+            stream.close(null);
+            invocation.return_dbus_error('app.tavorindle.Error.Stale', 'the clipboard has changed since');
+            return;
+        }
+        this._cancelTransfer();
         const cancellable = new Gio.Cancellable();
-        const stream = Gio.MemoryOutputStream.new_resizable();
         const timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, Bridge.transferTimeoutMs, () => {
             cancellable.cancel();
             return GLib.SOURCE_REMOVE;
         });
         this._transfer = {cancellable, timeoutId};
-        this._selection.transfer_async(this._clipboard, mimeType, limit + 1, stream, cancellable,
-            (selection, result) => {
-                let ok = true;
+        this._selection.transfer_async(this._clipboard, this._readable.mimeType,
+            this._d.decisions.maxTextBytes + 1, stream, cancellable, (selection, result) => {
+                let complete = true;
                 try {
                     selection.transfer_finish(result);
                 } catch (e) {
-                    ok = false;
+                    complete = false;
                 }
                 if (this._transfer?.cancellable === cancellable) {
                     GLib.source_remove(timeoutId);
                     this._transfer = null;
                 }
-                if (serial !== this._serial)
-                    return;
-                stream.close(null);
-                const bytes = stream.steal_as_bytes();
-                if (!ok)
-                    done(null);
-                else if (bytes.get_size() > limit)
-                    done('too-long');
-                else
-                    done(GLib.Variant.new_from_bytes(new GLib.VariantType('ay'), bytes, true));
+                try {
+                    stream.close(null);
+                } catch (e) {
+                    // The program stopped reading: a newer change came.
+                    complete = false;
+                }
+                invocation.return_value(new GLib.Variant('(b)', [complete]));
             });
     }
 

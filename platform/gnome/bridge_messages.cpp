@@ -45,14 +45,11 @@ std::optional<BridgeClipboardChange> decodeClipboardChange(const QVariantMap &ma
 {
     BridgeClipboardChange change;
     QString origin;
-    QByteArray text;
-    bool hasText = map.contains(QStringLiteral("text"));
     if (!field(map, "serial", change.serial, true, error)
         || !field(map, "types", change.types, true, error)
         || !field(map, "concealed", change.concealed, true, error)
         || !field(map, "origin", origin, true, error)
-        || !field(map, "text", text, false, error)
-        || !field(map, "too-long", change.tooLong, false, error)
+        || !field(map, "text-readable", change.textReadable, false, error)
         || !field(map, "initial", change.initial, false, error)
         || !field(map, "token", change.token, false, error))
         return std::nullopt;
@@ -63,9 +60,9 @@ std::optional<BridgeClipboardChange> decodeClipboardChange(const QVariantMap &ma
         return std::nullopt;
     }
     change.origin = *decodedOrigin;
-    if (hasText && change.concealed) {
+    if (change.textReadable && change.concealed) {
         if (error)
-            *error = QStringLiteral("text sent for a concealed copy");
+            *error = QStringLiteral("text offered for a concealed copy");
         return std::nullopt;
     }
     if (change.origin == BridgeClipboardChange::Origin::Ours && change.token == 0) {
@@ -73,10 +70,6 @@ std::optional<BridgeClipboardChange> decodeClipboardChange(const QVariantMap &ma
             *error = QStringLiteral("our own write without its token");
         return std::nullopt;
     }
-    if (text.size() > BridgeBus::maxTextBytes)
-        change.tooLong = true;
-    else if (hasText)
-        change.text = QString::fromUtf8(text);
     return change;
 }
 

@@ -18,8 +18,6 @@ inline constexpr char programInterface[] = "app.tavorindle.Client1";
 inline constexpr char extensionUuid[] = "tavorindle-bridge@tavorindle.app";
 inline constexpr char accessDenied[] = "app.tavorindle.Error.AccessDenied";
 inline constexpr char invalidArgs[] = "app.tavorindle.Error.InvalidArgs";
-// Longer text is not kept, as on X11.
-inline constexpr qint64 maxTextBytes = qint64(64) << 20;
 } // namespace BridgeBus
 
 struct BridgeClipboardChange
@@ -33,7 +31,10 @@ struct BridgeClipboardChange
     QStringList types;
     bool concealed = false;
     Origin origin = Origin::None;
-    // Absent when concealed, not text, unreadable or too long.
+    // The shell will write the text into a pipe of ours if asked (never for
+    // a concealed copy).
+    bool textReadable = false;
+    // What was read: absent when concealed, not text, unreadable or too long.
     std::optional<QString> text;
     bool tooLong = false;
     // The state found when the program connected: no change.

@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QDBusUnixFileDescriptor>
 #include <QFileInfo>
 
 #include <unistd.h>
@@ -153,7 +154,7 @@ void GnomeBridge::call(const QString &method, const QVariantList &arguments,
         m_bus.send(message);
         return;
     }
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, 5000), this);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, 30000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [done](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         done(w->reply());
@@ -165,6 +166,16 @@ void GnomeBridge::setClipboard(quint64 token, const QString &text, bool onlyIfUn
 {
     call(QStringLiteral("SetClipboard"), {QVariant::fromValue(token), text.toUtf8(), onlyIfUnowned},
          [done](const QDBusMessage &reply) { done(reply.type() == QDBusMessage::ReplyMessage); });
+}
+
+void GnomeBridge::readText(quint64 serial, int writeFd, std::function<void(bool)> done)
+{
+    // The reply comes when the transfer ends, which may take a while.
+    call(QStringLiteral("ReadText"),
+         {QVariant::fromValue(serial), QVariant::fromValue(QDBusUnixFileDescriptor(writeFd))},
+         [done](const QDBusMessage &reply) {
+             done(reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool());
+         });
 }
 
 void GnomeBridge::postPasteStroke(const QString &stroke)

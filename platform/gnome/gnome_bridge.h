@@ -38,6 +38,9 @@ public:
 
     // With onlyIfUnowned the shell refuses when anything owns the clipboard.
     void setClipboard(quint64 token, const QString &text, bool onlyIfUnowned, std::function<void(bool ok)> done);
+    // Asks the shell to write the text of change `serial` into the pipe
+    // (its write end); `done` tells whether the shell finished the transfer.
+    void readText(quint64 serial, int writeFd, std::function<void(bool complete)> done);
     void postPasteStroke(const QString &stroke);
     void activateWindow(quint64 window);
     void setHotKeyEnabled(bool enabled, std::function<void(bool bound, QStringList accelerators)> done);

@@ -3,9 +3,16 @@
 #include "concealed_types.h"
 #include "gnome/gnome_bridge.h"
 
-GnomePasteboard::GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, QObject *parent)
+#include <QPointer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+GnomePasteboard::GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, BridgeTextReader::Limits limits,
+                                 QObject *parent)
     : Pasteboard(parent)
     , m_bridge(std::move(bridge))
+    , m_limits(limits)
 {
     connect(m_bridge.get(), &GnomeBridge::clipboardChanged, this, &GnomePasteboard::onChange);
     connect(m_bridge.get(), &GnomeBridge::connectionChanged, this, [this] { m_state.bridgeRestarted(); });
@@ -57,7 +64,44 @@ void GnomePasteboard::write(const QString &text, bool onlyIfUnowned)
 
 void GnomePasteboard::onChange(const BridgeClipboardChange &change)
 {
-    announce(m_state.apply(change));
+    m_reader.reset();
+    if (change.textReadable)
+        readThenApply(change);
+    else
+        announce(m_state.apply(change));
+}
+
+void GnomePasteboard::readThenApply(const BridgeClipboardChange &change)
+{
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        announce(m_state.apply(change));
+        return;
+    }
+    m_reader = std::make_unique<BridgeTextReader>(fds[0], m_limits);
+    BridgeTextReader *reader = m_reader.get();
+    const quint64 read = ++m_reads;
+    connect(reader, &BridgeTextReader::finished, this,
+            [this, change, read](const std::optional<QString> &text, bool tooLong) {
+                BridgeClipboardChange withText = change;
+                withText.text = text;
+                withText.tooLong = tooLong;
+                // Queued: the reader may not be destroyed from its own signal.
+                QMetaObject::invokeMethod(this, [this, change = std::move(withText), read] {
+                    if (read != m_reads || !m_reader)
+                        return;
+                    m_reader.reset();
+                    announce(m_state.apply(change));
+                }, Qt::QueuedConnection);
+            });
+    // The reply may outlive this reader: a newer change replaces it.
+    QPointer<BridgeTextReader> guard(reader);
+    m_bridge->readText(change.serial, fds[1], [guard](bool complete) {
+        if (guard)
+            guard->transferEnded(complete);
+    });
+    // The bus holds its own copy of the write end now.
+    ::close(fds[1]);
 }
 
 void GnomePasteboard::announce(BridgeClipboardState::Effect effect)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gnome/bridge_messages.h"
+#include "gnome/bridge_text_reader.h"
 #include "pasteboard.h"
 
 #include <memory>
@@ -14,7 +15,8 @@ class GnomePasteboard final : public Pasteboard
 {
     Q_OBJECT
 public:
-    explicit GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, QObject *parent = nullptr);
+    explicit GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, BridgeTextReader::Limits limits = {},
+                             QObject *parent = nullptr);
 
     qint64 changeCount() const override { return m_state.changeCount(); }
     std::optional<QStringList> types() const override;
@@ -29,9 +31,14 @@ public:
 private:
     void write(const QString &text, bool onlyIfUnowned);
     void onChange(const BridgeClipboardChange &change);
+    // The change counts once its text is in; a newer change drops the read.
+    void readThenApply(const BridgeClipboardChange &change);
     void announce(BridgeClipboardState::Effect effect);
 
     std::shared_ptr<GnomeBridge> m_bridge;
+    BridgeTextReader::Limits m_limits;
     BridgeClipboardState m_state;
+    std::unique_ptr<BridgeTextReader> m_reader;
+    quint64 m_reads = 0;
     bool m_vanishing = false;
 };

@@ -96,4 +96,10 @@ for cookie in "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.*; do
   [[ -e "$cookie" ]] && export XAUTHORITY=$cookie
 done
 export TAVORINDLE_GNOME_SHELL_LOG="$work/shell.log"
-"$@"
+status=0
+"$@" || status=$?
+if ((status != 0)); then
+  echo "== the GNOME Shell log's last lines" >&2
+  grep -v -E 'SessionManager|^$' "$work/shell.log" | tail -25 >&2
+fi
+exit $status

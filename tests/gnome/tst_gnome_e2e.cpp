@@ -117,7 +117,7 @@ public:
             return m_output.split(u'\n').contains(line);
         }, timeoutMs);
     }
-    QString output() const { return m_output; }
+    QString output() const { return QString(m_output).replace(u'\n', u'|'); }
     ~KeyWindow()
     {
         m_process.kill();

@@ -1,8 +1,12 @@
 // What the program makes of the GNOME Shell bridge's messages: malformed
 // ones refused, stale ones ignored, our own write's echo not counted twice.
 #include "gnome/bridge_messages.h"
+#include "gnome/bridge_text_reader.h"
 
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using Origin = BridgeClipboardChange::Origin;
 
@@ -14,7 +18,7 @@ QVariantMap wellFormed()
             {"types", QStringList{"text/plain;charset=utf-8"}},
             {"concealed", false},
             {"origin", QString("wayland")},
-            {"text", QByteArray("Grüße")}};
+            {"text-readable", true}};
 }
 
 // One step of a conversation with the bridge: a change it reports, our own
@@ -51,8 +55,7 @@ private slots:
         QVERIFY2(change, qPrintable(error));
         QCOMPARE(change->serial, 7u);
         QCOMPARE(change->origin, Origin::Wayland);
-        QCOMPARE(change->text, QString("Grüße"));
-        QVERIFY(!change->tooLong);
+        QVERIFY(change->textReadable);
     }
 
     void refusesMalformed_data()
@@ -73,8 +76,9 @@ private slots:
         QTest::newRow("types as text") << with("types", QString("text/plain")) << "field \"types\" has type QString";
         QTest::newRow("no origin") << with("origin", {}) << "missing field \"origin\"";
         QTest::newRow("unknown origin") << with("origin", QString("pipe")) << "unknown origin \"pipe\"";
-        QTest::newRow("text as string") << with("text", QString("Grüße")) << "field \"text\" has type QString";
-        QTest::newRow("concealed text") << with("concealed", true) << "text sent for a concealed copy";
+        QTest::newRow("readable as text") << with("text-readable", QString("yes"))
+                                          << "field \"text-readable\" has type QString";
+        QTest::newRow("concealed text") << with("concealed", true) << "text offered for a concealed copy";
         QVariantMap ours = with("origin", QString("ours"));
         QTest::newRow("our write without token") << ours << "our own write without its token";
     }
@@ -88,14 +92,56 @@ private slots:
         QCOMPARE(actual, error);
     }
 
-    void overLongTextIsDropped()
+    void pipeReads_data()
     {
-        QVariantMap map = wellFormed();
-        map.insert("text", QByteArray(BridgeBus::maxTextBytes + 1, 'x'));
-        const auto change = decodeClipboardChange(map, nullptr);
-        QVERIFY(change);
-        QVERIFY(change->tooLong);
-        QVERIFY(!change->text);
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<bool>("closed");
+        // The shell's word: -1 none, 0 incomplete, 1 complete.
+        QTest::addColumn<int>("complete");
+        QTest::addColumn<bool>("hasText");
+        QTest::addColumn<bool>("tooLong");
+        // Slices of 4 bytes split "ü" and "✓" between reads.
+        const QByteArray text = QString("Grüße ✓").toUtf8();
+        QTest::newRow("complete") << text << true << 1 << true << false;
+        QTest::newRow("complete, pipe still open") << text << false << 1 << true << false;
+        QTest::newRow("owner gave up halfway") << text.left(5) << true << 0 << false << false;
+        QTest::newRow("longer than the limit") << QByteArray(17, 'x') << true << 1 << false << true;
+        QTest::newRow("exactly the limit") << QByteArray(16, 'x') << true << 1 << true << false;
+        QTest::newRow("the shell never answers") << text << false << -1 << false << false;
+    }
+
+    void pipeReads()
+    {
+        QFETCH(QByteArray, written);
+        QFETCH(bool, closed);
+        QFETCH(int, complete);
+        QFETCH(bool, hasText);
+        QFETCH(bool, tooLong);
+        int fds[2];
+        QCOMPARE(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+        QCOMPARE(::write(fds[1], written.constData(), size_t(written.size())), written.size());
+        if (closed)
+            ::close(fds[1]);
+        BridgeTextReader reader(fds[0], {16, std::chrono::milliseconds(200), 4});
+        std::optional<std::optional<QString>> result;
+        bool wasTooLong = false;
+        connect(&reader, &BridgeTextReader::finished, this, [&](const std::optional<QString> &text, bool over) {
+            QVERIFY(!result);
+            result = text;
+            wasTooLong = over;
+        });
+        if (complete >= 0) {
+            // The notifier first takes what it can, as it would in the program.
+            QTest::qWait(50);
+            reader.transferEnded(complete == 1);
+        }
+        QTRY_VERIFY(result.has_value());
+        if (!closed)
+            ::close(fds[1]);
+        QCOMPARE(result->has_value(), hasText);
+        if (hasText)
+            QCOMPARE(**result, QString::fromUtf8(written));
+        QCOMPARE(wasTooLong, tooLong);
     }
 
     void focusNeedsItsWindow()

@@ -1,0 +1,82 @@
+#pragma once
+
+// Shared by the clipboard benchmarks: the event loop watched for stalls,
+// and this process's private memory and CPU time.
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+
+namespace LoopWatching {
+
+// Private anonymous memory of this process, in MiB.
+inline double anonymousMiB()
+{
+    QFile file(QStringLiteral("/proc/self/smaps_rollup"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("Anonymous:"))
+            return line.mid(10).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+inline double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop until done() holds or the time is up; returns the
+// longest gap between ticks of a 5 ms timer and the peak anonymous memory.
+struct LoopWatch
+{
+    qint64 longestMs = 0;
+    double peakMiB = 0;
+    qint64 elapsedMs = 0;
+    bool done = false;
+};
+
+template<typename Done>
+LoopWatch runLoop(Done done, int timeoutMs)
+{
+    LoopWatch watch;
+    QElapsedTimer total;
+    QElapsedTimer gap;
+    total.start();
+    gap.start();
+    QEventLoop loop;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(5);
+    int ticks = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        watch.longestMs = std::max(watch.longestMs, gap.restart());
+        if (++ticks % 4 == 0)
+            watch.peakMiB = std::max(watch.peakMiB, anonymousMiB());
+    });
+    // done() is looked at every millisecond, and the loop sleeps between.
+    QTimer check;
+    check.setTimerType(Qt::PreciseTimer);
+    check.setInterval(1);
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if ((watch.done = done()) || total.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    if (!(watch.done = done())) {
+        ticker.start();
+        check.start();
+        loop.exec();
+    }
+    watch.elapsedMs = total.elapsed();
+    return watch;
+}
+
+} // namespace LoopWatching
