@@ -7,15 +7,17 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Clipboard history for the desktop")
 set(CPACK_PACKAGE_DESCRIPTION
   "Tavorindle keeps a searchable history of what you copy and puts any of it back with
  Super+Shift+V: links, colours and code are recognised and shown in a pane of their own.")
-set(CPACK_PACKAGE_CONTACT "Tavorindle developers <tavorindle@localhost>")
+set(CPACK_PACKAGE_CONTACT "Tavorindle developers <developers@tavorindle.app>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tavorindle.app")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so dpkg-shlibdeps cannot see it: the X11 platform
-# plugin. (The SVG icon engine comes with libqt6svg6, which it does see.)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# dpkg-shlibdeps finds the libraries, the X11 platform plugin among them
+# (it comes with libqt6gui6), and the SVG icon engine (libqt6svg6). The icon
+# goes into the hicolor theme, which must be there to be searched.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_STRIP_FILES ON)
 # The autostart entry is configuration: an administrator's edits survive upgrades.

@@ -5,15 +5,17 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
                 libicu-dev libx11-dev libxtst-dev libxfixes-dev libglib2.0-bin)
-run_packages=(qt6-qpa-plugins libqt6svg6)
+run_packages=(libqt6svg6)
 # One line per kind of test, so that each can change on its own.
-test_x11_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick)
+test_x11_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick suckless-tools)
+test_desktop_packages=(appstream desktop-file-utils groff-base)
 test_tool_packages=(clang libclang-rt-14-dev libbenchmark-dev)
 test_gnome_packages=(gnome-shell mutter xwayland dbus-daemon dbus-bin gjs wl-clipboard qt6-wayland)
 
 want=("${build_packages[@]}" "${run_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then
-  want+=("${test_x11_packages[@]}" "${test_tool_packages[@]}" "${test_gnome_packages[@]}")
+  want+=("${test_x11_packages[@]}" "${test_desktop_packages[@]}" "${test_tool_packages[@]}"
+        "${test_gnome_packages[@]}")
 fi
 
 missing=()

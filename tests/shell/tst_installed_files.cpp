@@ -1,0 +1,105 @@
+// What `cmake --install` puts in place, checked with the tools desktops and
+// distributions check it with.
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Ran
+{
+    int exitCode = -1;
+    QByteArray output; // both channels
+};
+
+Ran runTool(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment =
+                                                                       QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAll()};
+}
+
+} // namespace
+
+class TestInstalledFiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DESTDIR", m_destination.path());
+        const Ran installed = runTool(CMAKE_COMMAND, {"--install", TAVORINDLE_BUILD_DIR}, environment);
+        QVERIFY2(installed.exitCode == 0, installed.output);
+        m_root = m_destination.path() + TAVORINDLE_INSTALL_PREFIX;
+    }
+
+    void inPlace_data()
+    {
+        QTest::addColumn<QString>("path");
+        for (const char *path : {"bin/tavorindle", "share/applications/tavorindle.desktop",
+                                 "etc/xdg/autostart/tavorindle.desktop",
+                                 "share/icons/hicolor/scalable/apps/tavorindle.svg",
+                                 "share/metainfo/app.tavorindle.Tavorindle.metainfo.xml",
+                                 "share/man/man1/tavorindle.1.gz", "share/bash-completion/completions/tavorindle",
+                                 "share/zsh/site-functions/_tavorindle",
+                                 "share/fish/vendor_completions.d/tavorindle.fish",
+                                 "share/doc/tavorindle/copyright", "share/doc/tavorindle/changelog.gz"})
+            QTest::newRow(path) << QString::fromLatin1(path);
+    }
+
+    void inPlace()
+    {
+        QFETCH(QString, path);
+        const QFileInfo file(m_root + u'/' + path);
+        QVERIFY2(file.isFile() && file.size() > 0, qPrintable(file.filePath()));
+    }
+
+    void validated_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments"); // "@" is the installed root
+        QTest::addColumn<bool>("required");         // else skipped where the tool is missing
+        QTest::newRow("menu entry") << "desktop-file-validate" << QStringList{"@/share/applications/tavorindle.desktop"} << true;
+        QTest::newRow("login entry") << "desktop-file-validate" << QStringList{"@/etc/xdg/autostart/tavorindle.desktop"} << true;
+        QTest::newRow("metainfo") << "appstreamcli"
+                                  << QStringList{"validate", "--no-net", "--explain",
+                                                 "@/share/metainfo/app.tavorindle.Tavorindle.metainfo.xml"}
+                                  << true;
+        // groff reports what it cannot typeset; nothing may be reported.
+        QTest::newRow("manual page") << "sh" << QStringList{"-c", "zcat @/share/man/man1/tavorindle.1.gz | "
+                                                                  "groff -man -Tutf8 -ww -z 2>&1 | grep . && exit 1; exit 0"}
+                                     << true;
+        QTest::newRow("bash completion") << "bash" << QStringList{"-n", "@/share/bash-completion/completions/tavorindle"} << true;
+        QTest::newRow("zsh completion") << "zsh" << QStringList{"-n", "@/share/zsh/site-functions/_tavorindle"} << false;
+        QTest::newRow("fish completion") << "fish" << QStringList{"-n", "@/share/fish/vendor_completions.d/tavorindle.fish"} << false;
+    }
+
+    void validated()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, required);
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            QVERIFY2(!required, qPrintable(tool + " is not installed"));
+            QSKIP(qPrintable(tool + " is not installed"));
+        }
+        arguments.replaceInStrings("@", m_root);
+        const Ran ran = runTool(tool, arguments);
+        QVERIFY2(ran.exitCode == 0, ran.output);
+    }
+
+private:
+    QTemporaryDir m_destination;
+    QString m_root;
+};
+
+QTEST_MAIN(TestInstalledFiles)
+#include "tst_installed_files.moc"
