@@ -1,0 +1,274 @@
+// The command line against the built program on a real X server: every
+// command and error path with its exit status, the history file after each
+// change, large items, a paste into a real window, the README's launcher
+// recipe with dmenu, and clients that misbehave on the command socket.
+#include "app_process.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QLocalSocket>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+using AppProcess::run;
+using AppProcess::waitUntil;
+
+namespace {
+
+QString xclip(const QStringList &arguments, const QByteArray &input = {})
+{
+    return QString::fromUtf8(run("xclip", QStringList{"-selection", "clipboard"} + arguments, input).out);
+}
+
+const QByteArray fullListing = "1: #336699\n2: SELECT name FROM users WHERE id = 1;\n3: https://example.org/page\n"
+                               "4: line one line two indented\n5: alpha text\n";
+
+} // namespace
+
+class TestX11CommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X display");
+        for (const char *tool : {"xdotool", "xclip", "dmenu"})
+            QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(), tool);
+        QVERIFY(m_app.start());
+        for (const char *text : {"alpha text", "line one\nline two\n  indented", "https://example.org/page",
+                                 "SELECT name FROM users WHERE id = 1;", "#336699"}) {
+            xclip({}, text);
+            QVERIFY2(waitUntil([&] { return fileItems().contains(QString::fromUtf8(text)); }), text);
+        }
+        m_target.setWindowTitle("tavorindle-cli-target");
+        (new QVBoxLayout(&m_target))->addWidget(m_field);
+        m_target.setGeometry(20, 600, 400, 80);
+        m_target.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_target));
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QString>("err");      // a part of standard error
+        QTest::addColumn<QStringList>("file"); // texts in the file's order, "*" for pinned; empty: unchanged
+        const auto row = [](const char *name, const QStringList &arguments, int status, const QByteArray &out,
+                            const QString &err = {}, const QStringList &file = {}, const QByteArray &input = {}) {
+            QTest::newRow(name) << arguments << input << status << out << err << file;
+        };
+        // Rows run in order against one program: each sees what the last left.
+        row("list for a picker", {"list", "--picker"}, 0, fullListing);
+        row("code", {"list", "-f", "code", "--picker"}, 0, "2: SELECT name FROM users WHERE id = 1;\n");
+        row("links", {"list", "--filter", "links", "--picker"}, 0, "3: https://example.org/page\n");
+        row("text, colours too", {"list", "-f", "text", "--picker"}, 0,
+            "1: #336699\n4: line one line two indented\n5: alpha text\n");
+        row("pinned, none yet", {"list", "-f", "pinned"}, 0, "");
+        row("search past the first line, in any case", {"list", "-s", "LINE TWO", "--picker"}, 0,
+            "4: line one line two indented\n");
+        row("print a multi-line item exactly", {"print", "4"}, 0, "line one\nline two\n  indented");
+        row("no such item", {"print", "9"}, 1, "", "tavorindle: no item 9: the history holds 5 items\n");
+        row("not an item", {"print", "nine"}, 2, "", "'nine' is not an item number");
+        row("unknown command", {"dance"}, 2, "", "Unknown command 'dance'");
+        row("unknown category", {"list", "-f", "colour"}, 2, "", "Unknown category 'colour'");
+        row("unknown option", {"list", "--frobnicate"}, 2, "", "frobnicate");
+        row("pin", {"pin", "5"}, 0, "", {},
+            {"#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
+             "line one\nline two\n  indented", "*alpha text"});
+        row("unpin by its new number", {"unpin", "1"}, 0, "", {},
+            {"#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
+             "line one\nline two\n  indented", "alpha text"});
+        row("delete", {"delete", "3"}, 0, "", {},
+            {"#336699", "SELECT name FROM users WHERE id = 1;", "line one\nline two\n  indented", "alpha text"});
+        row("add from standard input", {"add"}, 0, "", {},
+            {"from standard input", "#336699", "SELECT name FROM users WHERE id = 1;",
+             "line one\nline two\n  indented", "alpha text"}, "from standard input\n");
+        row("add a blank text", {"add"}, 1, "", "tavorindle: nothing to add: the text is blank\n", {}, " \n ");
+        row("pin by a picker line from standard input", {"pin", "-"}, 0, "", {},
+            {"from standard input", "*#336699", "SELECT name FROM users WHERE id = 1;",
+             "line one\nline two\n  indented", "alpha text"}, "2: #336699\n");
+        row("clear keeps the pinned", {"clear"}, 0, "", {}, {"*#336699"});
+        row("no item chosen in a launcher", {"paste", "-"}, 1, "", "tavorindle: no item chosen\n", {}, "");
+        row("list what is left", {"list", "--picker"}, 0, "1: #336699\n");
+    }
+
+    void commands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QFETCH(QByteArray, out);
+        QFETCH(QString, err);
+        QFETCH(QStringList, file);
+        const auto result = m_app.command(arguments, input);
+        QCOMPARE(result.out, out);
+        QVERIFY2(result.err.contains(err.toUtf8()) && (err.isEmpty() || status), result.err);
+        QCOMPARE(result.exitCode, status);
+        if (status == 0)
+            QVERIFY2(result.err.isEmpty(), result.err);
+        if (!file.isEmpty())
+            QVERIFY2(waitUntil([&] { return fileItems() == file; }), qPrintable(fileItems().join(" | ")));
+    }
+
+    void largeItemsStreamWhole()
+    {
+        // Multi-byte characters and line breaks all through 20 MB.
+        QString text;
+        for (int i = 0; text.size() < (17 << 20); ++i)
+            text += QStringLiteral("line %1: ünïcødé \U0001F600 text\n").arg(i);
+        text = text.trimmed();
+        const QByteArray bytes = text.toUtf8();
+        QVERIFY(bytes.size() > (20 << 20));
+        const auto added = m_app.command({"add"}, bytes);
+        QCOMPARE(added.exitCode, 0);
+        const auto printed = m_app.command({"print", "2"}); // under the pinned item
+        QCOMPARE(printed.exitCode, 0);
+        QVERIFY2(printed.out == bytes, qPrintable(QString::number(printed.out.size())));
+        QCOMPARE(m_app.command({"delete", "2"}).exitCode, 0);
+    }
+
+    void copyAndPasteIntoARealWindow()
+    {
+        QCOMPARE(m_app.command({"add"}, "pasted by the command line").exitCode, 0);
+        QCOMPARE(m_app.command({"copy", "1"}).exitCode, 0); // the pinned colour
+        QCOMPARE(xclip({"-o"}), QString("#336699"));
+
+        activateTarget();
+        QCOMPARE(m_app.command({"paste", "2"}).exitCode, 0);
+        QVERIFY(waitUntil([&] { return m_field->text() == "pasted by the command line"; }));
+    }
+
+    void readmePickerRecipeWithDmenu()
+    {
+        QFile readme(QStringLiteral(TAVORINDLE_SOURCE_DIR "/README.md"));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        QString recipe;
+        for (const QString &line : QString::fromUtf8(readme.readAll()).split(u'\n')) {
+            if (line.contains("| dmenu") && line.contains("tavorindle paste"))
+                recipe = line.trimmed();
+        }
+        QVERIFY2(!recipe.isEmpty(), "no dmenu recipe in the README");
+        QCOMPARE(m_app.command({"add"}, "chosen in dmenu").exitCode, 0);
+
+        activateTarget();
+        QProcessEnvironment environment = m_app.environment();
+        environment.insert("PATH", QFileInfo(TAVORINDLE_BINARY).path() + u':' + environment.value("PATH"));
+        QProcess shell;
+        shell.setProcessEnvironment(environment);
+        shell.start("sh", {"-c", recipe});
+        // dmenu shows the list and takes the keyboard.
+        QVERIFY(waitUntil([] { return run("xdotool", {"search", "--class", "dmenu"}).exitCode == 0; }));
+        run("xdotool", {"type", "--delay", "30", "chosen in"});
+        run("xdotool", {"key", "Return"});
+        QVERIFY(waitUntil([&] { return shell.state() == QProcess::NotRunning; }));
+        QCOMPARE(shell.exitCode(), 0);
+        QVERIFY(waitUntil([&] { return m_field->text() == "chosen in dmenu"; }));
+    }
+
+    void misbehavingClientsLeaveItServing()
+    {
+        const auto raw = [&](const QByteArray &bytes) {
+            auto *socket = new QLocalSocket(this);
+            socket->connectToServer(m_app.socketPath());
+            socket->waitForConnected(1000);
+            socket->write(bytes);
+            return socket;
+        };
+        QList<QLocalSocket *> sockets{raw(QByteArray(5000, '\x01') + '\n'), raw("list sear"),
+                                      raw("add length=100\nhalf")};
+        QLocalSocket *flood = raw({});
+        for (int i = 0; i < 100 && flood->state() == QLocalSocket::ConnectedState; ++i) {
+            flood->write(QByteArray(1 << 20, 'x'));
+            flood->waitForBytesWritten(200);
+        }
+        for (int i = 0; i < 1000; ++i)
+            sockets.append(raw({}));
+        const auto listed = m_app.command({"list", "--picker"});
+        QCOMPARE(listed.exitCode, 0);
+        QVERIFY(listed.out.startsWith("1: #336699\n"));
+        QVERIFY(waitUntil([&] { return flood->state() != QLocalSocket::ConnectedState; }));
+        qDeleteAll(sockets);
+        QVERIFY(m_app.process().state() == QProcess::Running);
+    }
+
+    void completionsOfferCommandsAndItems_data()
+    {
+        QTest::addColumn<QString>("shell");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("offered");
+        QTest::newRow("bash, a command") << "bash" << "tavorindle pa" << QByteArray("paste\n");
+        QTest::newRow("bash, a category") << "bash" << "tavorindle list -f l" << QByteArray("links\n");
+        QTest::newRow("bash, the running copy's items") << "bash" << "tavorindle paste " << QByteArray("1\n2\n3\n");
+        QTest::newRow("fish, items with their text") << "fish" << "tavorindle pin "
+            << QByteArray("1\t#336699\n2\tchosen in dmenu\n3\tpasted by the command line\n");
+    }
+
+    void completionsOfferCommandsAndItems()
+    {
+        QFETCH(QString, shell);
+        QFETCH(QString, line);
+        QFETCH(QByteArray, offered);
+        if (shell == "fish" && QStandardPaths::findExecutable(shell).isEmpty())
+            QSKIP("fish is not installed");
+        const QString completions = QStringLiteral(TAVORINDLE_SOURCE_DIR "/data/completions/");
+        QString script;
+        if (shell == "bash") {
+            // The words as bash splits them, the last one being completed.
+            const QStringList words = line.split(u' ');
+            script = QStringLiteral("source %1tavorindle.bash; COMP_WORDS=('%2'); COMP_CWORD=%3; _tavorindle; "
+                                    "printf '%s\\n' \"${COMPREPLY[@]}\"")
+                         .arg(completions, words.join("' '"))
+                         .arg(words.size() - 1);
+        } else {
+            script = QStringLiteral("source %1tavorindle.fish; complete -C '%2'").arg(completions, line);
+        }
+        QProcessEnvironment environment = m_app.environment();
+        environment.insert("PATH", QFileInfo(TAVORINDLE_BINARY).path() + u':' + environment.value("PATH"));
+        const auto result = run(shell, {"-c", script}, {}, environment);
+        QCOMPARE(result.out, offered);
+    }
+
+    void withoutARunningCopyCommandsFailAndStartNothing()
+    {
+        QCOMPARE(m_app.command({"--quit"}).exitCode, 0);
+        QVERIFY(waitUntil([&] { return m_app.process().state() == QProcess::NotRunning; }));
+        const auto listed = m_app.command({"list"});
+        QCOMPARE(listed.exitCode, 1);
+        QVERIFY2(listed.err.contains("Tavorindle is not running"), listed.err);
+        QVERIFY(!QFile::exists(m_app.socketPath()));
+    }
+
+private:
+    // The history file's texts in its order, pinned ones marked "*".
+    QStringList fileItems() const
+    {
+        QStringList items;
+        for (const QJsonValue &value : QJsonDocument::fromJson(m_app.historyText().toUtf8()).array()) {
+            const QJsonObject item = value.toObject();
+            items.append((item["isPinned"].toBool() ? "*" : "") + item["rawContent"].toString());
+        }
+        return items;
+    }
+
+    void activateTarget()
+    {
+        m_field->clear();
+        run("xdotool", {"windowactivate", "--sync", QString::number(m_target.winId())});
+        QVERIFY(waitUntil([&] { return run("xdotool", {"getactivewindow"}).out.trimmed().toULongLong() == m_target.winId(); }));
+    }
+
+    AppProcess::App m_app;
+    QWidget m_target;
+    QLineEdit *m_field = new QLineEdit(&m_target);
+};
+
+QTEST_MAIN(TestX11CommandLine)
+#include "tst_x11_command_line.moc"
