@@ -1,12 +1,12 @@
 #include "app_delegate.h"
 #include "auto_paster.h"
-#include "commands/channel_client.h"
 #include "clipboard_keeper.h"
 #include "clipboard_manager.h"
 #include "commands/command_line.h"
+#include "commands/command_runner.h"
 #include "commands/history_commands.h"
-#include "hot_key_manager.h"
 #include "commands/instance_channel.h"
+#include "hot_key_manager.h"
 #include "panel_notifications.h"
 #include "panel_services.h"
 #include "panel_view.h"
@@ -18,9 +18,7 @@
 #include <QDesktopServices>
 #include <QIcon>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 namespace {
@@ -30,95 +28,6 @@ void printLine(std::FILE *stream, const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stream);
     if (!text.endsWith(u'\n'))
         std::fputc('\n', stream);
-}
-
-int fail(const QString &message)
-{
-    printLine(stderr, QStringLiteral("tavorindle: %1").arg(message));
-    return 1;
-}
-
-// Up to limit bytes of standard input; nothing when it holds more.
-std::optional<QByteArray> readStandardInput(qint64 limit)
-{
-    QByteArray data;
-    char buffer[65536];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, stdin)) {
-        if (data.size() + qint64(n) > limit)
-            return std::nullopt;
-        data.append(buffer, qsizetype(n));
-    }
-    return data;
-}
-
-// Fills in what the command takes from standard input; an error message
-// when that is not usable.
-std::optional<QString> takeInput(const CommandLine &command, ChannelProtocol::Request &request,
-                                 QByteArray &body)
-{
-    if (command.input == CommandLine::Input::Text) {
-        const auto text = readStandardInput(ChannelProtocol::maxBodyBytes);
-        if (!text)
-            return QStringLiteral("standard input holds more than the limit of %1 MiB")
-                .arg(ChannelProtocol::maxBodyBytes >> 20);
-        body = *text;
-    } else if (command.input == CommandLine::Input::Reference) {
-        // A launcher hands back the chosen line, with its line feed or NUL.
-        const auto line = readStandardInput(ChannelProtocol::maxHeaderBytes / 4);
-        if (!line)
-            return QStringLiteral("the item on standard input is too long");
-        QString item = QString::fromUtf8(line->left(line->indexOf('\n')));
-        item = item.left(item.indexOf(QChar(0)));
-        if (item.endsWith(u'\r'))
-            item.chop(1);
-        if (item.isEmpty())
-            return QStringLiteral("no item chosen");
-        request.arguments.insert("item", item);
-    }
-    return std::nullopt;
-}
-
-// Hands the request to the program that runs. Nothing when it could not
-// be reached.
-std::optional<int> askRunningInstance(const InstanceChannel &channel, const CommandLine &command)
-{
-    ChannelProtocol::Request request = command.channelRequest;
-    QByteArray body;
-    if (const auto problem = takeInput(command, request, body))
-        return fail(*problem);
-    int writeError = 0;
-    const auto toStdout = [&writeError](const QByteArray &piece) {
-        if (std::fwrite(piece.constData(), 1, size_t(piece.size()), stdout) == size_t(piece.size()))
-            return true;
-        writeError = errno;
-        return false;
-    };
-    using Outcome = ChannelClient::Result::Outcome;
-    const ChannelClient::Result result =
-        ChannelClient::request(channel.socketPath(), request, body, toStdout);
-    if (std::fflush(stdout) != 0 && !writeError)
-        writeError = errno;
-    switch (result.outcome) {
-    case Outcome::Unreachable:
-        return std::nullopt;
-    case Outcome::NoAnswer:
-        return fail(QStringLiteral("the running copy does not answer"));
-    case Outcome::CutOff:
-        return fail(QStringLiteral("the reply was cut off"));
-    case Outcome::SinkClosed:
-    case Outcome::Answered:
-        break;
-    }
-    if (result.status.startsWith("error: "))
-        return fail(QString::fromUtf8(result.status.mid(7)));
-    if (writeError) {
-        // A reader that stopped early (head, a closed pager) is no error worth a word.
-        if (writeError == EPIPE)
-            return 1;
-        return fail(QStringLiteral("cannot write to standard output: %1")
-                        .arg(QString::fromLocal8Bit(std::strerror(writeError))));
-    }
-    return 0;
 }
 
 int runApplication(int &argc, char **argv, InstanceChannel &channel, const CommandLine &command)
@@ -239,7 +148,7 @@ int main(int argc, char *argv[])
         }
         channel.emplace(folder);
         if (!channel->claim()) {
-            if (const auto status = askRunningInstance(*channel, command))
+            if (const auto status = runCommand(channel->socketPath(), command))
                 return *status;
             // It may have ended meanwhile: then this copy runs instead.
             if (!channel->claim()) {
@@ -252,8 +161,8 @@ int main(int argc, char *argv[])
             return 0;
         }
         if (command.request == CommandLine::Request::Command)
-            return fail(QStringLiteral("Tavorindle is not running; start it with 'tavorindle' "
-                                       "(this command does not start it)"));
+            return failCommand(QStringLiteral("Tavorindle is not running; start it with 'tavorindle' "
+                                              "(this command does not start it)"));
     }
     return runApplication(argc, argv, *channel, command);
 }

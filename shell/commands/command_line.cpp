@@ -13,19 +13,18 @@ struct CommandSpec
     const char *name;
     const char *summary;
     bool takesItem;
-    bool printsData;
 };
 
 constexpr CommandSpec commandSpecs[] = {
-    {"list", "List the history: pinned items first, each group newest first.", false, true},
-    {"print", "Write an item's text to standard output, exactly as stored.", true, true},
-    {"copy", "Put an item's text on the clipboard.", true, false},
-    {"paste", "Paste an item into the active window, as Return in the panel does.", true, false},
-    {"pin", "Pin an item: it stays when the history is full or cleared.", true, false},
-    {"unpin", "Unpin an item.", true, false},
-    {"delete", "Delete an item.", true, false},
-    {"clear", "Delete every item that is not pinned.", false, false},
-    {"add", "Record the text on standard input as a new copy.", false, false},
+    {"list", "List the history: pinned items first, each group newest first.", false},
+    {"print", "Write an item's text to standard output, exactly as stored.", true},
+    {"copy", "Put an item's text on the clipboard.", true},
+    {"paste", "Paste an item into the active window, as Return in the panel does.", true},
+    {"pin", "Pin an item: it stays when the history is full or cleared.", true},
+    {"unpin", "Unpin an item.", true},
+    {"delete", "Delete an item.", true},
+    {"clear", "Delete every item that is not pinned.", false},
+    {"add", "Record the text on standard input as a new copy.", false},
 };
 
 const QString itemHelp = QStringLiteral(
@@ -103,7 +102,6 @@ CommandLine parseCommand(const CommandSpec &spec, const QStringList &arguments)
         return invalid(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()), spec.name);
 
     result.request = CommandLine::Request::Command;
-    result.printsData = spec.printsData;
     result.channelRequest.command = spec.name;
     auto &request = result.channelRequest;
     if (spec.takesItem) {

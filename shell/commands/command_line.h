@@ -29,8 +29,6 @@ struct CommandLine
     // What is sent to the running program (for all but Help, Version, Invalid).
     ChannelProtocol::Request channelRequest;
     Input input = Input::None;
-    // The reply is data for standard output.
-    bool printsData = false;
 
     // Parses the arguments (the first is the program's name).
     static CommandLine parse(const QStringList &arguments);
