@@ -4,9 +4,12 @@ set(CPACK_PACKAGE_NAME tavorindle)
 set(CPACK_PACKAGE_VENDOR "Tavorindle")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Clipboard history for the desktop")
+# Lines of at most 80 characters, as Debian's policy wants them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Tavorindle keeps a searchable history of what you copy and puts any of it back with
- Super+Shift+V: links, colours and code are recognised and shown in a pane of their own.")
+  "Tavorindle keeps a searchable history of what you copy and puts any of it
+back with Super+Shift+V: links, colours and code are recognised and shown in
+a pane of their own. Scripts and launchers reach the same history from the
+command line.")
 set(CPACK_PACKAGE_CONTACT "Tavorindle developers <developers@tavorindle.app>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tavorindle.app")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
