@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Times the command line as scripts meet it, on a private Xvfb display: the
+# wall time of whole `tavorindle list` and `tavorindle print` calls (process
+# start included) with 200 items in the history, one of them 10 MB, beside
+# `xclip -o` of the same 10 MB; and the program's longest event-loop stall,
+# seen from outside by a "ping" on the command socket every 5 ms, while the
+# 10 MB reply streams to a fast and to a slow reader.
+#
+#   bench/scripts/bench_command_line.sh [path/to/tavorindle] [runs]
+#
+# Needs Xvfb, xclip, python3.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+binary=$(realpath "${1:-$root/build/shell/tavorindle}")
+runs=${2:-30}
+
+display=""
+for n in $(seq 141 170); do
+  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
+done
+[[ -n "$display" ]] || { echo "no free X display"; exit 1; }
+export DISPLAY=$display
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+export XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/rt
+mkdir -p "$XDG_DATA_HOME/Tavorindle" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# 199 items of the four kinds, and a 10 MB text at the bottom.
+python3 - "$XDG_DATA_HOME/Tavorindle/history.json" "$work/big.txt" <<'PY'
+import json, sys, uuid
+items = []
+for i in range(199):
+    kind = ("text", "code", "link", "color")[i % 4]
+    raw = {
+        "text": f"Meeting notes {i}: the quarterly numbers look fine, send them to the team by Friday.",
+        "code": f"func handler{i}(request: Request) -> Response {{\n    return Response(status: 200)\n}}",
+        "link": f"https://example.com/articles/{i}/a-long-path?query={i}",
+        "color": f"#{(i * 2654435761) & 0xFFFFFF:06X}",
+    }[kind]
+    item = {"id": str(uuid.uuid4()).upper(), "rawContent": raw, "contentTypeRaw": kind,
+            "title": raw.splitlines()[0][:60], "timestamp": 800000000.0 - i * 60,
+            "isPinned": i % 37 == 0, "wordCount": len(raw.split()), "charCount": len(raw)}
+    if kind == "code":
+        item["detectedLanguage"] = "Swift"
+    items.append(item)
+big = "".join(f"line {i}: a long text with ünïcødé and more words in it\n" for i in range(200000))
+big = big[: 10 * 1024 * 1024].strip()
+open(sys.argv[2], "w").write(big)
+items.append({"id": str(uuid.uuid4()).upper(), "rawContent": big, "contentTypeRaw": "text",
+              "title": big.splitlines()[0], "timestamp": 700000000.0, "isPinned": False,
+              "wordCount": len(big.split()), "charCount": len(big)})
+json.dump(items, open(sys.argv[1], "w"), separators=(",", ":"))
+PY
+
+"$binary" >/dev/null 2>&1 & pids+=($!)
+for _ in $(seq 1 100); do "$binary" list --picker >/dev/null 2>&1 && break; sleep 0.1; done
+# By id: copying it below moves it up the list.
+big=$("$binary" list --json | tail -n 1 | python3 -c 'import json, sys; print(json.load(sys.stdin)["id"])')
+"$binary" print "$big" | cmp -s - "$work/big.txt" || { echo "print is not the stored text"; exit 1; }
+
+python3 - "$binary" "$big" "$runs" "$XDG_RUNTIME_DIR/tavorindle.sock" "$work/big.txt" "$(uptime)" <<'PY'
+import socket, statistics as st, subprocess, sys, threading, time
+binary, big, runs, sock, big_file, load = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5], sys.argv[6]
+
+def wall(argv, **kw):
+    t = time.perf_counter()
+    subprocess.run(argv, stdout=subprocess.DEVNULL, check=True, **kw)
+    return (time.perf_counter() - t) * 1000
+
+def median(argv, **kw):
+    times = [wall(argv, **kw) for _ in range(runs)]
+    return st.median(times), max(times)
+
+def ping():
+    s = socket.socket(socket.AF_UNIX); s.connect(sock); s.sendall(b"ping\n")
+    assert s.recv(16) == b"ok\n"; s.close()
+
+class Stalls:
+    """The longest ping round trip, one ping every 5 ms."""
+    def __enter__(self):
+        self.worst, self.stop = 0.0, False
+        def loop():
+            while not self.stop:
+                t = time.perf_counter(); ping()
+                self.worst = max(self.worst, (time.perf_counter() - t) * 1000)
+                time.sleep(0.005)
+        self.thread = threading.Thread(target=loop); self.thread.start(); return self
+    def __exit__(self, *a):
+        self.stop = True; self.thread.join()
+
+rows = []
+for name, argv in [("list, 200 items, table", [binary, "list"]),
+                   ("list, 200 items, --picker", [binary, "list", "--picker"]),
+                   ("list, 200 items, --json (10 MB item included)", [binary, "list", "--json"]),
+                   ("print, 10 MB item", [binary, "print", big])]:
+    rows.append((name, *median(argv)))
+subprocess.run([binary, "copy", big], check=True)
+time.sleep(0.5)
+rows.append(("xclip -o, the same 10 MB, served by tavorindle", *median(["xclip", "-selection", "clipboard", "-o"])))
+owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-i", "-loops", str(runs + 1)],
+                         stdin=open(big_file, "rb"))
+time.sleep(0.5)
+rows.append(("xclip -o, the same 10 MB, served by xclip", *median(["xclip", "-selection", "clipboard", "-o"])))
+owner.kill()
+
+with Stalls() as quiet:
+    time.sleep(2)
+with Stalls() as fast:
+    for _ in range(10):
+        wall([binary, "print", big])
+with Stalls() as slow:
+    reader = subprocess.Popen([binary, "print", big], stdout=subprocess.PIPE)
+    got = 0
+    while chunk := reader.stdout.read(65536):
+        got += len(chunk); time.sleep(0.002)  # about 30 MB/s
+    reader.wait()
+
+print(f"load: {load.strip()}")
+print(f"{'wall time per call':52} {'median':>9} {'max':>9}")
+for name, med, worst in rows:
+    print(f"{name:52} {med:7.1f} ms {worst:6.1f} ms")
+print(f"longest ping round trip, nothing else happening:     {quiet.worst:6.1f} ms")
+print(f"longest ping round trip, 10 prints of 10 MB:         {fast.worst:6.1f} ms")
+print(f"longest ping round trip, one slow reader of 10 MB:   {slow.worst:6.1f} ms ({got / 1e6:.1f} MB read)")
+PY
