@@ -3,6 +3,7 @@
 #include "concealed_types.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QStringDecoder>
 
@@ -108,7 +109,7 @@ X11ClipboardReader::X11ClipboardReader(std::shared_ptr<X11Connection> connection
     connect(&m_readTimer, &QTimer::timeout, this, &X11ClipboardReader::drop);
     m_sliceTimer.setSingleShot(true);
     m_sliceTimer.setInterval(0);
-    connect(&m_sliceTimer, &QTimer::timeout, this, &X11ClipboardReader::readSlice);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &X11ClipboardReader::readSlices);
 }
 
 X11ClipboardReader::~X11ClipboardReader() = default;
@@ -259,67 +260,83 @@ void X11ClipboardReader::startSlices(bool lastChunk)
     m_read->sliceOffset = 0;
     m_read->lastChunk = lastChunk;
     m_readTimer.start(m_limits.dataTimeout);
-    readSlice();
+    readSlices();
 }
 
-void X11ClipboardReader::readSlice()
+void X11ClipboardReader::readSlices()
+{
+    // What has arrived is read in this turn of the event loop, unless that
+    // would make the turn long: then the rest in the next. Each request is
+    // kept small enough for the socket's buffer, so that the server writes
+    // its answer at once instead of waiting, with us, for our reads.
+    constexpr long sliceLongs = 16 * 1024; // 64 KiB
+    constexpr qint64 turnBudgetNs = 3'000'000;
+    QElapsedTimer turn;
+    turn.start();
+    while (readSlice(sliceLongs)) {
+        if (turn.nsecsElapsed() > turnBudgetNs) {
+            m_sliceTimer.start();
+            break;
+        }
+    }
+    m_connection->dispatchQueuedSoon();
+}
+
+bool X11ClipboardReader::readSlice(long sliceLongs)
 {
     if (!m_read || !m_read->slicing)
-        return;
-    constexpr long sliceLongs = 16 * 1024; // 64 KiB
+        return false;
     Display *display = m_connection->display();
-    const Window window = m_read->window.id();
-    const Atom property = m_connection->atom(propertyName);
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char *data = nullptr;
-    const int status = XGetWindowProperty(display, window, property, m_read->sliceOffset, sliceLongs,
-                                          False, AnyPropertyType, &type, &format, &count, &after,
-                                          &data);
+    // Deleted by the same request once this slice is its end, which asks
+    // the owner of an incremental transfer for its next chunk at once, so
+    // that it prepares that chunk while we decode this one.
+    const int status = XGetWindowProperty(display, m_read->window.id(), m_connection->atom(propertyName),
+                                          m_read->sliceOffset, sliceLongs, True, AnyPropertyType,
+                                          &type, &format, &count, &after, &data);
+    const std::unique_ptr<unsigned char, int (*)(void *)> owned(data, XFree);
     if (status != Success) {
         drop();
-        return;
+        return false;
     }
     if (type == None) {
         // Nothing there (yet): wait for the owner's next chunk.
         m_read->slicing = false;
-        return;
+        return false;
     }
     const qint64 bytes = qint64(count) * (format / 8);
     if (bytes > 0 && !isTextReply(type, format)) {
-        if (data)
-            XFree(data);
         drop();
-        return;
+        return false;
     }
     if (m_read->bytes + bytes + qint64(after) > m_limits.maxBytes) {
-        if (data)
-            XFree(data);
         qDebug("X11: clipboard content over %lld bytes dropped", m_limits.maxBytes);
         drop();
-        return;
+        return false;
     }
-    if (data) {
-        m_read->text.append(m_read->decoder.decode(QByteArrayView(data, bytes)));
-        XFree(data);
+    if (bytes > 0) {
+        // Straight into the text, without a decoded copy of the slice.
+        QString &text = m_read->text;
+        const qsizetype size = text.size();
+        text.resize(size + m_read->decoder.requiredSpace(bytes));
+        const QChar *end = m_read->decoder.appendToBuffer(text.data() + size, QByteArrayView(data, bytes));
+        text.truncate(end - text.constData());
     }
     m_read->bytes += bytes;
     m_read->sliceOffset += long(bytes / 4);
-    m_connection->dispatchQueuedSoon();
-    if (after > 0) {
-        m_sliceTimer.start();
-        return;
-    }
+    if (after > 0)
+        return true;
     m_read->slicing = false;
-    // For an incremental transfer this asks for the next chunk.
-    XDeleteProperty(display, window, property);
     m_connection->flush();
     if (m_read->lastChunk || bytes == 0)
         finish();
     else
         m_readTimer.start(m_limits.dataTimeout);
+    return false;
 }
 
 void X11ClipboardReader::requestNextTextTarget()

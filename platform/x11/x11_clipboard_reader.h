@@ -60,7 +60,9 @@ private:
     void onTargets(unsigned long property);
     void onIncrementalChunk();
     void startSlices(bool lastChunk);
-    void readSlice();
+    void readSlices();
+    // Whether more of the property remains to be read.
+    bool readSlice(long sliceLongs);
     void requestNextTextTarget();
     // Only the text type asked for, in 8-bit units, is text.
     bool isTextReply(unsigned long type, int format) const;

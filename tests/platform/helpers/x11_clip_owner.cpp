@@ -9,7 +9,8 @@
 //       takes the clipboard and never answers a request.
 //   x11_clip_owner serve TEXT LOGFILE [TARGET...]
 //       offers TARGETS, UTF8_STRING and the extra targets; answers
-//       UTF8_STRING with TEXT and writes the name of every requested target
+//       UTF8_STRING with TEXT (or the content of the file @PATH), in one
+//       property however long, and writes the name of every requested target
 //       to LOGFILE, one per line ("NAME stale" for requests that predate its
 //       ownership, which it refuses). Prints "ready" once it owns the clipboard.
 //       A line "clear" on standard input gives the clipboard up on purpose
@@ -74,7 +75,18 @@ int main(int argc, char **argv)
     }
     if (std::strcmp(argv[1], "serve") != 0 || argc < 4)
         return 2;
-    const std::string text = argv[2];
+    std::string text = argv[2];
+    if (text.size() > 1 && text[0] == '@') {
+        // Texts too long for a command line come from a file.
+        FILE *file = std::fopen(text.c_str() + 1, "rb");
+        if (!file)
+            return 5;
+        text.clear();
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            text.append(buffer, n);
+        std::fclose(file);
+    }
     FILE *log = std::fopen(argv[3], "w");
     if (!log)
         return 5;
