@@ -254,7 +254,9 @@ void TestX11Pasteboard::largeCopyIsReadExactlyWithoutStall()
     QTRY_VERIFY_WITH_TIMEOUT(pasteboard.changeCount() != before, 20000);
     QVERIFY(pasteboard.string().has_value());
     QVERIFY(*pasteboard.string() == QString::fromUtf8(text));
-    QVERIFY2(meter.longestMs() < 50, qPrintable(QString::number(meter.longestMs())));
+    // Generous, for busy machines (the benchmark gives the figure): it
+    // catches a read that holds the loop for much of the transfer.
+    QVERIFY2(meter.longestMs() < 200, qPrintable(QString::number(meter.longestMs())));
     stop(owner);
 }
 
