@@ -1,9 +1,12 @@
-// History file and capture costs: save and load at several sizes, and one
-// new capture against a full history of large items.
+// History file and capture costs: save and load at several sizes, one new
+// capture against a full history of large items, and texts whose canonical
+// form differs from what was copied.
+#include "bench_loop.h"
 #include "clipboard_manager.h"
 #include "clock.h"
 #include "history_file.h"
 #include "memory/memory_pasteboard.h"
+#include "text_rules.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -79,19 +82,96 @@ void BM_RecopySearch(benchmark::State &state)
 {
     const auto items = makeItems(200, 100000);
     for (const auto &item : items)
-        item->isCanonicallyEqual(QString(), 0); // prime the per-item hash
+        item->canonicalHash(); // as at load
     int n = 0;
     for (auto _ : state) {
         const QString text = QStringLiteral("a brand new copy number %1").arg(n++);
-        const QString canonical = text.normalized(QString::NormalizationForm_C);
-        const size_t hash = ClipItem::canonicalHash(canonical);
+        const size_t hash = TextRules::canonicalHash(text);
         bool found = false;
         for (const auto &item : items)
-            found |= item->isCanonicallyEqual(canonical, hash);
+            found |= item->isCanonicallyEqual(text, hash);
         benchmark::DoNotOptimize(found);
     }
 }
 BENCHMARK(BM_RecopySearch)->Unit(benchmark::kMicrosecond);
+
+// Decomposed texts and a composed one of about the same size: 1M "e" +
+// U+0301 pairs (3 MB of UTF-8), 4 MB of Korean in NFD, and the same Korean
+// in NFC (4 MB).
+QString canonicalCase(int64_t kind)
+{
+    if (kind == 0)
+        return QStringLiteral("e\u0301").repeated(1000000);
+    const QString syllables = QStringLiteral("\uD55C\uAD6D\uC5B4\uB97C \uC785\uB825\uD558\uB294 "
+                                             "\uBC95\uC744 \uBC30\uC6B0\uAE30. ");
+    const QString unit = kind == 1 ? syllables.normalized(QString::NormalizationForm_D) : syllables;
+    return unit.repeated(4000000 / unit.toUtf8().size());
+}
+
+const char *canonicalCaseName(int64_t kind)
+{
+    return kind == 0 ? "1M e+U+0301" : kind == 1 ? "4MB Korean NFD" : "4MB Korean NFC";
+}
+
+// A copy of such a text on the capture path: until it is in the history,
+// and the longest event-loop stall meanwhile.
+void BM_CaptureCanonical(benchmark::State &state)
+{
+    const QString text = canonicalCase(state.range(0));
+    state.SetLabel(canonicalCaseName(state.range(0)));
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        HistoryStorage(dir.path()).save(makeItems(20, 1000));
+        MemoryPasteboard pasteboard;
+        FixedClock clock;
+        ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
+        const auto watch = BenchLoop::runAfter(
+            [&] {
+                pasteboard.simulateCopy(text);
+                manager.checkForChanges();
+            },
+            [&] { return manager.items().first()->rawContent().size() == text.size(); }, 600000);
+        if (!watch.done)
+            state.SkipWithError("not captured");
+        state.SetIterationTime(watch.elapsedMs / 1000);
+        state.counters["stall_ms"] = double(watch.longestMs);
+    }
+}
+BENCHMARK(BM_CaptureCanonical)->DenseRange(0, 2)->UseManualTime()->Iterations(1)->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+
+// The same text saved in the history: a start (load) and then a small
+// copy, which must not normalise the stored text again.
+void BM_RestartCanonical(benchmark::State &state)
+{
+    const QString text = canonicalCase(state.range(0));
+    state.SetLabel(canonicalCaseName(state.range(0)));
+    QTemporaryDir dir;
+    auto items = makeItems(20, 1000);
+    items.prepend(ClipItem::create(text, ClipContentType::Text, std::nullopt, 800000000));
+    HistoryStorage(dir.path()).save(items);
+    for (auto _ : state) {
+        QElapsedTimer start;
+        start.start();
+        MemoryPasteboard pasteboard;
+        FixedClock clock;
+        ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
+        const double loadMs = double(start.nsecsElapsed()) / 1e6;
+        const auto watch = BenchLoop::runAfter(
+            [&] {
+                pasteboard.simulateCopy(QStringLiteral("a small copy"));
+                manager.checkForChanges();
+            },
+            [&] { return manager.items().first()->rawContent() == u"a small copy"; }, 600000);
+        if (!watch.done)
+            state.SkipWithError("not captured");
+        state.SetIterationTime(watch.elapsedMs / 1000);
+        state.counters["stall_ms"] = double(watch.longestMs);
+        state.counters["load_ms"] = loadMs;
+    }
+}
+BENCHMARK(BM_RestartCanonical)->DenseRange(0, 2)->UseManualTime()->Iterations(1)->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -2,7 +2,6 @@
 
 #include "text_rules.h"
 
-#include <QHash>
 #include <QTimeZone>
 
 namespace {
@@ -79,10 +78,13 @@ ClipItem::ClipItem(Stored stored)
 }
 
 ClipItemPtr ClipItem::create(QString rawContent, ClipContentType contentType,
-                             std::optional<QString> detectedLanguage, TimeInterval timestamp)
+                             std::optional<QString> detectedLanguage, TimeInterval timestamp,
+                             std::optional<size_t> canonicalHash)
 {
-    return std::make_shared<ClipItem>(QUuid::createUuid(), std::move(rawContent), contentType,
-                                      std::move(detectedLanguage), std::nullopt, timestamp, false);
+    auto item = std::make_shared<ClipItem>(QUuid::createUuid(), std::move(rawContent), contentType,
+                                           std::move(detectedLanguage), std::nullopt, timestamp, false);
+    item->m_canonicalHash = canonicalHash;
+    return item;
 }
 
 ClipContentType ClipItem::contentType() const
@@ -90,18 +92,22 @@ ClipContentType ClipItem::contentType() const
     return clipContentTypeFromRaw(m_s.contentTypeRaw).value_or(ClipContentType::Text);
 }
 
-size_t ClipItem::canonicalHash(const QString &nfcText)
+size_t ClipItem::canonicalHash() const
 {
-    return qHash(nfcText);
+    if (!m_canonicalHash)
+        m_canonicalHash = TextRules::canonicalHash(m_s.rawContent);
+    return *m_canonicalHash;
 }
 
-bool ClipItem::isCanonicallyEqual(const QString &nfcText, size_t nfcHash) const
+bool ClipItem::isCanonicallyEqual(QStringView text, size_t textHash) const
 {
-    if (m_s.rawContent == nfcText)
-        return true;
-    if (!m_nfcHash)
-        m_nfcHash = canonicalHash(m_s.rawContent.normalized(QString::NormalizationForm_C));
-    if (*m_nfcHash != nfcHash)
+    if (canonicalHash() != textHash)
         return false;
-    return m_s.rawContent.normalized(QString::NormalizationForm_C) == nfcText;
+    return TextRules::canonicallyEqual(m_s.rawContent, text);
+}
+
+bool ClipItem::isCanonicallyEqual(QStringView text) const
+{
+    const bool sameBuffer = text.data() == m_s.rawContent.data() && text.size() == m_s.rawContent.size();
+    return sameBuffer || m_s.rawContent == text || isCanonicallyEqual(text, TextRules::canonicalHash(text));
 }

@@ -50,8 +50,10 @@ public:
     };
     explicit ClipItem(Stored stored);
 
+    // A new copy; the canonical hash is passed when the caller has it.
     static ClipItemPtr create(QString rawContent, ClipContentType contentType,
-                              std::optional<QString> detectedLanguage, TimeInterval timestamp);
+                              std::optional<QString> detectedLanguage, TimeInterval timestamp,
+                              std::optional<size_t> canonicalHash = std::nullopt);
 
     const QUuid &id() const { return m_s.id; }
     const QString &rawContent() const { return m_s.rawContent; }
@@ -70,16 +72,18 @@ public:
     void setTimestamp(TimeInterval t) { m_s.timestamp = t; }
     void setPinned(bool pinned) { m_s.isPinned = pinned; }
 
-    // Whether rawContent equals text under canonical equivalence. The
-    // caller passes text already in NFC and its hash, so that comparing a
-    // new copy with the whole history normalises only that copy; each item
-    // normalises its own text once, on first use.
-    bool isCanonicallyEqual(const QString &nfcText, size_t nfcHash) const;
-    static size_t canonicalHash(const QString &nfcText);
+    // The hash of rawContent's canonical form, computed on first use only.
+    size_t canonicalHash() const;
+    // Whether rawContent is canonically equivalent to text, given text's
+    // canonical hash: constant time unless the hashes agree, so that a
+    // search of the whole history costs one hash of the new text.
+    bool isCanonicallyEqual(QStringView text, size_t textHash) const;
+    // One comparison: identical text answers at once.
+    bool isCanonicallyEqual(QStringView text) const;
 
 private:
     Stored m_s;
-    mutable std::optional<size_t> m_nfcHash;
+    mutable std::optional<size_t> m_canonicalHash;
 };
 
 // The title rule: the first line trimmed of spaces and tabs, cut to 60

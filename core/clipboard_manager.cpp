@@ -90,10 +90,9 @@ void ClipboardManager::capture(QString text)
     if (trimmed.isEmpty())
         return;
 
-    const QString canonical = trimmed.normalized(QString::NormalizationForm_C);
-    const size_t hash = ClipItem::canonicalHash(canonical);
+    const size_t hash = TextRules::canonicalHash(trimmed);
     for (qsizetype i = 0; i < m_items.size(); ++i) {
-        if (!m_items[i]->isCanonicallyEqual(canonical, hash))
+        if (!m_items[i]->isCanonicallyEqual(trimmed, hash))
             continue;
         const ClipItemPtr item = m_items[i];
         removeAt(i);
@@ -104,7 +103,8 @@ void ClipboardManager::capture(QString text)
     }
 
     const Classification classification = classify(trimmed);
-    insertAtTop(ClipItem::create(std::move(trimmed), classification.type, classification.language, m_clock.now()));
+    insertAtTop(ClipItem::create(std::move(trimmed), classification.type, classification.language, m_clock.now(),
+                                 hash));
     enforceLimit();
     saveItems();
 }
@@ -158,6 +158,9 @@ void ClipboardManager::loadExistingItems()
     }
     if (result.items.isEmpty() && m_items.isEmpty())
         return;
+    // Hashed now, at start, so that no copy later waits for the history.
+    for (const ClipItemPtr &item : result.items)
+        item->canonicalHash();
     emit itemsAboutToChange();
     m_items = std::move(result.items);
     emit itemsChanged();

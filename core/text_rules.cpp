@@ -8,8 +8,6 @@
 
 namespace TextRules {
 
-namespace {
-
 char32_t codePointAt(QStringView text, qsizetype i)
 {
     const QChar c = text[i];
@@ -17,6 +15,8 @@ char32_t codePointAt(QStringView text, qsizetype i)
         return QChar::surrogateToUcs4(c, text[i + 1]);
     return c.unicode();
 }
+
+namespace {
 
 bool isZCategory(char32_t c)
 {

@@ -8,11 +8,17 @@
 // clusters), never in UTF-16 units.
 namespace TextRules {
 
+// The code point at i; a lone surrogate reads as itself.
+char32_t codePointAt(QStringView text, qsizetype i);
+
 // General category Z (Zs, Zl, Zp), U+0009 to U+000D and U+0085: what
 // "whitespace and line breaks" means when captured text is trimmed.
 bool isWhitespaceOrNewline(char32_t c);
 // U+000A to U+000D, U+0085, U+2028, U+2029.
 bool isLineBreak(char32_t c);
+// The code point at i; a lone surrogate reads as itself.
+char32_t codePointAt(QStringView text, qsizetype i);
+
 // General category Zs and U+0009.
 bool isSpaceOrTab(char32_t c);
 // The Unicode White_Space property or a line break.
@@ -26,5 +32,12 @@ qint64 graphemeCount(QStringView text);
 qint64 wordCount(QStringView text);
 // The first n grapheme clusters (all of text when it has fewer).
 QStringView leadingGraphemes(QStringView text, qint64 n);
+
+// Canonical equivalence, in time linear in the text: texts are compared in
+// their NFC form. A text with a run of more than 30 combining marks in a
+// row (no real writing needs that many) is its own canonical form, so that
+// no input makes the comparison slower than linear.
+size_t canonicalHash(QStringView text);
+bool canonicallyEqual(QStringView a, QStringView b);
 
 } // namespace TextRules

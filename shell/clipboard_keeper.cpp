@@ -30,9 +30,9 @@ void ClipboardKeeper::onOwnerVanished()
     const auto text = pasteboard.string();
     if (!text)
         return;
-    const QString lost = TextRules::trimmedWhitespaceAndNewlines(*text).normalized(QString::NormalizationForm_C);
+    const QString lost = TextRules::trimmedWhitespaceAndNewlines(*text);
     const ClipItemPtr newest = m_manager.items().first();
-    if (lost.isEmpty() || !newest->isCanonicallyEqual(lost, ClipItem::canonicalHash(lost)))
+    if (lost.isEmpty() || !newest->isCanonicallyEqual(lost))
         return;
     // Exactly what was copied, not the trimmed item; and only onto an empty
     // clipboard: a program that copied meanwhile keeps its copy, which the

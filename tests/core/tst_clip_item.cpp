@@ -13,6 +13,8 @@ private slots:
     void contentTypeRawValues();
     void trimming_data();
     void trimming();
+    void canonicalEquivalence_data();
+    void canonicalEquivalence();
 };
 
 void TestClipItem::derivedFields_data()
@@ -95,6 +97,40 @@ void TestClipItem::trimming()
     QFETCH(QString, text);
     QFETCH(QString, trimmed);
     QCOMPARE(TextRules::trimmedWhitespaceAndNewlines(text), trimmed);
+}
+
+void TestClipItem::canonicalEquivalence_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("equal");
+    const QString korean = QStringLiteral("\uD55C\uAD6D\uC5B4 \uC785\uB825 ").repeated(20000);
+    const QString jamo = QStringLiteral("\u1112\u1161\u11AB\u1100\u116E\u11A8\u110B\u1165 "
+                                        "\u110B\u1175\u11B8\u1105\u1167\u11A8 ").repeated(20000);
+    const QString marks = QStringLiteral("\u0301\u0316").repeated(15);
+    QTest::newRow("composed and decomposed") << "caf\u00E9" << "cafe\u0301" << true;
+    QTest::newRow("marks in either order") << "a\u0301\u0316" << "a\u0316\u0301" << true;
+    QTest::newRow("an accent is not nothing") << "cafe" << "caf\u00E9" << false;
+    // Long enough to be normalised in several pieces.
+    QTest::newRow("100k decomposed letters") << QStringLiteral("\u00E9").repeated(100000)
+                                             << QStringLiteral("e\u0301").repeated(100000) << true;
+    QTest::newRow("Korean jamo and syllables") << korean << jamo << true;
+    QTest::newRow("one syllable differs at the end") << korean + "\uD55C" << jamo + "\u1100\u1161" << false;
+    QTest::newRow("30 marks in a row are reordered") << "a" + marks << "a" + marks.mid(1) + "\u0301" << true;
+    // Past that, text compares as written: sorting marks is quadratic.
+    QTest::newRow("31 marks in a row are not") << "a" + marks + "\u0301" << "a" + marks.mid(1) + "\u0301\u0301"
+                                               << false;
+}
+
+void TestClipItem::canonicalEquivalence()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, equal);
+    QCOMPARE(TextRules::canonicallyEqual(a, b), equal);
+    QCOMPARE(TextRules::canonicalHash(a) == TextRules::canonicalHash(b), equal);
+    const ClipItem item(QUuid::createUuid(), a, ClipContentType::Text, std::nullopt, std::nullopt, 1.0, false);
+    QCOMPARE(item.isCanonicallyEqual(b), equal);
 }
 
 QTEST_APPLESS_MAIN(TestClipItem)
