@@ -86,11 +86,8 @@ std::optional<BridgeFocus> decodeFocus(const QVariantMap &map, QString *error)
 
 quint64 BridgeClipboardState::beginOwnWrite(const QString &text)
 {
-    ++m_changeCount;
-    m_types = {QStringLiteral("text/plain;charset=utf-8")};
-    m_text = text;
+    m_content.recordOwnWrite(text, {QStringLiteral("text/plain;charset=utf-8")});
     m_concealed = false;
-    m_hasOwner = true;
     m_lossPending = false;
     m_awaitedToken = m_nextToken++;
     m_beforeEcho.reset();
@@ -118,7 +115,6 @@ BridgeClipboardState::Effect BridgeClipboardState::apply(const BridgeClipboardCh
         if (change.origin == Origin::Ours && change.token == m_awaitedToken) {
             m_awaitedToken = 0;
             m_beforeEcho.reset();
-            m_types = change.types;
         } else {
             m_beforeEcho = change;
         }
@@ -131,35 +127,31 @@ BridgeClipboardState::Effect BridgeClipboardState::applyInOrder(const BridgeClip
 {
     using Origin = BridgeClipboardChange::Origin;
     if (change.initial) {
-        take(change);
+        publish(change, true);
         return Effect::None;
     }
     if (change.origin == Origin::Ours)
         return Effect::None;
     // Mutter offering again what the owner that quit had offered.
-    if (change.origin == Origin::Keeper && m_hasOwner && change.concealed == m_concealed
-        && (m_concealed || change.text == m_text)) {
-        m_types = change.types;
+    if (change.origin == Origin::Keeper && hasOwner() && change.concealed == m_concealed
+        && (m_concealed || change.text == text())) {
+        publish(change, true);
         return Effect::None;
     }
     if (change.origin == Origin::None)
-        return m_hasOwner ? Effect::Vanished : Effect::None;
+        return hasOwner() ? Effect::Vanished : Effect::None;
     m_lossPending = false;
-    take(change);
-    ++m_changeCount;
+    publish(change, false);
     return Effect::Changed;
 }
 
 bool BridgeClipboardState::finishVanish(qint64 countAtLoss)
 {
-    if (m_changeCount != countAtLoss)
+    if (changeCount() != countAtLoss)
         return false;
-    m_types.clear();
-    m_text.reset();
+    m_content.publish({}, false, false);
     m_concealed = false;
-    m_hasOwner = false;
     m_lossPending = true;
-    ++m_changeCount;
     return true;
 }
 
@@ -170,10 +162,11 @@ void BridgeClipboardState::bridgeRestarted()
     m_beforeEcho.reset();
 }
 
-void BridgeClipboardState::take(const BridgeClipboardChange &change)
+void BridgeClipboardState::publish(const BridgeClipboardChange &change, bool sameContent)
 {
-    m_types = change.types;
     m_concealed = change.concealed;
-    m_text = change.concealed ? std::nullopt : change.text;
-    m_hasOwner = change.origin != BridgeClipboardChange::Origin::None;
+    const bool owned = change.origin != BridgeClipboardChange::Origin::None;
+    m_content.publish({owned ? std::optional(change.types) : std::nullopt,
+                       change.concealed ? std::nullopt : change.text},
+                      change.origin != BridgeClipboardChange::Origin::Ours, sameContent);
 }

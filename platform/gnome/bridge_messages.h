@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pasteboard_content.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -71,11 +73,12 @@ public:
         Vanished,
     };
 
-    qint64 changeCount() const { return m_changeCount; }
-    const QStringList &types() const { return m_types; }
+    qint64 changeCount() const { return m_content.changeCount(); }
+    // Nothing when nobody owns the clipboard.
+    const std::optional<QStringList> &types() const { return m_content.types(); }
     bool concealed() const { return m_concealed; }
-    const std::optional<QString> &text() const { return m_text; }
-    bool hasOwner() const { return m_hasOwner; }
+    const std::optional<QString> &text() const { return m_content.text(); }
+    bool hasOwner() const { return types().has_value(); }
 
     // Our write: the count moves now. Returns the token to send it with.
     quint64 beginOwnWrite(const QString &text);
@@ -93,13 +96,11 @@ public:
 
 private:
     Effect applyInOrder(const BridgeClipboardChange &change);
-    void take(const BridgeClipboardChange &change);
+    // With sameContent the counter stays: the clipboard holds what it held.
+    void publish(const BridgeClipboardChange &change, bool sameContent);
 
-    qint64 m_changeCount = 0;
-    QStringList m_types;
+    PasteboardContent m_content;
     bool m_concealed = false;
-    bool m_hasOwner = false;
-    std::optional<QString> m_text;
     std::optional<quint64> m_lastSerial;
     quint64 m_nextToken = 1;
     quint64 m_awaitedToken = 0;

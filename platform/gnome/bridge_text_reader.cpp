@@ -7,23 +7,24 @@
 #include <cerrno>
 #include <unistd.h>
 
-BridgeTextReader::BridgeTextReader(int readFd, Limits limits, QObject *parent)
+BridgeTextReader::BridgeTextReader(UniqueFd readFd, const PasteboardLimits &limits, qint64 sliceBytes,
+                                   QObject *parent)
     : QObject(parent)
-    , m_fd(readFd)
+    , m_fd(std::move(readFd))
     , m_limits(limits)
-    , m_notifier(new QSocketNotifier(readFd, QSocketNotifier::Read, this))
+    , m_sliceBytes(sliceBytes)
+    , m_notifier(new QSocketNotifier(m_fd.get(), QSocketNotifier::Read, this))
     , m_timer(new QTimer(this))
 {
     connect(m_notifier, &QSocketNotifier::activated, this, &BridgeTextReader::readSlice);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, [this] { finish(false); });
-    m_timer->start(m_limits.idleTimeout);
+    m_timer->start(m_limits.dataTimeout);
 }
 
 BridgeTextReader::~BridgeTextReader()
 {
     m_notifier->setEnabled(false);
-    ::close(m_fd);
 }
 
 void BridgeTextReader::transferEnded(bool complete)
@@ -43,8 +44,8 @@ void BridgeTextReader::transferEnded(bool complete)
 
 bool BridgeTextReader::readSlice()
 {
-    QByteArray slice(m_limits.sliceBytes, Qt::Uninitialized);
-    const ssize_t n = ::read(m_fd, slice.data(), size_t(slice.size()));
+    QByteArray slice(m_sliceBytes, Qt::Uninitialized);
+    const ssize_t n = ::read(m_fd.get(), slice.data(), size_t(slice.size()));
     if (n < 0) {
         if (errno != EAGAIN && errno != EINTR)
             finish(false);
@@ -61,7 +62,7 @@ bool BridgeTextReader::readSlice()
         return false;
     }
     m_text += m_decoder.decode(QByteArrayView(slice.constData(), n));
-    m_timer->start(m_limits.idleTimeout);
+    m_timer->start(m_limits.dataTimeout);
     return true;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "pasteboard_content.h"
+#include "unique_fd.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringDecoder>
 
-#include <chrono>
 #include <optional>
 
 class QSocketNotifier;
@@ -18,16 +20,10 @@ class BridgeTextReader : public QObject
 {
     Q_OBJECT
 public:
-    struct Limits
-    {
-        qint64 maxBytes = qint64(64) << 20;
-        // Restarted by every slice.
-        std::chrono::milliseconds idleTimeout{3000};
-        qint64 sliceBytes = 64 * 1024;
-    };
-
-    // Takes the pipe's read end (non-blocking).
-    BridgeTextReader(int readFd, Limits limits, QObject *parent = nullptr);
+    // Reads the pipe's (non-blocking) read end, at most maxBytes, waiting at
+    // most dataTimeout for each slice.
+    BridgeTextReader(UniqueFd readFd, const PasteboardLimits &limits, qint64 sliceBytes = 64 * 1024,
+                     QObject *parent = nullptr);
     ~BridgeTextReader() override;
 
     // The shell's word on its side of the transfer.
@@ -42,8 +38,9 @@ private:
     bool readSlice();
     void finish(bool ok, bool tooLong = false);
 
-    int m_fd;
-    Limits m_limits;
+    UniqueFd m_fd;
+    PasteboardLimits m_limits;
+    qint64 m_sliceBytes;
     QSocketNotifier *m_notifier;
     QTimer *m_timer;
     QStringDecoder m_decoder{QStringDecoder::Utf8};

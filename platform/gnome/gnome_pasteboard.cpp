@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-GnomePasteboard::GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, BridgeTextReader::Limits limits,
+GnomePasteboard::GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, PasteboardLimits limits,
                                  QObject *parent)
     : Pasteboard(parent)
     , m_bridge(std::move(bridge))
@@ -22,7 +22,7 @@ std::optional<QStringList> GnomePasteboard::types() const
 {
     if (!m_state.hasOwner())
         return std::nullopt;
-    QStringList types = m_state.types();
+    QStringList types = *m_state.types();
     // Mutter's re-offer of a concealed copy has lost the marker; the
     // watcher still has to see one.
     if (m_state.concealed() && !hasConcealedType(types))
@@ -78,7 +78,8 @@ void GnomePasteboard::readThenApply(const BridgeClipboardChange &change)
         announce(m_state.apply(change));
         return;
     }
-    m_reader = std::make_unique<BridgeTextReader>(fds[0], m_limits);
+    UniqueFd writeEnd(fds[1]);
+    m_reader = std::make_unique<BridgeTextReader>(UniqueFd(fds[0]), m_limits);
     BridgeTextReader *reader = m_reader.get();
     const quint64 read = ++m_reads;
     connect(reader, &BridgeTextReader::finished, this,
@@ -96,12 +97,11 @@ void GnomePasteboard::readThenApply(const BridgeClipboardChange &change)
             });
     // The reply may outlive this reader: a newer change replaces it.
     QPointer<BridgeTextReader> guard(reader);
-    m_bridge->readText(change.serial, fds[1], [guard](bool complete) {
+    // The bus takes a copy of the write end; ours closes here.
+    m_bridge->readText(change.serial, writeEnd.get(), [guard](bool complete) {
         if (guard)
             guard->transferEnded(complete);
     });
-    // The bus holds its own copy of the write end now.
-    ::close(fds[1]);
 }
 
 void GnomePasteboard::announce(BridgeClipboardState::Effect effect)

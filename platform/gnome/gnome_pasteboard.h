@@ -15,7 +15,7 @@ class GnomePasteboard final : public Pasteboard
 {
     Q_OBJECT
 public:
-    explicit GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, BridgeTextReader::Limits limits = {},
+    explicit GnomePasteboard(std::shared_ptr<GnomeBridge> bridge, PasteboardLimits limits = {},
                              QObject *parent = nullptr);
 
     qint64 changeCount() const override { return m_state.changeCount(); }
@@ -36,7 +36,7 @@ private:
     void announce(BridgeClipboardState::Effect effect);
 
     std::shared_ptr<GnomeBridge> m_bridge;
-    BridgeTextReader::Limits m_limits;
+    PasteboardLimits m_limits;
     BridgeClipboardState m_state;
     std::unique_ptr<BridgeTextReader> m_reader;
     quint64 m_reads = 0;

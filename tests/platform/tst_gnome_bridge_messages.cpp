@@ -122,7 +122,10 @@ private slots:
         QCOMPARE(::write(fds[1], written.constData(), size_t(written.size())), written.size());
         if (closed)
             ::close(fds[1]);
-        BridgeTextReader reader(fds[0], {16, std::chrono::milliseconds(200), 4});
+        PasteboardLimits limits;
+        limits.maxBytes = 16;
+        limits.dataTimeout = std::chrono::milliseconds(200);
+        BridgeTextReader reader(UniqueFd(fds[0]), limits, 4);
         std::optional<std::optional<QString>> result;
         bool wasTooLong = false;
         connect(&reader, &BridgeTextReader::finished, this, [&](const std::optional<QString> &text, bool over) {
