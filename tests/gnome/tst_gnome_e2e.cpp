@@ -144,6 +144,7 @@ private slots:
     void concealedWaylandCopyWhoseOwnerQuits();
     void keyOpensThePanelAndReturnPastes_data();
     void keyOpensThePanelAndReturnPastes();
+    void newerCopyDuringALargeRead();
     void strangersAreRefused();
     void bridgeIgnoresAnotherProgramUnderOurName();
 
@@ -384,6 +385,34 @@ void TestGnomeE2e::keyOpensThePanelAndReturnPastes()
     const auto after = history();
     QCOMPARE(after.size(), before);
     QCOMPARE(after.first().text, older);
+}
+
+void TestGnomeE2e::newerCopyDuringALargeRead()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("large.txt");
+    const qsizetype size = 20 * 1000 * 1000;
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, 'a'));
+    }
+    QProcess large;
+    large.setStandardInputFile(path);
+    large.start("wl-copy", {});
+    QTest::qWait(100);
+    const QString small = QStringLiteral("copied while a large copy was read");
+    run("wl-copy", {small});
+    QVERIFY(recorded(small));
+    QTest::qWait(500);
+    // The newer copy stays on top; the large one is whole or not there.
+    const auto items = history();
+    QCOMPARE(items.first().text, small);
+    for (const Item &item : items)
+        QVERIFY(!item.text.startsWith('a') || item.text.size() == size);
+    // The shell lived through the pipe we dropped, and the bridge still reports.
+    copySentinel();
+    large.waitForFinished(2000);
 }
 
 void TestGnomeE2e::strangersAreRefused()
