@@ -7,7 +7,7 @@
 #include "gnome/gnome_bridge.h"
 #include "gnome/gnome_pasteboard.h"
 
-#include "loop_watch.h"
+#include "clipboard_bench.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -20,16 +20,7 @@
 
 namespace {
 
-using namespace LoopWatching;
-
-class SystemishClock final : public Clock
-{
-public:
-    TimeInterval now() const override { return m_t += 1; }
-
-private:
-    mutable TimeInterval m_t = 800000000;
-};
+using namespace ClipboardBench;
 
 struct Watcher
 {
@@ -76,17 +67,7 @@ void BM_GnomeRead50MBCopy(benchmark::State &state)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("copy.txt"));
     const qsizetype size = 50 * 1000 * 1000;
-    {
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        const QByteArray line("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
-        QByteArray data;
-        data.reserve(size);
-        while (data.size() + line.size() <= size)
-            data += line;
-        data += QByteArray(size - data.size(), 'x');
-        file.write(data);
-    }
+    writeCopyFile(path, size);
     watcher.manager.stopObserving();
     for (auto _ : state) {
         const qint64 count = watcher.pasteboard.changeCount();

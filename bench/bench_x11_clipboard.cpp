@@ -10,7 +10,7 @@
 #include "x11/x11_connection.h"
 #include "x11/x11_pasteboard.h"
 
-#include "loop_watch.h"
+#include "clipboard_bench.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -32,7 +32,7 @@
 
 namespace {
 
-using namespace LoopWatching;
+using namespace ClipboardBench;
 
 // A clipboard owner on a connection of its own that answers TARGETS and
 // UTF8_STRING at once, served from the checks of runLoop(): copies whose
@@ -93,15 +93,6 @@ private:
     Atom m_targets;
     Atom m_utf8;
     QByteArray m_text;
-};
-
-class SystemishClock final : public Clock
-{
-public:
-    TimeInterval now() const override { return m_t += 1; }
-
-private:
-    mutable TimeInterval m_t = 800000000;
 };
 
 struct Watcher
@@ -175,17 +166,7 @@ void BM_ReadLargeCopy(benchmark::State &state)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("copy.txt"));
     const qsizetype size = state.range(0) * 1000 * 1000;
-    {
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        const QByteArray line("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
-        QByteArray data;
-        data.reserve(size);
-        while (data.size() + line.size() <= size)
-            data += line;
-        data += QByteArray(size - data.size(), 'x');
-        file.write(data);
-    }
+    writeCopyFile(path, size);
     // Only the read is measured: what the store does with the text
     // (classify, save) is another benchmark's matter.
     watcher.manager.stopObserving();

@@ -1,9 +1,7 @@
 #include "gnome/gnome_window_system.h"
 
 #include "gnome/gnome_bridge.h"
-
-#include <QGuiApplication>
-#include <QWindow>
+#include "qt/qt_window_system.h"
 
 #include <unistd.h>
 
@@ -51,10 +49,5 @@ std::optional<WindowSystem::WindowClass> GnomeWindowSystem::windowClass(WindowId
 
 void GnomeWindowSystem::hideOwnWindows()
 {
-    if (!qGuiApp)
-        return;
-    for (QWindow *window : QGuiApplication::topLevelWindows()) {
-        if (window->isVisible())
-            window->hide();
-    }
+    QtWindowSystem().hideOwnWindows();
 }

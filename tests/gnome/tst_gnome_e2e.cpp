@@ -2,6 +2,8 @@
 // Shell (run through run_in_gnome_shell.sh): copies by Wayland and X11
 // clients, concealed copies, an owner that quits, the key, the paste, and
 // strangers on the bus.
+#include "app_process.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -20,19 +22,7 @@
 
 namespace {
 
-template<typename Check>
-bool waitUntil(Check check, int timeoutMs = 8000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!check()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(20);
-    }
-    return true;
-}
+using AppProcess::waitUntil;
 
 QString run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
 {

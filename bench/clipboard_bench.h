@@ -1,7 +1,10 @@
 #pragma once
 
 // Shared by the clipboard benchmarks: the event loop watched for stalls,
-// and this process's private memory and CPU time.
+// this process's private memory and CPU time, a clock and a large copy.
+#include "clock.h"
+
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -11,7 +14,32 @@
 
 #include <algorithm>
 
-namespace LoopWatching {
+namespace ClipboardBench {
+
+// Each item a second after the last, as copies would come.
+class SystemishClock final : public Clock
+{
+public:
+    TimeInterval now() const override { return m_t += 1; }
+
+private:
+    mutable TimeInterval m_t = 800000000;
+};
+
+// A text file of exactly `size` bytes made of short lines, for a large copy.
+inline void writeCopyFile(const QString &path, qsizetype size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    const QByteArray line("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
+    QByteArray data;
+    data.reserve(size);
+    while (data.size() + line.size() <= size)
+        data += line;
+    data += QByteArray(size - data.size(), 'x');
+    file.write(data);
+}
 
 // Private anonymous memory of this process, in MiB.
 inline double anonymousMiB()
@@ -94,4 +122,4 @@ LoopWatch runLoop(Done done, int timeoutMs)
     return watch;
 }
 
-} // namespace LoopWatching
+} // namespace ClipboardBench
