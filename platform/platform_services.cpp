@@ -63,6 +63,14 @@ std::shared_ptr<X11Connection> openX11(bool waylandSession)
 
 } // namespace
 
+QByteArray preferredQtPlatform()
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !isWaylandSession()
+        || !qEnvironmentVariableIsSet("DISPLAY"))
+        return {};
+    return QByteArrayLiteral("xcb");
+}
+
 PlatformServices createPlatformServices()
 {
     SessionDescription session;

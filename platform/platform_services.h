@@ -32,6 +32,12 @@ struct PlatformServices
 // what chooseBackends() picks for it. Needs the QGuiApplication to exist.
 PlatformServices createPlatformServices();
 
+// The Qt platform to run on, to be set before the application starts;
+// nothing to leave the choice to Qt. In a Wayland session with XWayland the
+// panel runs on xcb: there it can centre itself and stay on top, which a
+// Wayland client cannot ask for. A platform the user chose is kept.
+QByteArray preferredQtPlatform();
+
 // The process's services, made by createPlatformServices() on first use.
 PlatformServices &defaultPlatformServices();
 Pasteboard &defaultPasteboard();

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPalette>
+#include <QWindow>
 
 namespace {
 
@@ -177,6 +178,7 @@ void AppDelegate::showHUD()
 
     emit m_services.notifications.tavorindleWindowWillShow();
 
+    const bool alreadyShown = isHUDVisible();
     HUDPanel &panel = ensureHUDWindow();
     panel.setCornerMask(!windows.compositorActive());
     panel.centreOnPointerScreen();
@@ -189,7 +191,7 @@ void AppDelegate::showHUD()
     windows.activate(panel.winId());
 
     stopMonitors();
-    startMonitors();
+    startMonitors(alreadyShown && m_panelHadFocus);
 }
 
 void AppDelegate::hideHUD()
@@ -202,12 +204,23 @@ void AppDelegate::hideHUD()
         m_services.windowSystem.activate(m_previousApp);
 }
 
-void AppDelegate::startMonitors()
+void AppDelegate::startMonitors(bool panelKeptFocus)
 {
+    // Only a panel that has had the focus since it was shown loses it to a
+    // click elsewhere. The deactivation of an earlier hide may still be on
+    // its way (X reports focus loss late, XWayland later still) and must not
+    // close the panel just shown.
+    // Its own "active" may itself be stale: only a new activation counts.
+    QWindow *panelWindow = m_hudWindow->windowHandle();
+    m_panelHadFocus = panelKeptFocus;
+    if (panelWindow)
+        m_panelActivation = connect(panelWindow, &QWindow::activeChanged, this, [this, panelWindow] {
+            m_panelHadFocus = m_panelHadFocus || panelWindow->isActive();
+        });
     m_outsideClickMonitor = connect(
         qGuiApp, &QGuiApplication::applicationStateChanged, this,
         [this](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive)
+            if (state == Qt::ApplicationActive || !m_panelHadFocus)
                 return;
             QMetaObject::invokeMethod(
                 this,
@@ -254,5 +267,8 @@ void AppDelegate::stopMonitors()
     if (m_outsideClickMonitor)
         disconnect(m_outsideClickMonitor);
     m_outsideClickMonitor = {};
+    if (m_panelActivation)
+        disconnect(m_panelActivation);
+    m_panelActivation = {};
     m_localKeyMonitor.reset();
 }

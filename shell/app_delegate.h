@@ -69,7 +69,8 @@ public:
     bool hasOutsideClickMonitor() const { return bool(m_outsideClickMonitor); }
 
 private:
-    void startMonitors();
+    // panelKeptFocus: shown again while shown and focused.
+    void startMonitors(bool panelKeptFocus);
     void stopMonitors();
     void createStatusItem();
     void popUpStatusMenu();
@@ -81,5 +82,7 @@ private:
     std::unique_ptr<HUDPanel> m_hudWindow;
     WindowSystem::WindowId m_previousApp = 0;
     QMetaObject::Connection m_outsideClickMonitor;
+    QMetaObject::Connection m_panelActivation;
+    bool m_panelHadFocus = false;
     std::unique_ptr<KeyMonitor> m_localKeyMonitor;
 };

@@ -164,5 +164,7 @@ int main(int argc, char *argv[])
             return failCommand(QStringLiteral("Tavorindle is not running; start it with 'tavorindle' "
                                               "(this command does not start it)"));
     }
+    if (const QByteArray platform = preferredQtPlatform(); !platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
     return runApplication(argc, argv, *channel, command);
 }

@@ -195,6 +195,10 @@ HeadlessSway::HeadlessSway(const QByteArray &extraConfig)
     environment.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     environment.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
     environment.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    // No session bus: what sway starts must not launch one (and a portal)
+    // of its own that outlives the test.
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + base
+                       + QStringLiteral("/no-bus"));
     m_process = std::make_unique<QProcess>();
     m_process->setProcessEnvironment(environment);
     m_process->setStandardOutputFile(base + QStringLiteral("/sway.log"));
