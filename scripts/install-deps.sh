@@ -4,18 +4,20 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-                libicu-dev libx11-dev libxtst-dev libxfixes-dev libglib2.0-bin)
+                libicu-dev libx11-dev libxtst-dev libxfixes-dev libglib2.0-bin
+                libwayland-dev librust-wayland-protocols-dev plasma-wayland-protocols)
 run_packages=(libqt6svg6)
 # One line per kind of test, so that each can change on its own.
 test_x11_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick suckless-tools)
 test_desktop_packages=(appstream desktop-file-utils groff-base)
 test_tool_packages=(clang libclang-rt-14-dev libbenchmark-dev)
 test_gnome_packages=(gnome-shell mutter xwayland dbus-daemon dbus-bin gjs wl-clipboard qt6-wayland)
+test_wayland_packages=(sway xwayland wl-clipboard wtype qt6-wayland dbus-daemon procps)
 
 want=("${build_packages[@]}" "${run_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then
   want+=("${test_x11_packages[@]}" "${test_desktop_packages[@]}" "${test_tool_packages[@]}"
-        "${test_gnome_packages[@]}")
+        "${test_gnome_packages[@]}" "${test_wayland_packages[@]}")
 fi
 
 missing=()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit tests on Qt's
 # offscreen platform, X11 tests under Xvfb with openbox and a tray host, the
-# GNOME tests in a headless GNOME Shell of their own (tests/gnome),
+# GNOME tests in a headless GNOME Shell of their own (tests/gnome), the
+# Wayland tests in headless sway instances and a test compositor they start
+# themselves (sway as the user nobody when run as root: it refuses root),
 # the unit tests again under AddressSanitizer and UBSan, and a short run of
 # each fuzz target. Exits non-zero when anything fails.
 set -euo pipefail
