@@ -4,14 +4,52 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <utility>
+
+namespace {
+
+// The text from position on, encoded, at most maxBytes of it and ending on
+// a character boundary; position moves past what was taken. Large texts
+// are encoded piece by piece, so that none is held twice and no turn of the
+// event loop encodes all of it.
+QByteArray nextPiece(QStringView text, qsizetype &position, bool latin1, qsizetype maxBytes)
+{
+    const QStringView rest = text.sliced(position);
+    qsizetype units = qMin(rest.size(), maxBytes);
+    if (latin1) {
+        position += units;
+        return rest.first(units).toLatin1();
+    }
+    if (units < rest.size() && rest[units - 1].isHighSurrogate())
+        --units;
+    QByteArray bytes = rest.first(units).toUtf8();
+    if (bytes.size() > maxBytes) {
+        // Cut back to the last character that ends within the limit, and
+        // count the UTF-16 units it took.
+        qsizetype cut = maxBytes;
+        while (cut > 0 && (uchar(bytes[cut]) & 0xC0) == 0x80)
+            --cut;
+        bytes.truncate(cut);
+        units = 0;
+        for (const char c : std::as_const(bytes)) {
+            if ((uchar(c) & 0xC0) != 0x80)
+                units += uchar(c) >= 0xF0 ? 2 : 1;
+        }
+    }
+    position += units;
+    return bytes;
+}
+
+} // namespace
 
 struct X11ClipboardServer::Transfer
 {
     unsigned long window = None;
     unsigned long property = None;
     unsigned long type = None;
-    QByteArray data;
-    qsizetype offset = 0;
+    QString text;
+    bool latin1 = false;
+    qsizetype position = 0;
     std::unique_ptr<QTimer> timer;
 };
 
@@ -38,16 +76,16 @@ bool X11ClipboardServer::claim(unsigned long time)
     return m_owning;
 }
 
-void X11ClipboardServer::offer(std::optional<QByteArray> utf8, unsigned long since)
+void X11ClipboardServer::offer(std::optional<QString> text, unsigned long since)
 {
-    m_utf8 = std::move(utf8);
+    m_text = std::move(text);
     m_ownedSince = since;
 }
 
 void X11ClipboardServer::release()
 {
     m_owning = false;
-    m_utf8.reset();
+    m_text.reset();
 }
 
 bool X11ClipboardServer::handleEvent(XEvent &event)
@@ -106,7 +144,7 @@ bool X11ClipboardServer::answerRequest(unsigned long requestor, unsigned long ta
     if (target == m_connection->atom("TARGETS")) {
         std::vector<unsigned long> atoms{m_connection->atom("TARGETS"),
                                          m_connection->atom("TIMESTAMP")};
-        if (m_utf8)
+        if (m_text)
             atoms.insert(atoms.end(), {utf8String, utf8Plain, plain, XA_STRING, text});
         XChangeProperty(display, requestor, property, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char *>(atoms.data()), int(atoms.size()));
@@ -118,39 +156,41 @@ bool X11ClipboardServer::answerRequest(unsigned long requestor, unsigned long ta
                         reinterpret_cast<const unsigned char *>(&time), 1);
         return true;
     }
-    if (!m_utf8)
+    if (!m_text)
         return false;
-    QByteArray data;
     Atom type = None;
-    if (target == XA_STRING) {
-        data = QString::fromUtf8(*m_utf8).toLatin1();
+    if (target == XA_STRING)
         type = XA_STRING;
-    } else if (target == utf8String || target == text) {
-        data = *m_utf8;
+    else if (target == utf8String || target == text)
         type = utf8String;
-    } else if (target == utf8Plain || target == plain) {
-        data = *m_utf8;
+    else if (target == utf8Plain || target == plain)
         type = target;
-    } else {
+    else
         return false;
-    }
+    const bool latin1 = type == XA_STRING;
 
-    if (data.size() <= m_chunkBytes) {
-        XChangeProperty(display, requestor, property, type, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char *>(data.constData()), int(data.size()));
-        return true;
+    if (m_text->size() <= m_chunkBytes) {
+        qsizetype position = 0;
+        const QByteArray data = nextPiece(*m_text, position, latin1, m_chunkBytes);
+        if (position == m_text->size()) {
+            XChangeProperty(display, requestor, property, type, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char *>(data.constData()), int(data.size()));
+            return true;
+        }
     }
     // Too large for one request: hand it over in chunks, one each time the
-    // requestor deletes the property.
+    // requestor deletes the property. The size given is a lower bound, as
+    // the protocol allows: every UTF-16 unit takes at least one byte.
     XSelectInput(display, requestor, PropertyChangeMask);
-    const unsigned long size = static_cast<unsigned long>(data.size());
+    const unsigned long size = static_cast<unsigned long>(m_text->size());
     XChangeProperty(display, requestor, property, m_connection->atom("INCR"), 32, PropModeReplace,
                     reinterpret_cast<const unsigned char *>(&size), 1);
     Transfer transfer;
     transfer.window = requestor;
     transfer.property = property;
     transfer.type = type;
-    transfer.data = std::move(data);
+    transfer.text = *m_text;
+    transfer.latin1 = latin1;
     transfer.timer = std::make_unique<QTimer>();
     transfer.timer->setSingleShot(true);
     m_transfers.push_back(std::move(transfer));
@@ -186,12 +226,10 @@ void X11ClipboardServer::continueTransfer(unsigned long window, unsigned long pr
     });
     if (it == m_transfers.end())
         return;
-    const qsizetype length = qMin<qsizetype>(m_chunkBytes, it->data.size() - it->offset);
+    const QByteArray piece = nextPiece(it->text, it->position, it->latin1, m_chunkBytes);
     XChangeProperty(m_connection->display(), window, property, it->type, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(it->data.constData() + it->offset),
-                    int(length));
-    it->offset += length;
-    if (length == 0) {
+                    reinterpret_cast<const unsigned char *>(piece.constData()), int(piece.size()));
+    if (piece.isEmpty()) {
         // The empty chunk ends the transfer.
         m_transfers.erase(it);
         stopWatchingRequestor(window);

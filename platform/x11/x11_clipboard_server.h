@@ -2,7 +2,7 @@
 
 #include "x11/x11_connection.h"
 
-#include <QByteArray>
+#include <QString>
 #include <QObject>
 #include <QTimer>
 
@@ -27,7 +27,7 @@ public:
     // Asks the X server for the selection as of time; whether it is ours now.
     bool claim(unsigned long time);
     // What we serve from now on (no text after a clear), as owner since time.
-    void offer(std::optional<QByteArray> utf8, unsigned long since);
+    void offer(std::optional<QString> text, unsigned long since);
     // Another program took the selection.
     void release();
     bool owns() const { return m_owning; }
@@ -49,7 +49,9 @@ private:
     X11Window m_window;
     qint64 m_chunkBytes = 0;
     bool m_owning = false;
-    std::optional<QByteArray> m_utf8;
+    // Held once, shared with the snapshot (and the history item it came
+    // from); encoded only when asked for.
+    std::optional<QString> m_text;
     unsigned long m_ownedSince = 0;
     std::list<Transfer> m_transfers;
 };

@@ -159,7 +159,7 @@ void X11Pasteboard::offer(const std::optional<QString> &text, unsigned long sinc
     m_lostOwnerSince = CurrentTime;
     static const QStringList types{QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain;charset=utf-8"),
                                    QStringLiteral("text/plain"), QStringLiteral("STRING"), QStringLiteral("TEXT")};
-    m_server.offer(text ? std::optional(text->toUtf8()) : std::nullopt, since);
+    m_server.offer(text, since);
     m_content.recordOwnWrite(text, types);
     m_connection->flush();
 }

@@ -62,10 +62,10 @@ void xclipCopyText(const QByteArray &text)
 }
 
 // Reads the clipboard with xclip while our event loop keeps serving it.
-QByteArray xclipPaste()
+QByteArray xclipPaste(const QString &target = QStringLiteral("UTF8_STRING"))
 {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-o"});
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-o", "-t", target});
     QByteArray out;
     QElapsedTimer timer;
     timer.start();
@@ -279,23 +279,35 @@ void TestX11Pasteboard::overSizeCopyIsDropped()
 void TestX11Pasteboard::ourWritesAreServedToOthers_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::newRow("short, not ASCII") << QStringLiteral("written by us ✓ ünïcode");
-    // Larger than one X request: handed over in chunks.
-    QTest::newRow("three megabytes") << QString(3 * 1000 * 1000, QLatin1Char('z'));
+    QTest::addColumn<QString>("target");
+    QString wide;
+    while (wide.size() < 3 * 1000 * 1000)
+        wide += u"a\u00fc\u20ac\U0001F600"_qs;
+    QString latin1;
+    while (latin1.size() < 3 * 1000 * 1000)
+        latin1 += u"caf\u00e9 "_qs;
+    QTest::newRow("short, not ASCII") << u"written by us \u2713 \u00fcn\u00efcode"_qs << "UTF8_STRING";
+    // Larger than one X request: handed over in chunks, which must never
+    // cut a character.
+    QTest::newRow("three megabytes") << QString(3 * 1000 * 1000, QLatin1Char('z')) << "UTF8_STRING";
+    QTest::newRow("characters of one to four bytes") << wide << "UTF8_STRING";
+    QTest::newRow("Latin-1, as STRING") << latin1 << "STRING";
 }
 
 void TestX11Pasteboard::ourWritesAreServedToOthers()
 {
     QFETCH(QString, text);
+    QFETCH(QString, target);
     X11Pasteboard pasteboard(m_connection);
     QSignalSpy changes(&pasteboard, &Pasteboard::changed);
     const qint64 before = pasteboard.changeCount();
     pasteboard.setString(text);
     QVERIFY(pasteboard.changeCount() != before); // before setString returned
     QCOMPARE(pasteboard.string(), std::optional<QString>(text));
-    const QByteArray read = xclipPaste();
-    QCOMPARE(read.size(), text.toUtf8().size());
-    QVERIFY(read == text.toUtf8());
+    const QByteArray read = xclipPaste(target);
+    const QByteArray expected = target == "STRING" ? text.toLatin1() : text.toUtf8();
+    QCOMPARE(read.size(), expected.size());
+    QVERIFY(read == expected);
     // Our own write is not read back as someone else's change.
     QTest::qWait(50);
     QCOMPARE(changes.count(), 0);
