@@ -151,11 +151,14 @@ void ClipboardManager::recordPaste(const ClipItemPtr &item)
 
 void ClipboardManager::loadExistingItems()
 {
-    HistoryFile::DecodeResult result = m_storage.load();
+    HistoryStorage::LoadResult result = m_storage.load();
+    m_mayWriteHistory = result.mayWrite;
     if (!result.ok()) {
         report("Could not load clip history: ", result.error);
         return;
     }
+    if (!result.notice.isEmpty())
+        report("Could not load clip history: ", result.notice);
     if (result.items.isEmpty() && m_items.isEmpty())
         return;
     // Hashed now, at start, so that no copy later waits for the history.
@@ -168,6 +171,8 @@ void ClipboardManager::loadExistingItems()
 
 void ClipboardManager::saveItems()
 {
+    if (!m_mayWriteHistory)
+        return;
     const QString error = m_storage.save(m_items);
     if (!error.isEmpty())
         report("Could not save clip history: ", error);

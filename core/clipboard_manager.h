@@ -2,7 +2,7 @@
 
 #include "classifier.h"
 #include "clip_item.h"
-#include "history_file.h"
+#include "history_storage.h"
 
 #include <QList>
 #include <QObject>
@@ -82,4 +82,5 @@ private:
     bool m_isPasting = false;
     qint64 m_lastChangeCount = 0;
     QTimer m_timer;
+    bool m_mayWriteHistory = true;
 };

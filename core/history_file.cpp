@@ -1,19 +1,11 @@
 #include "history_file.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace HistoryFile {
 
@@ -226,137 +218,3 @@ DecodeResult decode(const QByteArray &json)
 }
 
 } // namespace HistoryFile
-
-namespace {
-
-QString errnoText(const char *what, const QString &path)
-{
-    return QStringLiteral("%1 %2: %3").arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-// Every byte, retrying short writes and interruptions.
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        left -= n;
-    }
-    return true;
-}
-
-} // namespace
-
-// Saves write here first; a name no user file is likely to have.
-static QString temporaryPrefix()
-{
-    return QStringLiteral(".history.json.tmp-");
-}
-
-HistoryStorage::HistoryStorage() = default;
-
-HistoryStorage::HistoryStorage(QString folder)
-    : m_fixedFolder(std::move(folder))
-{
-}
-
-QString HistoryStorage::folderPath() const
-{
-    if (!m_fixedFolder.isEmpty())
-        return m_fixedFolder;
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/Tavorindle");
-}
-
-QString HistoryStorage::filePath() const
-{
-    return folderPath() + QStringLiteral("/history.json");
-}
-
-QString HistoryStorage::ensureFolder() const
-{
-    const QString folder = folderPath();
-    if (QFileInfo(folder).isDir())
-        return folder;
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    // The history holds whatever the user copied: only the user may look.
-    ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    return folder;
-}
-
-HistoryFile::DecodeResult HistoryStorage::load() const
-{
-    const QString folder = ensureFolder();
-    const QString path = filePath();
-    // Temporary files of saves that were killed before their rename.
-    for (const QString &name : QDir(folder).entryList({temporaryPrefix() + QStringLiteral("??????")},
-                                                      QDir::Files | QDir::Hidden))
-        QFile::remove(folder + u'/' + name);
-    HistoryFile::DecodeResult result;
-    if (!QFileInfo::exists(path))
-        return result;
-
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        result = HistoryFile::decode(file.readAll());
-        if (file.error() != QFileDevice::NoError)
-            result = {{}, file.errorString()};
-    } else {
-        result.error = file.errorString();
-    }
-    if (result.ok())
-        return result;
-
-    // Keep what we could not read: the next save would otherwise destroy it.
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    QString aside = path + QStringLiteral(".corrupt-") + stamp;
-    for (int n = 1; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
-        aside = path + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);
-    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0)
-        result.error += QStringLiteral(" (the file was kept as %1)").arg(aside);
-    else
-        result.error += QStringLiteral(" (%1)").arg(errnoText("could not move aside", path));
-    return result;
-}
-
-QString HistoryStorage::save(const QList<ClipItemPtr> &items) const
-{
-    const QString folder = ensureFolder();
-    const QString path = filePath();
-    const QByteArray bytes = HistoryFile::encode(items);
-
-    QByteArray temp = QFile::encodeName(folder + u'/' + temporaryPrefix() + QStringLiteral("XXXXXX"));
-    const int fd = ::mkstemp(temp.data()); // created with mode 0600
-    if (fd < 0)
-        return errnoText("cannot create a file in", folder);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const int writeErrno = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(temp.constData());
-        errno = writeErrno;
-        return errnoText("cannot write", path);
-    }
-    // The rename is atomic: readers see the old or the new list, never a mix.
-    if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
-        const int renameErrno = errno;
-        ::unlink(temp.constData());
-        errno = renameErrno;
-        return errnoText("cannot replace", path);
-    }
-    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return {};
-}

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -24,6 +25,10 @@ private slots:
     void corruptFilesNeverOverwriteEachOther();
     void filesArePrivate();
     void unwritableFolderKeepsListAndOldFile();
+    void duplicateIdsGetFreshOnes();
+    void symlinkedFileStaysALink_data();
+    void symlinkedFileStaysALink();
+    void unreadableFileIsLeftAsItIs();
 };
 
 void TestHistoryFile::encodesKeysInOrderCompactly()
@@ -183,6 +188,99 @@ void TestHistoryFile::unwritableFolderKeepsListAndOldFile()
     pasteboard.simulateCopy(QStringLiteral("second"));
     QCOMPARE(captureStdout([&] { manager.checkForChanges(); }), QString());
     QCOMPARE(HistoryFile::decode(readFile(folder + "/history.json")).items.size(), 2);
+}
+
+void TestHistoryFile::duplicateIdsGetFreshOnes()
+{
+    StoreFixture fixture;
+    const ClipItemPtr a = makeItem("a"), c = makeItem("c");
+    ClipItem::Stored twin = makeItem("b")->stored();
+    twin.id = a->id();
+    QDir().mkpath(QFileInfo(fixture.historyPath()).absolutePath());
+    const QByteArray bytes = HistoryFile::encode({a, std::make_shared<ClipItem>(twin), c, a});
+    writeFile(fixture.historyPath(), bytes);
+
+    const QString output = captureStdout([&] { fixture.reopen(); });
+    QVERIFY2(output.startsWith("Could not load clip history: ") && output.contains("new id"), qPrintable(output));
+    const auto &items = fixture.manager->items();
+    QCOMPARE(items.size(), 4);
+    QCOMPARE(items[0]->id(), a->id());
+    QCOMPARE(items[2]->id(), c->id());
+    QSet<QUuid> ids;
+    for (const auto &item : items)
+        ids.insert(item->id());
+    QCOMPARE(ids.size(), 4);
+    QCOMPARE(readFile(fixture.historyPath()), bytes); // written at the next change only
+
+    fixture.manager->deleteItem(items[1]);
+    QCOMPARE(fixture.manager->items().size(), 3);
+    QCOMPARE(HistoryFile::decode(readFile(fixture.historyPath())).items.size(), 3);
+}
+
+void TestHistoryFile::symlinkedFileStaysALink_data()
+{
+    QTest::addColumn<int>("hops"); // links between history.json and the file
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("link to a file") << 1 << true;
+    QTest::newRow("link to a link") << 2 << true;
+    QTest::newRow("link to a file not made yet") << 1 << false;
+}
+
+void TestHistoryFile::symlinkedFileStaysALink()
+{
+    QFETCH(int, hops);
+    QFETCH(bool, targetExists);
+    StoreFixture fixture;
+    QTemporaryDir synced;
+    const QString target = synced.path() + "/clips.json";
+    if (targetExists)
+        writeFile(target, HistoryFile::encode({makeItem("from the synced file")}));
+    QString pointsTo = target;
+    for (int i = 1; i < hops; ++i) {
+        const QString link = synced.path() + QStringLiteral("/link%1").arg(i);
+        QVERIFY(QFile::link(pointsTo, link));
+        pointsTo = link;
+    }
+    QDir().mkpath(QFileInfo(fixture.historyPath()).absolutePath());
+    QVERIFY(QFile::link(pointsTo, fixture.historyPath()));
+    fixture.reopen();
+    QCOMPARE(fixture.manager->items().size(), targetExists ? 1 : 0);
+
+    fixture.copy(QStringLiteral("new copy"));
+    QVERIFY(QFileInfo(fixture.historyPath()).isSymLink());
+    QCOMPARE(QFileInfo(fixture.historyPath()).symLinkTarget(), pointsTo);
+    const auto saved = HistoryFile::decode(readFile(target));
+    QCOMPARE(saved.items.size(), targetExists ? 2 : 1);
+    QCOMPARE(saved.items.first()->rawContent(), QStringLiteral("new copy"));
+    struct stat info = {};
+    QCOMPARE(::lstat(QFile::encodeName(target).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0600u);
+    QCOMPARE(QDir(synced.path()).entryList(QDir::Files | QDir::Hidden).size(), hops);
+}
+
+void TestHistoryFile::unreadableFileIsLeftAsItIs()
+{
+    StoreFixture fixture;
+    fixture.copy(QStringLiteral("older copy"));
+    const QByteArray bytes = readFile(fixture.historyPath());
+    QFile::setPermissions(fixture.historyPath(), {});
+    {
+        const FileModesEnforced enforced;
+        const QString output = captureStdout([&] { fixture.reopen(); });
+        QVERIFY2(output.startsWith("Could not load clip history: ") && output.contains("Permission denied"),
+                 qPrintable(output));
+    }
+    QVERIFY(fixture.manager->items().isEmpty());
+    fixture.copy(QStringLiteral("kept in memory"));
+    fixture.manager->clearUnpinned();
+    fixture.copy(QStringLiteral("and this"));
+    QCOMPARE(fixture.manager->items().size(), 1);
+    struct stat info = {};
+    QCOMPARE(::stat(QFile::encodeName(fixture.historyPath()).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0u);
+    QCOMPARE(readFile(fixture.historyPath()), bytes);
+    QCOMPARE(QDir(QFileInfo(fixture.historyPath()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"history.json"});
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFile)

@@ -1,5 +1,5 @@
 // A save killed at any moment leaves the old or the new list, never a mix.
-#include "history_file.h"
+#include "history_storage.h"
 #include "test_support.h"
 
 #include <QDir>

@@ -8,6 +8,9 @@
 #include <QUuid>
 
 #include <cstdio>
+#include <cstring>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -75,6 +78,26 @@ QString captureStdout(const std::function<void()> &fn)
     ::close(saved);
     capture.seek(0);
     return QString::fromUtf8(capture.readAll());
+}
+
+FileModesEnforced::FileModesEnforced()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    static_assert(sizeof data == sizeof m_saved);
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return;
+    std::memcpy(m_saved, data, sizeof data);
+    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    m_changed = ::syscall(SYS_capset, &header, data) == 0;
+}
+
+FileModesEnforced::~FileModesEnforced()
+{
+    if (!m_changed)
+        return;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    ::syscall(SYS_capset, &header, m_saved);
 }
 
 } // namespace TestSupport

@@ -57,4 +57,20 @@ QByteArray readFile(const QString &path);
 // What fn printed on standard output.
 QString captureStdout(const std::function<void()> &fn);
 
+// While it lives, the calling thread is refused what file modes refuse,
+// even as root (tests run as root on CI): it drops the capabilities that
+// override them.
+class FileModesEnforced
+{
+public:
+    FileModesEnforced();
+    ~FileModesEnforced();
+    FileModesEnforced(const FileModesEnforced &) = delete;
+    FileModesEnforced &operator=(const FileModesEnforced &) = delete;
+
+private:
+    quint32 m_saved[6] = {};
+    bool m_changed = false;
+};
+
 } // namespace TestSupport
