@@ -6,6 +6,7 @@
 #include "key_monitor.h"
 #include "panel_notifications.h"
 #include "panel_services.h"
+#include "style/panel_menu.h"
 #include "status_icon.h"
 #include "trace.h"
 
@@ -90,16 +91,16 @@ void AppDelegate::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
 
 QMenu *AppDelegate::buildStatusMenu(QWidget *parent)
 {
-    auto *menu = new QMenu(parent);
-    menu->addAction(QStringLiteral("Open Tavorindle"), this, &AppDelegate::toggleHUD);
+    auto *menu = new PanelMenu(parent);
+    menu->addEntry(QStringLiteral("Open Tavorindle"), {}, this, &AppDelegate::toggleHUD);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Clear Unpinned History"), this,
-                    &AppDelegate::clearHistoryAction);
-    menu->addAction(QStringLiteral("Website & Documentation"), this,
-                    &AppDelegate::openWebsiteAction);
+    menu->addEntry(QStringLiteral("Clear Unpinned History"), {}, this,
+                   &AppDelegate::clearHistoryAction);
+    menu->addEntry(QStringLiteral("Website & Documentation"), {}, this,
+                   &AppDelegate::openWebsiteAction);
     menu->addSeparator();
-    QAction *quit = menu->addAction(QStringLiteral("Quit Tavorindle"), this,
-                                    &AppDelegate::quitAction);
+    QAction *quit = menu->addEntry(QStringLiteral("Quit Tavorindle"), {}, this,
+                                   &AppDelegate::quitAction);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     // Shown in the menu and working while it is open, never a global shortcut.
     quit->setShortcutContext(Qt::WidgetShortcut);

@@ -3,8 +3,7 @@
 #include "clipboard_manager.h"
 #include "list/history_list_model.h"
 #include "list/history_row_delegate.h"
-#include "style/icon_set.h"
-#include "style/named_colors.h"
+#include "style/panel_menu.h"
 #include "panel_services.h"
 #include "panel_state.h"
 #include "pasteboard.h"
@@ -12,8 +11,8 @@
 #include "style/thin_scroll_bar.h"
 
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QMouseEvent>
+
 
 HistoryListView::HistoryListView(PanelState &state, const PanelServices &services, QWidget *parent)
     : QListView(parent),
@@ -148,28 +147,27 @@ void HistoryListView::mouseDoubleClickEvent(QMouseEvent *event)
     mousePressEvent(event);
 }
 
-QMenu *HistoryListView::createContextMenu(const ClipItemPtr &item, QWidget *parent)
+PanelMenu *HistoryListView::createContextMenu(const ClipItemPtr &item, QWidget *parent)
 {
-    auto *menu = new QMenu(parent);
-    const QColor iconColor = NamedColors::primary(palette());
+    auto *menu = new PanelMenu(parent);
     PanelState &state = m_state;
     ClipboardManager &store = m_state.clipboardManager();
     Pasteboard &pasteboard = m_services.pasteboard;
 
-    menu->addAction(IconSet::icon(QStringLiteral("doc.on.clipboard"), iconColor), QStringLiteral("Paste"),
-                    menu, [&state, item] { state.paste(item); });
+    menu->addEntry(QStringLiteral("Paste"), QStringLiteral("doc.on.clipboard"), menu,
+                   [&state, item] { state.paste(item); });
     const bool pinned = item->isPinned();
-    menu->addAction(IconSet::icon(pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), iconColor),
-                    pinned ? QStringLiteral("Unpin Snippet") : QStringLiteral("Pin Snippet"), menu,
-                    [&store, item] { store.togglePin(item); });
-    menu->addAction(IconSet::icon(QStringLiteral("doc.on.doc"), iconColor),
-                    QStringLiteral("Copy to Clipboard"), menu, [&pasteboard, item] {
-                        pasteboard.clearContents();
-                        pasteboard.setString(item->rawContent());
-                    });
+    menu->addEntry(pinned ? QStringLiteral("Unpin Snippet") : QStringLiteral("Pin Snippet"),
+                   pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), menu,
+                   [&store, item] { store.togglePin(item); });
+    menu->addEntry(QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc"), menu,
+                   [&pasteboard, item] {
+                       pasteboard.clearContents();
+                       pasteboard.setString(item->rawContent());
+                   });
     menu->addSeparator();
-    menu->addAction(IconSet::icon(QStringLiteral("trash"), iconColor), QStringLiteral("Delete"), menu,
-                    [&store, item] { store.deleteItem(item); });
+    menu->addEntry(QStringLiteral("Delete"), QStringLiteral("trash"), menu,
+                   [&store, item] { store.deleteItem(item); }, PanelMenu::Role::Destructive);
     return menu;
 }
 
@@ -179,7 +177,7 @@ void HistoryListView::contextMenuEvent(QContextMenuEvent *event)
     const ClipItemPtr item = m_model->item(index);
     if (!index.isValid() || !item)
         return;
-    QMenu *menu = createContextMenu(item, this);
+    PanelMenu *menu = createContextMenu(item, this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }

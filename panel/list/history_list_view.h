@@ -10,7 +10,7 @@
 class HistoryListModel;
 class HistoryRowDelegate;
 class PanelState;
-class QMenu;
+class PanelMenu;
 class RowHighlight;
 struct PanelServices;
 
@@ -28,7 +28,7 @@ public:
     // (empty when the row is not listed).
     QRect rowRectFor(const QUuid &id) const;
     // The row menu: "Paste", "Pin/Unpin Snippet", "Copy to Clipboard", "Delete".
-    QMenu *createContextMenu(const ClipItemPtr &item, QWidget *parent);
+    PanelMenu *createContextMenu(const ClipItemPtr &item, QWidget *parent);
 
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;

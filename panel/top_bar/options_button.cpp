@@ -2,15 +2,15 @@
 
 #include "clipboard_manager.h"
 #include "style/icon_set.h"
+#include "style/panel_menu.h"
 #include "style/named_colors.h"
 #include "panel_services.h"
 
-#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 
 OptionsButton::OptionsButton(const PanelServices &services, QWidget *parent)
-    : QToolButton(parent), m_menu(new QMenu(this))
+    : QToolButton(parent), m_menu(new PanelMenu(this))
 {
     setFixedSize(26, 26);
     setToolTip(QStringLiteral("Tavorindle Options"));
@@ -18,26 +18,23 @@ OptionsButton::OptionsButton(const PanelServices &services, QWidget *parent)
     setPopupMode(QToolButton::InstantPopup);
     setMenu(m_menu);
 
-    const QColor iconColor = NamedColors::primary(palette());
     ClipboardManager &store = services.clipboardManager;
-    m_menu->addAction(IconSet::icon(QStringLiteral("trash"), iconColor),
-                      QStringLiteral("Clear Unpinned History"), this,
-                      [&store] { store.clearUnpinned(); });
+    m_menu->addEntry(QStringLiteral("Clear Unpinned History"), QStringLiteral("trash"), this,
+                     [&store] { store.clearUnpinned(); });
     m_menu->addSeparator();
     auto openUrl = services.openUrl;
-    m_menu->addAction(IconSet::icon(QStringLiteral("globe"), iconColor),
-                      QStringLiteral("Website & Documentation"), this, [openUrl] {
-                          const QUrl &url = productWebsite();
-                          if (url.isValid() && openUrl)
-                              openUrl(url);
-                      });
+    m_menu->addEntry(QStringLiteral("Website & Documentation"), QStringLiteral("globe"), this,
+                     [openUrl] {
+                         const QUrl &url = productWebsite();
+                         if (url.isValid() && openUrl)
+                             openUrl(url);
+                     });
     m_menu->addSeparator();
     auto quit = services.quit;
-    m_menu->addAction(IconSet::icon(QStringLiteral("power"), iconColor),
-                      QStringLiteral("Quit Tavorindle"), this, [quit] {
-                          if (quit)
-                              quit();
-                      });
+    m_menu->addEntry(QStringLiteral("Quit Tavorindle"), QStringLiteral("power"), this, [quit] {
+        if (quit)
+            quit();
+    });
 }
 
 // Drawn by hand: a borderless label with no menu arrow.

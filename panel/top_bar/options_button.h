@@ -3,7 +3,7 @@
 #include <QToolButton>
 
 struct PanelServices;
-class QMenu;
+class PanelMenu;
 
 // The gear button of the top bar and its menu: clear the unpinned
 // history, open the website, quit.
@@ -13,12 +13,12 @@ class OptionsButton : public QToolButton
 public:
     OptionsButton(const PanelServices &services, QWidget *parent = nullptr);
 
-    QMenu *optionsMenu() const { return m_menu; }
+    PanelMenu *optionsMenu() const { return m_menu; }
     QSize sizeHint() const override { return {26, 26}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QMenu *m_menu;
+    PanelMenu *m_menu;
 };

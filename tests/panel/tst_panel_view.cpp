@@ -14,7 +14,9 @@
 #include "inspector/text_pane.h"
 #include "inspector/empty_state_view.h"
 #include "top_bar/top_bar.h"
+#include "style/panel_menu.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -57,12 +59,24 @@ int inkPixels(const QImage &image, const QRect &rect, const QColor &background)
     return rect.width() * rect.height() - countNear(image, rect, background, 50);
 }
 
-QStringList titlesOf(const QMenu &menu)
+// The entries as a user (or a screen reader) gets them: the drawn text,
+// mnemonic markers resolved.
+QStringList titlesOf(QMenu &menu)
 {
+    QAccessibleInterface *entries = QAccessible::queryAccessibleInterface(&menu);
     QStringList titles;
-    for (QAction *action : menu.actions())
-        titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    for (int i = 0; i < entries->childCount(); ++i) {
+        const QAction *action = menu.actions().at(i);
+        titles << (action->isSeparator() ? QStringLiteral("-") : entries->child(i)->text(QAccessible::Name));
+    }
     return titles;
+}
+
+// Pixels of a menu entry: its icon column, and the rest.
+QImage entryImage(QMenu &menu, int entry)
+{
+    const QRect rect = menu.actionGeometry(menu.actions().at(entry));
+    return menu.grab(rect).toImage();
 }
 
 // A shown panel over a store of chosen items; beforeShow may change the
@@ -181,6 +195,52 @@ private slots:
             QVERIFY(item->isPinned());
         panel.settle();
         QCOMPARE(panel.list()->model()->rowCount(), 2);
+    }
+
+    void menuLook_data()
+    {
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("text");
+
+        QTest::newRow("light desktop") << QColor(246, 246, 246) << QColor(20, 20, 20);
+        QTest::newRow("dark desktop") << QColor(40, 40, 44) << QColor(235, 235, 235);
+    }
+
+    // Menus follow the desktop's theme, not the dark panel: their icons must
+    // still show, and "Delete" reads as destructive.
+    void menuLook()
+    {
+        QFETCH(QColor, background);
+        QFETCH(QColor, text);
+        Panel panel(textRows(2));
+        std::unique_ptr<PanelMenu> menu(panel.list()->createContextMenu(panel.rows()[0], nullptr));
+        QPalette palette = menu->palette();
+        palette.setColor(QPalette::Window, background);
+        palette.setColor(QPalette::Base, background);
+        for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+            palette.setColor(role, text);
+        menu->setPalette(palette);
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+
+        const QImage paste = entryImage(*menu, 0);
+        const QRect iconColumn(0, 0, paste.height() + 4, paste.height());
+        QVERIFY(countNear(paste, iconColumn, text, 60) > 8);
+        const auto reddish = [](const QImage &image) {
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    n += c.red() > c.green() + 80 && c.red() > c.blue() + 80;
+                }
+            return n;
+        };
+        QCOMPARE(reddish(paste), 0);
+        const QImage remove = entryImage(*menu, 4);
+        QCOMPARE(titlesOf(*menu).at(4), QStringLiteral("Delete"));
+        QVERIFY(reddish(remove.copy(iconColumn)) > 8);
+        QVERIFY(reddish(remove.copy(iconColumn.right() + 1, 0, remove.width(), remove.height())) > 8);
+        menu->close();
     }
 
     void firstShowResets()
