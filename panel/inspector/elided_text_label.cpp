@@ -2,6 +2,7 @@
 
 #include "code_view/code_lines.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -23,6 +24,9 @@ ElidedTextLabel::ElidedTextLabel(const QString &text, int maximumLines, QWidget 
 QStringList ElidedTextLabel::displayedLines(int width) const
 {
     width = qMax(1, width);
+    // Layouts ask for the same width several times in a row.
+    if (width == m_cachedWidth)
+        return m_cachedLines;
     const QFontMetricsF fm(font());
     const qsizetype budget = layoutBudgetPerLine * m_maximumLines;
     QString shown = QStringView(m_text).left(budget).toString();
@@ -61,6 +65,8 @@ QStringList ElidedTextLabel::displayedLines(int width) const
         const QString cut = fm.elidedText(last, Qt::ElideRight, width - fm.horizontalAdvance(ellipsis));
         last = cut == last ? last + ellipsis : cut;
     }
+    m_cachedWidth = width;
+    m_cachedLines = lines;
     return lines;
 }
 
@@ -79,6 +85,13 @@ QSize ElidedTextLabel::sizeHint() const
 QSize ElidedTextLabel::minimumSizeHint() const
 {
     return {fontMetrics().averageCharWidth() * 4, fontMetrics().lineSpacing()};
+}
+
+void ElidedTextLabel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        m_cachedWidth = -1;
+    QWidget::changeEvent(event);
 }
 
 void ElidedTextLabel::paintEvent(QPaintEvent *)

@@ -25,8 +25,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QString m_text;
     int m_maximumLines;
+    mutable int m_cachedWidth = -1;
+    mutable QStringList m_cachedLines;
 };

@@ -8,7 +8,6 @@
 #include "panel_services.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -47,8 +46,10 @@ LinkPane::LinkPane(ClipItemPtr item, const PanelServices &services, std::functio
     auto *textColumn = new QVBoxLayout;
     textColumn->setSpacing(2);
     if (const auto host = hostLine(m_item->rawContent())) {
-        m_host = PaneStyle::label(*host, PanelFonts::system(14, QFont::Bold),
-                                  PaneStyle::Tone::Primary, card);
+        // Wrapped, not cut: the bound on lines is past any real host name.
+        m_host = new ElidedTextLabel(*host, 12, card);
+        m_host->setFont(PanelFonts::system(14, QFont::Bold));
+        m_host->setForegroundRole(QPalette::Text);
         textColumn->addWidget(m_host);
     }
     m_address = new ElidedTextLabel(m_item->rawContent(), 2, card);

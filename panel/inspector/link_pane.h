@@ -10,7 +10,6 @@
 
 struct PanelServices;
 class ElidedTextLabel;
-class QLabel;
 class QPushButton;
 
 // The inspector pane of a link: a card with the host and the address, then
@@ -32,7 +31,7 @@ public:
     void openInBrowser();
     void pasteLink();
 
-    QLabel *hostLabel() const { return m_host; }
+    ElidedTextLabel *hostLabel() const { return m_host; }
     ElidedTextLabel *addressLabel() const { return m_address; }
     QPushButton *openButton() const { return m_open; }
     QPushButton *pasteButton() const { return m_paste; }
@@ -41,7 +40,7 @@ private:
     ClipItemPtr m_item;
     const PanelServices &m_services;
     std::function<void()> m_onDismiss;
-    QLabel *m_host = nullptr;
+    ElidedTextLabel *m_host = nullptr;
     ElidedTextLabel *m_address = nullptr;
     QPushButton *m_open = nullptr;
     QPushButton *m_paste = nullptr;

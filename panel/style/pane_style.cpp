@@ -114,7 +114,9 @@ void PaneButton::paintEvent(QPaintEvent *)
 
 PaneCard::PaneCard(QWidget *parent) : QWidget(parent)
 {
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    // Not Maximum: that would cap the card at its size hint, whose wrapped
+    // text was measured at some other width than the card gets.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
 void PaneCard::paintEvent(QPaintEvent *)

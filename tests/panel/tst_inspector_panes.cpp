@@ -4,6 +4,7 @@
 #include "inspector/elided_text_label.h"
 #include "inspector/inspector_view.h"
 #include "inspector/link_pane.h"
+#include "panel_view.h"
 #include "memory/memory_pasteboard.h"
 #include "style/named_colors.h"
 #include "panel_notifications.h"
@@ -325,17 +326,60 @@ private slots:
             QCOMPARE(f.opened.first(), QUrl(raw));
     }
 
-    void longAddressCutAtTwoLines()
+    void linkCard_data()
     {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<int>("whole"); // 1: all shown, 0: cut, -1: either
+
+        QTest::newRow("71 characters")
+            << "https://developer.example.org/docs/clipboard/history?tab=overview#start" << 1;
+        QTest::newRow("90 characters")
+            << "https://developer.example.org/docs/clipboard/history/advanced/settings?tab=overview#start"
+            << -1;
+        QTest::newRow("130 characters") << QStringLiteral("https://example.com/") + QString(110, u'a') << 0;
+        QTest::newRow("long host")
+            << "https://this-is-a-very-long-subdomain-name-for-testing.another-long-label-here."
+               "example-domain.org/p"
+            << -1;
+    }
+
+    // In the inspector's column: two address lines at most, every line drawn
+    // whole, then a visible cut; the host wraps and is never cut.
+    void linkCard()
+    {
+        QFETCH(QString, raw);
+        QFETCH(int, whole);
         ServicesFixture f;
-        const QString raw = QStringLiteral("https://example.com/") + QString(3000, u'a');
-        LinkPane pane(makeItem(raw, ClipContentType::Link), f.services, [] {});
-        const ElidedTextLabel &label = *pane.addressLabel();
-        const QStringList lines = label.displayedLines(200);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY(lines.last().endsWith(QChar(0x2026)));
-        QVERIFY(!lines.first().endsWith(QChar(0x2026)));
-        QCOMPARE(label.displayedLines(100000), QStringList{raw}); // wide enough: whole
+        PanelTest::PasteRecorder recorder;
+        PanelState state(f.manager(), recorder.handler(), recorder.onDismiss());
+        InspectorView inspector(state, f.services);
+        std::unique_ptr<QWidget> pane(inspector.createPane(makeItem(raw, ClipContentType::Link)));
+        pane->resize(TavorindleView::panelWidth - TavorindleView::listWidth - 1 - 2 * 14, 400);
+        pane->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pane.get()));
+        auto *link = qobject_cast<LinkPane *>(pane.get());
+
+        const auto check = [](const ElidedTextLabel *label, int maximum) {
+            const QStringList lines = label->displayedLines(label->width());
+            QVERIFY(lines.size() <= maximum);
+            QVERIFY(label->height() >= int(lines.size()) * label->fontMetrics().lineSpacing());
+            for (const QString &line : lines)
+                QVERIFY(label->fontMetrics().horizontalAdvance(line) <= label->width());
+            const bool cut = lines.last().endsWith(QChar(0x2026));
+            QString shown = lines.join(QString());
+            if (cut)
+                shown.chop(1);
+            QVERIFY(label->text().startsWith(shown));
+            QCOMPARE(cut, shown != label->text());
+        };
+        check(link->addressLabel(), 2);
+        check(link->hostLabel(), 12);
+        QCOMPARE(link->hostLabel()->displayedLines(link->hostLabel()->width()).join(QString()),
+                 QUrl(raw).host());
+        const bool cut = link->addressLabel()->displayedLines(link->addressLabel()->width()).last().endsWith(
+            QChar(0x2026));
+        if (whole >= 0)
+            QCOMPARE(cut, whole == 0);
     }
 
     void addressLines_data()
