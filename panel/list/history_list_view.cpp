@@ -11,8 +11,11 @@
 #include "style/thin_scroll_bar.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QMouseEvent>
+#include <QScrollBar>
 
+#include <algorithm>
 
 HistoryListView::HistoryListView(PanelState &state, const PanelServices &services, QWidget *parent)
     : QListView(parent),
@@ -41,6 +44,12 @@ HistoryListView::HistoryListView(PanelState &state, const PanelServices &service
     clear.setColor(QPalette::Base, Qt::transparent);
     setPalette(clear);
 
+    m_scroll.setDuration(scrollMs);
+    m_scroll.setEasingCurve(QEasingCurve::InOutQuad);
+    connect(&m_scroll, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { verticalScrollBar()->setValue(value.toInt()); });
+    connect(&m_scroll, &QVariantAnimation::finished, this, &HistoryListView::scheduleFollowPointer);
+
     connect(m_highlight, &RowHighlight::changed, viewport(), qOverload<>(&QWidget::update));
     connect(&m_state, &PanelState::hoveredItemIdChanged, this, [this] { syncHighlight(true); });
     connect(&m_state, &PanelState::selectedItemIdChanged, this,
@@ -48,8 +57,35 @@ HistoryListView::HistoryListView(PanelState &state, const PanelServices &service
                 syncHighlight(false);
                 scrollToId(id);
             });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { syncHighlight(false); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        syncHighlight(false);
+        scheduleFollowPointer();
+    });
+    // Rows that move under a pointer that stays put change the hover too.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_scroll.state() != QAbstractAnimation::Running)
+            scheduleFollowPointer();
+    });
     syncHighlight(false);
+}
+
+void HistoryListView::scheduleFollowPointer()
+{
+    // Only for a pointer already resting on the list: a panel that opens
+    // under the pointer starts from its selection.
+    if (m_followPending || !isVisible() || !viewport()->underMouse())
+        return;
+    m_followPending = true;
+    QMetaObject::invokeMethod(this, &HistoryListView::followPointer, Qt::QueuedConnection);
+}
+
+void HistoryListView::followPointer()
+{
+    m_followPending = false;
+    const QPoint pos = viewport()->mapFromGlobal(QCursor::pos());
+    // A pointer elsewhere has already cleared the hover on leaving.
+    if (viewport()->rect().contains(pos))
+        updateHover(pos);
 }
 
 void HistoryListView::syncHighlight(bool animated)
@@ -67,8 +103,27 @@ void HistoryListView::scrollToId(const std::optional<QUuid> &id)
     if (!id)
         return;
     const int row = m_model->rowOf(*id);
-    if (row >= 0)
-        scrollTo(m_model->index(row), QAbstractItemView::PositionAtCenter);
+    if (row < 0)
+        return;
+    QScrollBar *bar = verticalScrollBar();
+    // A change that comes while the last one still moves first finishes
+    // that one: held keys never leave the list behind.
+    if (m_scroll.state() == QAbstractAnimation::Running) {
+        m_scroll.stop();
+        bar->setValue(m_scroll.endValue().toInt());
+    }
+    const QRect cell = visualRect(m_model->index(row));
+    const int target = std::clamp(bar->value() + cell.center().y() - viewport()->height() / 2,
+                                  bar->minimum(), bar->maximum());
+    if (target == bar->value())
+        return;
+    if (!isVisible()) {
+        bar->setValue(target);
+        return;
+    }
+    m_scroll.setStartValue(bar->value());
+    m_scroll.setEndValue(target);
+    m_scroll.start();
 }
 
 QRect HistoryListView::rowRectFor(const QUuid &id) const

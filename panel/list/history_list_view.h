@@ -4,6 +4,7 @@
 
 #include <QListView>
 #include <QUuid>
+#include <QVariantAnimation>
 
 #include <optional>
 
@@ -20,6 +21,9 @@ class HistoryListView : public QListView
 {
     Q_OBJECT
 public:
+    // The eased scroll that brings a new selection to the middle.
+    static constexpr int scrollMs = 180;
+
     HistoryListView(PanelState &state, const PanelServices &services, QWidget *parent = nullptr);
 
     HistoryListModel *historyModel() const { return m_model; }
@@ -44,6 +48,9 @@ private:
     void updateHover(const QPoint &pos);
     void syncHighlight(bool animated);
     void scrollToId(const std::optional<QUuid> &id);
+    // Hover the row now under a pointer that has not moved.
+    void scheduleFollowPointer();
+    void followPointer();
 
     PanelState &m_state;
     const PanelServices &m_services;
@@ -52,4 +59,6 @@ private:
     HistoryRowDelegate *m_delegate;
     QPersistentModelIndex m_pressed;
     bool m_pressedOnPin = false;
+    QVariantAnimation m_scroll;
+    bool m_followPending = false;
 };

@@ -1,5 +1,6 @@
 #include "list/history_row_delegate.h"
 
+#include "code_view/code_lines.h"
 #include "list/history_list_model.h"
 #include "style/icon_set.h"
 #include "style/named_colors.h"
@@ -81,6 +82,15 @@ int HistoryRowDelegate::lineHeight() const
     return height;
 }
 
+HistoryRowDelegate::ShownTitle HistoryRowDelegate::shownTitle(const QString &title,
+                                                              const QFontMetrics &metrics, int width)
+{
+    // One line: tabs become the spaces up to their stop, as in the code view.
+    const QString line = CodeLines::expandTabs(title, 0, tabColumns);
+    return {metrics.elidedText(line, Qt::ElideRight, width),
+            line.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight};
+}
+
 QRect HistoryRowDelegate::rowRect(const QRect &cell, const QModelIndex &index)
 {
     const int rows = index.model() ? index.model()->rowCount() : 0;
@@ -147,8 +157,13 @@ void HistoryRowDelegate::paint(QPainter *p, const QStyleOptionViewItem &option,
     p->setFont(PanelFonts::system(12));
     p->setPen(mix(NamedColors::primary(palette), white, t));
     const QRect titleRect(x, content.top(), std::max(0, titleRight - x), content.height());
-    const QString title = p->fontMetrics().elidedText(item->title(), Qt::ElideRight, titleRect.width());
-    p->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
+    const ShownTitle title = shownTitle(item->title(), p->fontMetrics(), titleRect.width());
+    // The text's own direction puts the ellipsis at its logical end; the
+    // title still starts at the column's left edge.
+    p->setLayoutDirection(title.direction);
+    p->drawText(titleRect, Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextSingleLine,
+                title.text);
+    p->setLayoutDirection(Qt::LeftToRight);
 
     // Pinned rows always show their pin; others only while active.
     if (item->isPinned()) {

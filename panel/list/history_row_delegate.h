@@ -20,6 +20,7 @@ public:
     static constexpr int numberWidth = 14;
     static constexpr int symbolWidth = 16;
     static constexpr int pinSize = 12; // a 10-pixel symbol's visual size
+    static constexpr int tabColumns = 4;
 
     explicit HistoryRowDelegate(const RowHighlight &highlight, QObject *parent = nullptr);
 
@@ -32,6 +33,15 @@ public:
     static QRect rowRect(const QRect &cell, const QModelIndex &index);
     // Where the pin button sits in a padded row.
     static QRect pinRect(const QRect &row);
+
+    // A title as its row draws it at a width: tabs spaced out, cut with an
+    // ellipsis at its logical end, and the direction it is laid out in.
+    struct ShownTitle
+    {
+        QString text;
+        Qt::LayoutDirection direction;
+    };
+    static ShownTitle shownTitle(const QString &title, const QFontMetrics &metrics, int width);
 
     static QString typeSymbol(ClipContentType type);
     static QColor typeColor(ClipContentType type, const QPalette &palette);
