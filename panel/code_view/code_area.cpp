@@ -19,32 +19,11 @@ namespace {
 // megabytes on every paint would stall the panel.
 constexpr qsizetype chunkLength = 2048;
 
-bool isMarkOrJoiner(char32_t c)
-{
-    const auto category = QChar::category(c);
-    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing
-        || category == QChar::Mark_SpacingCombining || c == 0x200D;
-}
-
 // The end of the piece starting at start: about chunkLength units, moved
 // forward so that no surrogate pair or combining sequence is cut.
 qsizetype chunkEnd(QStringView text, qsizetype start)
 {
-    qsizetype end = qMin(text.size(), start + chunkLength);
-    while (end < text.size()) {
-        const QChar c = text[end];
-        if (c.isLowSurrogate() || text[end - 1].unicode() == 0x200D) {
-            ++end;
-            continue;
-        }
-        char32_t cp = c.unicode();
-        if (c.isHighSurrogate() && end + 1 < text.size())
-            cp = QChar::surrogateToUcs4(c, text[end + 1]);
-        if (!isMarkOrJoiner(cp))
-            break;
-        end += QChar::requiresSurrogates(cp) ? 2 : 1;
-    }
-    return end;
+    return CodeLines::pieceEnd(text, qMin(text.size(), start + chunkLength));
 }
 
 } // namespace

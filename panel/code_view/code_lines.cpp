@@ -29,6 +29,36 @@ qsizetype LineIndex::end(qsizetype line) const
     return line + 1 < m_starts.size() ? m_starts[line + 1] - 1 : m_textSize;
 }
 
+namespace {
+
+bool isMarkOrJoiner(char32_t c)
+{
+    const auto category = QChar::category(c);
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing
+        || category == QChar::Mark_SpacingCombining || c == 0x200D;
+}
+
+} // namespace
+
+qsizetype pieceEnd(QStringView text, qsizetype end)
+{
+    end = qBound<qsizetype>(0, end, text.size());
+    while (end > 0 && end < text.size()) {
+        const QChar c = text[end];
+        if (c.isLowSurrogate() || (text[end - 1].unicode() == 0x200D && !isLineSeparator(c))) {
+            ++end;
+            continue;
+        }
+        char32_t cp = c.unicode();
+        if (c.isHighSurrogate() && end + 1 < text.size())
+            cp = QChar::surrogateToUcs4(c, text[end + 1]);
+        if (!isMarkOrJoiner(cp))
+            break;
+        end += QChar::requiresSurrogates(cp) ? 2 : 1;
+    }
+    return end;
+}
+
 QStringList splitLines(QStringView text)
 {
     const LineIndex index(text);

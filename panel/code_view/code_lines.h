@@ -39,6 +39,11 @@ private:
 
 QStringList splitLines(QStringView text);
 
+// A place to cut text at or just after end that splits no surrogate pair
+// and no base character from its combining marks or joined successor, so
+// that long text can be handled in pieces that each draw correctly.
+qsizetype pieceEnd(QStringView text, qsizetype end);
+
 enum class LineClass { Comment, Import, Definition, Control, Plain };
 
 // The first of the ordered prefix/substring tests that holds on the line

@@ -1,8 +1,9 @@
 #include "inspector/text_pane.h"
 
+#include "inspector/relative_time.h"
+#include "inspector/text_blocks.h"
 #include "style/named_colors.h"
 #include "style/panel_fonts.h"
-#include "inspector/relative_time.h"
 #include "style/thin_scroll_bar.h"
 
 #include <QHBoxLayout>
@@ -11,17 +12,25 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
-// A frameless text view on a faint rounded card.
-class TextBox : public QPlainTextEdit
+constexpr qsizetype firstLength = 64 * 1024;
+constexpr qsizetype loadStep = 256 * 1024;
+
+} // namespace
+
+// A frameless text view on a faint rounded card. It shows the text as
+// TextBlocks cut it; a copy takes the original text of the selection.
+class TextPane::TextBox : public QPlainTextEdit
 {
 public:
-    explicit TextBox(QWidget *parent) : QPlainTextEdit(parent)
+    TextBox(std::shared_ptr<const TextBlocks> blocks, QWidget *parent)
+        : QPlainTextEdit(parent), m_blocks(std::move(blocks))
     {
         setFrameShape(QFrame::NoFrame);
         setReadOnly(true);
@@ -37,20 +46,12 @@ public:
         setPalette(clear);
     }
 
-    // Very long lines are shown broken into paragraphs of their own, since
-    // a text view lays out a whole paragraph at once; a copy maps the
-    // selection back onto the original text, so it carries no added breaks.
-    void setOriginal(const QString &text) { m_original = text; }
-    void addBreakAt(qsizetype documentPosition) { m_breaks.append(documentPosition); }
-
 protected:
     QMimeData *createMimeDataFromSelection() const override
     {
         const QTextCursor cursor = textCursor();
-        const qsizetype from = originalOffset(cursor.selectionStart());
-        const qsizetype to = originalOffset(cursor.selectionEnd());
         auto *data = new QMimeData;
-        data->setText(m_original.mid(from, to - from));
+        data->setText(m_blocks->originalText(cursor.selectionStart(), cursor.selectionEnd()));
         return data;
     }
 
@@ -67,15 +68,10 @@ protected:
     }
 
 private:
-    qsizetype originalOffset(qsizetype documentPosition) const
-    {
-        const auto before = std::lower_bound(m_breaks.begin(), m_breaks.end(), documentPosition);
-        return documentPosition - (before - m_breaks.begin());
-    }
-
-    QString m_original;
-    QList<qsizetype> m_breaks; // ascending document positions of added breaks
+    std::shared_ptr<const TextBlocks> m_blocks;
 };
+
+namespace {
 
 // A role, not a colour: panes are built before they join the panel, whose
 // palette they take on only then.
@@ -86,64 +82,6 @@ void setSecondary(QLabel *label)
 
 } // namespace
 
-namespace {
-
-constexpr qsizetype sliceLength = 32 * 1024;
-
-struct Slice
-{
-    qsizetype end;
-    bool midLine; // cut inside a line: the display breaks it here
-};
-
-// Where the next slice ends: after a line break near the limit if there is
-// one, else inside the line but never between the halves of a surrogate pair.
-Slice nextSlice(const QString &text, qsizetype from)
-{
-    qsizetype end = std::min(text.size(), from + sliceLength);
-    if (end == text.size())
-        return {end, false};
-    const qsizetype lineBreak = text.lastIndexOf(QLatin1Char('\n'), end - 1);
-    if (lineBreak >= from)
-        return {lineBreak + 1, false};
-    if (text.at(end - 1).isHighSurrogate())
-        --end;
-    return {end, true};
-}
-
-} // namespace
-
-void TextPane::loadText(const QString &text)
-{
-    auto *box = static_cast<TextBox *>(m_text);
-    box->setOriginal(text);
-    if (text.size() <= sliceLength) {
-        m_text->setPlainText(text);
-        return;
-    }
-    // A long text goes in slice by slice from the event loop, so that the
-    // panel answers while it loads.
-    m_text->setPlainText(QString());
-    appendSlice(text, 0);
-}
-
-void TextPane::appendSlice(const QString &text, qsizetype from)
-{
-    auto *box = static_cast<TextBox *>(m_text);
-    const Slice slice = nextSlice(text, from);
-    QTextCursor cursor(m_text->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text.mid(from, slice.end - from));
-    if (slice.midLine) {
-        box->addBreakAt(cursor.position());
-        cursor.insertText(QStringLiteral("\n"));
-    }
-    if (slice.end < text.size())
-        QTimer::singleShot(0, this, [this, text, end = slice.end] { appendSlice(text, end); });
-    else
-        emit loaded();
-}
-
 QString TextPane::statisticsText(qint64 words, qint64 characters)
 {
     return QStringLiteral("%1 words \u2022 %2 characters").arg(words).arg(characters);
@@ -151,7 +89,9 @@ QString TextPane::statisticsText(qint64 words, qint64 characters)
 
 TextPane::TextPane(const ClipItemPtr &item, TimeInterval now, QWidget *parent)
     : QWidget(parent),
-      m_text(new TextBox(this)),
+      m_item(item),
+      m_blocks(std::make_shared<TextBlocks>(item->rawContent())),
+      m_text(new TextBox(m_blocks, this)),
       m_statistics(new QLabel(this)),
       m_time(new QLabel(this))
 {
@@ -159,7 +99,7 @@ TextPane::TextPane(const ClipItemPtr &item, TimeInterval now, QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
 
-    loadText(item->rawContent());
+    loadText();
     layout->addWidget(m_text, 1);
 
     auto *stats = new QHBoxLayout;
@@ -170,8 +110,41 @@ TextPane::TextPane(const ClipItemPtr &item, TimeInterval now, QWidget *parent)
     stats->addWidget(m_statistics);
     stats->addStretch(1);
     m_time->setFont(PanelFonts::system(11));
-    m_time->setText(relativeTimeText(item->timestamp(), now));
+    showTime(now);
     setSecondary(m_time);
     stats->addWidget(m_time);
     layout->addLayout(stats);
+}
+
+TextPane::~TextPane() = default;
+
+QPlainTextEdit *TextPane::textBox() const
+{
+    return m_text;
+}
+
+void TextPane::showTime(TimeInterval now)
+{
+    m_time->setText(relativeTimeText(m_item->timestamp(), now));
+}
+
+void TextPane::loadText()
+{
+    // The box lays out only the blocks in view (and the last screen, to size
+    // its scroll bar), and every block is short. What goes in at once fills
+    // the first screens; the rest follows from the event loop in steps.
+    m_cursor = std::make_unique<QTextCursor>(m_text->document());
+    if (m_blocks->appendTo(*m_cursor, firstLength))
+        QTimer::singleShot(0, this, &TextPane::loadMore);
+}
+
+void TextPane::loadMore()
+{
+    m_cursor->movePosition(QTextCursor::End);
+    if (m_blocks->appendTo(*m_cursor, loadStep)) {
+        QTimer::singleShot(0, this, &TextPane::loadMore);
+        return;
+    }
+    m_cursor.reset();
+    emit loaded();
 }

@@ -4,6 +4,8 @@
 #include "inspector/elided_text_label.h"
 #include "inspector/inspector_view.h"
 #include "inspector/link_pane.h"
+#include "inspector/text_blocks.h"
+#include "inspector/text_pane.h"
 #include "panel_view.h"
 #include "memory/memory_pasteboard.h"
 #include "style/named_colors.h"
@@ -19,6 +21,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 using TestSupport::makeItem;
 
@@ -402,30 +407,81 @@ private slots:
         QCOMPARE(label.displayedLines(400), lines);
     }
 
+    void textBlocks_data()
+    {
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("every kind of break") << QStringLiteral("a\r\nb\rc\nd\u2028e\u2029f\u000Bg\r\n\r\n");
+        QTest::newRow("long line, marks and pairs at every cut")
+            << QStringLiteral("e\u0301").repeated(5000) + QStringLiteral("\U0001F469\u200D\U0001F4BB").repeated(3000);
+        QTest::newRow("long line of words") << QStringLiteral("word ").repeated(3000);
+        QTest::newRow("CR LF across steps") << QStringLiteral("x").repeated(999) + QStringLiteral("\r\ny");
+        QTest::newRow("frame characters") << QStringLiteral("a\uFDD0b\uFDD1c");
+        QTest::newRow("empty") << QString();
+    }
+
+    // The box's blocks, filled in small steps, map back onto the original:
+    // all of it, and block by block, with no block cut inside a character.
+    void textBlocks()
+    {
+        QFETCH(QString, text);
+        TextBlocks blocks(text);
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        while (blocks.appendTo(cursor, 1000)) {
+        }
+        QCOMPARE(blocks.originalText(0, document.characterCount() - 1), text);
+        qsizetype covered = 0;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            const int from = block.position();
+            const int to = from + block.length() - 1;
+            QVERIFY(to - from <= TextBlocks::blockLength + 8);
+            const QString original = blocks.originalText(from, to);
+            QCOMPARE(blocks.originalOffset(from), covered);
+            QCOMPARE(original.size(), block.text().size());
+            if (!original.isEmpty()) {
+                QVERIFY(!original.front().isLowSurrogate());
+                QVERIFY(original.front().category() != QChar::Mark_NonSpacing);
+            }
+            covered = blocks.originalOffset(to + 1);
+        }
+        QCOMPARE(covered, text.size());
+    }
+
     void paneByKind_data()
     {
         QTest::addColumn<QString>("typeRaw");
+        QTest::addColumn<QString>("content");
         QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("statistics"); // the text pane's label
 
-        QTest::newRow("code") << "code" << "CodePane";
-        QTest::newRow("link") << "link" << "LinkPane";
-        QTest::newRow("color") << "color" << "ColorPane";
-        QTest::newRow("text") << "text" << "TextPane";
-        QTest::newRow("unknown") << "image" << "TextPane";
-        QTest::newRow("case matters") << "Code" << "TextPane";
+        const QString link = QStringLiteral("https://example.com");
+        QTest::newRow("code") << "code" << link << "CodePane" << "";
+        QTest::newRow("link") << "link" << link << "LinkPane" << "";
+        QTest::newRow("color") << "color" << link << "ColorPane" << "";
+        QTest::newRow("text, one word") << "text" << "hello" << "TextPane"
+                                        << QString::fromUtf8("1 words • 5 characters");
+        QTest::newRow("unknown") << "image" << "two words" << "TextPane"
+                                 << QString::fromUtf8("2 words • 9 characters");
+        QTest::newRow("case matters, no words") << "Code" << "   " << "TextPane"
+                                                << QString::fromUtf8("0 words • 3 characters");
     }
 
     void paneByKind()
     {
         QFETCH(QString, typeRaw);
+        QFETCH(QString, content);
         QFETCH(QString, pane);
+        QFETCH(QString, statistics);
         ServicesFixture f;
         PanelTest::PasteRecorder recorder;
         PanelState state(f.manager(), recorder.handler(), recorder.onDismiss());
         InspectorView inspector(state, f.services);
-        const ClipItemPtr item = PanelTest::storedItem(QStringLiteral("https://example.com"), typeRaw, 1.0);
+        const ClipItemPtr item = PanelTest::storedItem(content, typeRaw, 1.0);
         std::unique_ptr<QWidget> widget(inspector.createPane(item));
         QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), pane);
+        if (auto *text = qobject_cast<TextPane *>(widget.get()))
+            QCOMPARE(text->statisticsLabel()->text(), statistics);
 
         // The link pane hands the item and the panel's own dismiss action to
         // the paster, and neither opens nor copies.
