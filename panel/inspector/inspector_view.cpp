@@ -6,12 +6,11 @@
 #include "inspector/color_pane.h"
 #include "inspector/empty_state_view.h"
 #include "inspector/link_pane.h"
+#include "inspector/text_pane.h"
 #include "panel_services.h"
 #include "panel_state.h"
-#include "inspector/text_pane.h"
 
 #include <QGraphicsOpacityEffect>
-#include <QPropertyAnimation>
 #include <QVBoxLayout>
 
 InspectorView::InspectorView(PanelState &state, const PanelServices &services, QWidget *parent)
@@ -19,6 +18,23 @@ InspectorView::InspectorView(PanelState &state, const PanelServices &services, Q
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
+    m_fade.setDuration(fadeMs);
+    m_fade.setStartValue(0.0);
+    m_fade.setEndValue(1.0);
+    m_fade.setEasingCurve(QEasingCurve::InOutQuad);
+    connect(&m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        const qreal t = value.toReal();
+        if (m_contentEffect)
+            m_contentEffect->setOpacity(t);
+        if (m_leavingEffect)
+            m_leavingEffect->setOpacity(m_leavingFrom * (1 - t));
+    });
+    connect(&m_fade, &QVariantAnimation::finished, this, [this] {
+        delete m_leaving;
+        // The effect renders through an offscreen pixmap: drop it once done.
+        if (m_content)
+            m_content->setGraphicsEffect(nullptr);
+    });
     connect(&m_state, &PanelState::filteredItemsChanged, this, &InspectorView::scheduleRefresh);
     connect(&m_state, &PanelState::selectedItemIdChanged, this, &InspectorView::scheduleRefresh);
     connect(&m_state, &PanelState::hoveredItemIdChanged, this, &InspectorView::scheduleRefresh);
@@ -41,13 +57,6 @@ QWidget *InspectorView::createPane(const ClipItemPtr &item)
     return new TextPane(item, now);
 }
 
-InspectorView::Shown InspectorView::describe(const ClipItemPtr &item)
-{
-    if (!item)
-        return {};
-    return {item, item->contentTypeRaw(), item->timestamp(), item->isPinned()};
-}
-
 void InspectorView::scheduleRefresh()
 {
     if (m_refreshPending)
@@ -59,52 +68,66 @@ void InspectorView::scheduleRefresh()
 void InspectorView::refresh()
 {
     m_refreshPending = false;
-    const Shown next = describe(m_state.activeInspectorItem());
-    if (m_shownState && *m_shownState == next)
+    const ClipItemPtr next = m_state.activeInspectorItem();
+    if (m_built && next == m_shownItem) {
+        // The same item drawn again: only its age is read anew.
+        if (auto *text = m_content ? m_content->findChild<TextPane *>() : nullptr)
+            text->showTime(m_state.clipboardManager().clock().now());
         return;
-    // Another item fades in; the same item drawn anew (a re-copy moved
-    // its time, a pin) does not.
-    const bool otherItem = next.item && (!m_shown.item || m_shown.item->id() != next.item->id());
-    show(next, otherItem && m_shownState.has_value());
+    }
+    // Keyed on the id: another object of the same id (a reload) is built
+    // anew but not faded.
+    const bool sameId = next && m_shownItem && next->id() == m_shownItem->id();
+    show(next, m_built && !sameId && isVisible());
 }
 
-void InspectorView::show(const Shown &next, bool fade)
+void InspectorView::show(const ClipItemPtr &item, bool fade)
 {
     QWidget *content = nullptr;
-    if (next.item) {
+    if (item) {
         // The column: insets 14, leading, spacing 12.
         content = new QWidget;
         auto *column = new QVBoxLayout(content);
         column->setContentsMargins(14, 14, 14, 14);
         column->setSpacing(12);
-        column->addWidget(createPane(next.item), 1);
+        column->addWidget(createPane(item), 1);
     } else {
         content = new EmptyStateView;
     }
-    if (m_content) {
-        m_layout->removeWidget(m_content);
-        m_content->deleteLater();
-        m_content->hide();
+
+    QWidget *old = m_content;
+    const qreal oldOpacity = m_contentEffect ? m_contentEffect->opacity() : 1.0;
+    m_fade.stop();
+    // At most one pane leaves at a time: one still fading out goes now.
+    delete m_leaving;
+    if (old) {
+        m_layout->removeWidget(old);
+        if (fade) {
+            // Outside the layout, over the new content, where it was.
+            old->setAttribute(Qt::WA_TransparentForMouseEvents);
+            old->raise();
+            m_leaving = old;
+            m_leavingFrom = oldOpacity;
+            m_leavingEffect = new QGraphicsOpacityEffect(old);
+            m_leavingEffect->setOpacity(oldOpacity);
+            old->setGraphicsEffect(m_leavingEffect);
+        } else {
+            delete old;
+        }
     }
     m_content = content;
     m_layout->addWidget(content);
-    m_shown = next;
-    m_shownState = next;
+    m_shownItem = item;
+    m_built = true;
     ++m_buildCount;
 
     if (fade) {
-        auto *effect = new QGraphicsOpacityEffect(content);
-        effect->setOpacity(0);
-        content->setGraphicsEffect(effect);
-        auto *animation = new QPropertyAnimation(effect, "opacity", content);
-        animation->setDuration(fadeMs);
-        animation->setStartValue(0.0);
-        animation->setEndValue(1.0);
-        animation->setEasingCurve(QEasingCurve::InOutQuad);
-        // The effect renders through an offscreen pixmap: drop it once done.
-        connect(animation, &QPropertyAnimation::finished, content,
-                [content] { content->setGraphicsEffect(nullptr); });
-        animation->start(QAbstractAnimation::DeleteWhenStopped);
+        m_contentEffect = new QGraphicsOpacityEffect(content);
+        m_contentEffect->setOpacity(0);
+        content->setGraphicsEffect(m_contentEffect);
+        if (m_leaving)
+            m_leaving->raise();
+        m_fade.start();
     }
     content->show();
 }

@@ -3,15 +3,17 @@
 #include "clip_item.h"
 
 #include <QPointer>
+#include <QVariantAnimation>
 #include <QWidget>
 
 class PanelState;
+class QGraphicsOpacityEffect;
 class QVBoxLayout;
 struct PanelServices;
 
 // The right-hand column: the active item's pane, or the empty state.
-// A pane is built anew only when the active item or its fields change; a
-// move to another item fades the new pane in.
+// Moving to another item (or to or from the empty state) cross-fades the
+// new content in over the old; the same item drawn again keeps its pane.
 class InspectorView : public QWidget
 {
     Q_OBJECT
@@ -25,8 +27,10 @@ public:
 
     // What is shown now: the active item (none for the empty state) and
     // the widget showing it.
-    const ClipItemPtr &shownItem() const { return m_shown.item; }
+    const ClipItemPtr &shownItem() const { return m_shownItem; }
     QWidget *content() const { return m_content; }
+    // The content on its way out during a fade, else null.
+    QWidget *leavingContent() const { return m_leaving; }
     // How many times a pane or the empty state was built (for tests).
     int buildCount() const { return m_buildCount; }
 
@@ -36,23 +40,20 @@ public slots:
     void refresh();
 
 private:
-    struct Shown
-    {
-        ClipItemPtr item;
-        QString typeRaw;
-        TimeInterval timestamp = 0;
-        bool pinned = false;
-        bool operator==(const Shown &) const = default;
-    };
-    static Shown describe(const ClipItemPtr &item);
-    void show(const Shown &next, bool fade);
+    void show(const ClipItemPtr &item, bool fade);
+    void startFade();
 
     PanelState &m_state;
     const PanelServices &m_services;
     QVBoxLayout *m_layout;
     QPointer<QWidget> m_content;
-    std::optional<Shown> m_shownState;
-    Shown m_shown;
+    QPointer<QWidget> m_leaving;
+    QPointer<QGraphicsOpacityEffect> m_contentEffect;
+    QPointer<QGraphicsOpacityEffect> m_leavingEffect;
+    qreal m_leavingFrom = 1;
+    QVariantAnimation m_fade;
+    ClipItemPtr m_shownItem;
+    bool m_built = false;
     bool m_refreshPending = false;
     int m_buildCount = 0;
 };

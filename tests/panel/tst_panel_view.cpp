@@ -11,6 +11,7 @@
 #include "panel_view.h"
 #include "list/row_highlight.h"
 #include "top_bar/search_field.h"
+#include "inspector/relative_time.h"
 #include "inspector/text_pane.h"
 #include "inspector/empty_state_view.h"
 #include "top_bar/top_bar.h"
@@ -19,6 +20,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTextBlock>
@@ -448,34 +450,61 @@ private slots:
         QCOMPARE(inspector->shownItem(), panel.rows()[0]);
         const int builds = inspector->buildCount();
 
-        // Moving within one row, or over it again, does not rebuild the pane.
+        // The same item drawn again after a re-copy keeps its pane and reads
+        // its age anew.
+        panel.fixture.clock.advance(3600);
+        panel.fixture.copy(panel.rows()[0]->rawContent());
+        panel.settle();
+        QCOMPARE(inspector->buildCount(), builds);
+        QVERIFY(!inspector->leavingContent());
+        auto *pane = inspector->content()->findChild<TextPane *>();
+        QVERIFY(pane);
+        QCOMPARE(pane->timeLabel()->text(), relativeTimeText(0, 0));
+
+        // Another item cross-fades in: never two panes at full opacity.
+        const auto opacity = [](QWidget *widget) {
+            if (!widget)
+                return 0.0;
+            auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
+            return effect ? effect->opacity() : 1.0;
+        };
         const QPoint centre = panel.rowCentre(2);
         panel.hover(centre);
-        panel.settle();
+        QTRY_VERIFY(inspector->leavingContent());
+        int frames = 0;
+        while (inspector->leavingContent()) {
+            QVERIFY(opacity(inspector->content()) + opacity(inspector->leavingContent()) <= 1.001);
+            QTest::qWait(10);
+            ++frames;
+        }
+        QVERIFY(frames > 3);
+        QCOMPARE(opacity(inspector->content()), 1.0);
         QCOMPARE(inspector->shownItem(), panel.rows()[2]);
         QCOMPARE(inspector->buildCount(), builds + 1);
+
+        // Moving within the row, or a selection under the hover, keeps it.
         panel.hover(centre + QPoint(30, 2));
         panel.state().setSelectedItemId(panel.rows()[4]->id());
         panel.settle();
         QCOMPARE(inspector->buildCount(), builds + 1);
 
-        // A search with no match shows the empty state.
+        // A search with no match fades to the empty state.
         panel.state().setSearchText(QStringLiteral("no such text"));
-        panel.settle();
+        QTRY_VERIFY(qobject_cast<EmptyStateView *>(inspector->content()));
+        QVERIFY(inspector->leavingContent());
         QVERIFY(!inspector->shownItem());
         auto *empty = qobject_cast<EmptyStateView *>(inspector->content());
-        QVERIFY(empty);
         QCOMPARE(empty->messageLabel()->text(), QStringLiteral("No Clips Found"));
     }
 
     void longTextLoadsWholeAndCopiesUnaltered()
     {
-        // Lines far longer than a slice, short lines, and pairs of surrogates
-        // everywhere, so that slices are cut in every way.
+        // Lines far longer than a block, short lines, CR LF pairs and pairs of
+        // surrogates everywhere, so that the text is cut in every way.
         const QString emoji = QStringLiteral("\U0001F600");
         QString text = (emoji + QStringLiteral("abc")).repeated(30000) + QLatin1Char('\n');
         for (int i = 0; i < 5000; ++i)
-            text += QStringLiteral("line %1 %2\n").arg(i).arg(emoji);
+            text += QStringLiteral("line %1 %2\r\n").arg(i).arg(emoji);
         text += QString(100000, QLatin1Char('z'));
 
         TextPane pane(ClipItem::create(text, ClipContentType::Text, std::nullopt, 8e8), 8e8);
