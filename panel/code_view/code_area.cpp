@@ -96,13 +96,17 @@ QRect CodeArea::codeRowRect(qsizetype index) const
     return {m_gutterWidth + 1 + codeInset, rowTop(index), m_codeWidth, rowHeight};
 }
 
+int CodeArea::naturalWidth() const
+{
+    const qint64 width = qint64(m_gutterWidth) + 1 + codeInset + m_codeWidth + codeInset;
+    return int(qMin<qint64>(width, INT_MAX / 2));
+}
+
 QSize CodeArea::contentSize() const
 {
     const qint64 n = lineCount();
     const qint64 height = 2 * verticalInset + n * rowHeight + (n - 1) * rowSpacing;
-    const qint64 width = qMax<qint64>(minimumContentWidth,
-                                      m_gutterWidth + 1 + codeInset + m_codeWidth + codeInset);
-    return {int(qMin<qint64>(width, INT_MAX / 2)), int(qMin<qint64>(height, INT_MAX / 2))};
+    return {qMax(minimumContentWidth, naturalWidth()), int(qMin<qint64>(height, INT_MAX / 2))};
 }
 
 std::pair<qsizetype, qsizetype> CodeArea::visibleRows() const
@@ -125,7 +129,11 @@ void CodeArea::updateScrollBars()
 {
     const QSize content = contentSize();
     const QSize view = viewport()->size();
-    horizontalScrollBar()->setRange(0, qMax(0, content.width() - view.width()));
+    // The minimum width is met against the whole area, bar included, as
+    // where scroll bars float over the content: a vertical bar alone never
+    // makes the empty rest of that width scroll sideways.
+    const int sideways = qMax(naturalWidth() - view.width(), minimumContentWidth - contentsRect().width());
+    horizontalScrollBar()->setRange(0, qMax(0, sideways));
     horizontalScrollBar()->setPageStep(view.width());
     horizontalScrollBar()->setSingleStep(int(m_advance * 3));
     verticalScrollBar()->setRange(0, qMax(0, content.height() - view.height()));

@@ -50,6 +50,8 @@ protected:
 
 private:
     void measure();
+    // The columns' own width, without the minimum.
+    int naturalWidth() const;
     void updateScrollBars();
     void drawCodeLine(QPainter &painter, qsizetype index, const QRect &row, int visibleLeft,
                       int visibleRight);

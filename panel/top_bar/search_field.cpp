@@ -36,6 +36,9 @@ SearchField::SearchField(QWidget *parent)
     m_edit->setPalette(transparent);
     m_edit->setTextMargins(0, 0, 0, 0);
     m_edit->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // One line of text tall, as a plain field is: the style's own line
+    // edit height would make the field and the bar taller than the design.
+    m_edit->setFixedHeight(QFontMetrics(m_edit->font()).height());
     layout->addWidget(m_edit, 1);
 
     m_clear->setAutoRaise(true);
