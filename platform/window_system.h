@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QImage>
+#include <QMargins>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // The desktop's windows as the shell needs them: which one is active, to
@@ -19,6 +22,15 @@ public:
         bool operator==(const WindowClass &) const = default;
     };
 
+    // A drop shadow drawn outside a window: eight tiles clockwise from the
+    // top edge (top, top-right, right, bottom-right, bottom, bottom-left,
+    // left, top-left) and how far the shadow reaches past each edge.
+    struct Shadow
+    {
+        std::array<QImage, 8> tiles;
+        QMargins reach;
+    };
+
     virtual ~WindowSystem() = default;
 
     // The window that receives key input now, or 0.
@@ -33,6 +45,18 @@ public:
     // Asks the compositor to blur what lies behind the window, where it
     // offers that; elsewhere the window simply stays translucent.
     virtual void requestBlurBehind(WindowId window) = 0;
+    // Asks the compositor to draw the shadow around the window, where it
+    // takes one from programs; elsewhere nothing happens (compositors that
+    // draw shadows of their own follow the window's shape).
+    virtual void requestShadow(WindowId window, const Shadow &shadow)
+    {
+        (void)window;
+        (void)shadow;
+    }
+    // Asks for the window to show on every virtual desktop. Call it before
+    // each show: window managers forget it when the window is hidden.
+    // Desktops without virtual desktops ignore it.
+    virtual void showOnAllDesktops(WindowId window) { (void)window; }
     // Whether a compositor draws translucent windows over what lies behind
     // them; without one their transparent parts show up black.
     virtual bool compositorActive() = 0;

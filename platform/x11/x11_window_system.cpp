@@ -1,11 +1,14 @@
 #include "x11/x11_window_system.h"
 
 #include <QGuiApplication>
+#include <QSysInfo>
 #include <QWindow>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -142,4 +145,147 @@ bool X11WindowSystem::compositorActive()
     Display *display = m_connection->display();
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
     return XGetSelectionOwner(display, m_connection->atom(name.constData())) != None;
+}
+
+// Pixmaps of our own on the server, freed with this object.
+class X11WindowSystem::Pixmaps
+{
+public:
+    explicit Pixmaps(std::shared_ptr<X11Connection> connection) : m_connection(std::move(connection)) {}
+    ~Pixmaps()
+    {
+        for (Pixmap pixmap : m_pixmaps)
+            XFreePixmap(m_connection->display(), pixmap);
+        XFlush(m_connection->display());
+    }
+    Pixmaps(const Pixmaps &) = delete;
+    Pixmaps &operator=(const Pixmaps &) = delete;
+
+    // A 32-bit pixmap holding the image (premultiplied ARGB); None on failure.
+    Pixmap add(const QImage &source)
+    {
+        Display *display = m_connection->display();
+        const QImage image = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull())
+            return None;
+        X11ErrorTrap trap(*m_connection);
+        const Pixmap pixmap = XCreatePixmap(display, m_connection->rootWindow(), uint(image.width()),
+                                            uint(image.height()), 32);
+        XImage ximage{};
+        ximage.width = image.width();
+        ximage.height = image.height();
+        ximage.format = ZPixmap;
+        ximage.data = const_cast<char *>(reinterpret_cast<const char *>(image.constBits()));
+        ximage.byte_order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? LSBFirst : MSBFirst;
+        ximage.bitmap_unit = 32;
+        ximage.bitmap_bit_order = ximage.byte_order;
+        ximage.bitmap_pad = 32;
+        ximage.depth = 32;
+        ximage.bytes_per_line = int(image.bytesPerLine());
+        ximage.bits_per_pixel = 32;
+        ximage.red_mask = 0xff0000;
+        ximage.green_mask = 0xff00;
+        ximage.blue_mask = 0xff;
+        if (XInitImage(&ximage)) {
+            GC gc = XCreateGC(display, pixmap, 0, nullptr);
+            XPutImage(display, pixmap, gc, &ximage, 0, 0, 0, 0, uint(image.width()), uint(image.height()));
+            XFreeGC(display, gc);
+        }
+        XSync(display, False);
+        if (!trap.ok()) {
+            XFreePixmap(display, pixmap);
+            return None;
+        }
+        m_pixmaps.push_back(pixmap);
+        return pixmap;
+    }
+
+private:
+    std::shared_ptr<X11Connection> m_connection;
+    std::vector<Pixmap> m_pixmaps;
+};
+
+X11WindowSystem::~X11WindowSystem() = default;
+
+void X11WindowSystem::requestShadow(WindowId window, const Shadow &shadow)
+{
+    Display *display = m_connection->display();
+    XVisualInfo visual{};
+    if (window == 0 || !XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &visual))
+        return;
+    auto pixmaps = std::make_unique<Pixmaps>(m_connection);
+    unsigned long data[12] = {};
+    for (size_t i = 0; i < shadow.tiles.size(); ++i) {
+        data[i] = pixmaps->add(shadow.tiles[i]);
+        if (data[i] == None)
+            return;
+    }
+    data[8] = ulong(shadow.reach.top());
+    data[9] = ulong(shadow.reach.right());
+    data[10] = ulong(shadow.reach.bottom());
+    data[11] = ulong(shadow.reach.left());
+    X11ErrorTrap trap(*m_connection);
+    XChangeProperty(display, window, m_connection->atom("_KDE_NET_WM_SHADOW"), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char *>(data), 12);
+    XSync(display, False);
+    if (trap.ok())
+        m_shadows[window] = std::move(pixmaps);
+}
+
+void X11WindowSystem::showOnAllDesktops(WindowId window)
+{
+    if (window == 0)
+        return;
+    Display *display = m_connection->display();
+    constexpr unsigned long allDesktops = 0xFFFFFFFF;
+    const Atom desktop = m_connection->atom("_NET_WM_DESKTOP");
+    const Atom state = m_connection->atom("_NET_WM_STATE");
+    const Atom sticky = m_connection->atom("_NET_WM_STATE_STICKY");
+    X11ErrorTrap trap(*m_connection);
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return;
+    if (attributes.map_state == IsUnmapped) {
+        // Read when the window manager maps the window; Qt keeps state atoms
+        // it does not manage when it writes its own.
+        unsigned long value = allDesktops;
+        XChangeProperty(display, window, desktop, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char *>(&value), 1);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char *data = nullptr;
+        bool present = false;
+        if (XGetWindowProperty(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count,
+                               &after, &data) == Success && data && format == 32) {
+            const auto *atoms = reinterpret_cast<const unsigned long *>(data);
+            present = std::find(atoms, atoms + count, sticky) != atoms + count;
+        }
+        if (data)
+            XFree(data);
+        if (!present) {
+            unsigned long value = sticky;
+            XChangeProperty(display, window, state, XA_ATOM, 32, PropModeAppend,
+                            reinterpret_cast<unsigned char *>(&value), 1);
+        }
+    } else {
+        const auto send = [&](Atom type, long a, long b) {
+            XEvent event{};
+            event.xclient.type = ClientMessage;
+            event.xclient.window = window;
+            event.xclient.message_type = type;
+            event.xclient.format = 32;
+            event.xclient.data.l[0] = a;
+            event.xclient.data.l[1] = b;
+            event.xclient.data.l[2] = 0;
+            event.xclient.data.l[3] = 2; // source: a pager
+            XSendEvent(display, m_connection->rootWindow(), False,
+                       SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        };
+        send(desktop, long(allDesktops), 2);
+        send(state, 1 /* add */, long(sticky));
+    }
+    // Before Qt maps the window on its own connection.
+    XSync(display, False);
 }

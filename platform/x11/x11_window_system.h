@@ -3,6 +3,7 @@
 #include "window_system.h"
 #include "x11/x11_connection.h"
 
+#include <map>
 #include <memory>
 
 // Windows as the EWMH window manager sees them: _NET_ACTIVE_WINDOW for the
@@ -11,6 +12,7 @@ class X11WindowSystem final : public WindowSystem
 {
 public:
     explicit X11WindowSystem(std::shared_ptr<X11Connection> connection);
+    ~X11WindowSystem() override;
 
     WindowId activeWindow() override;
     bool isOwnWindow(WindowId window) override;
@@ -19,7 +21,15 @@ public:
     void hideOwnWindows() override;
     void requestBlurBehind(WindowId window) override;
     bool compositorActive() override;
+    // KWin's _KDE_NET_WM_SHADOW: one 32-bit pixmap per tile, kept for as
+    // long as this object lives, since the compositor reads them again.
+    void requestShadow(WindowId window, const Shadow &shadow) override;
+    // _NET_WM_DESKTOP 0xFFFFFFFF and the sticky state: as properties on a
+    // window not yet mapped, as requests to the window manager on one shown.
+    void showOnAllDesktops(WindowId window) override;
 
 private:
+    class Pixmaps;
     std::shared_ptr<X11Connection> m_connection;
+    std::map<WindowId, std::unique_ptr<Pixmaps>> m_shadows;
 };

@@ -7,7 +7,9 @@
 #include <QRasterWindow>
 #include <QTest>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 using namespace X11TestTools;
 
@@ -38,7 +40,93 @@ private slots:
     void ownWindowsAreKnownAndHidden();
     void unknownWindowsAreHandledQuietly();
     void compositorIsSeenByItsSelection();
+    void onAllDesktopsBeforeAndAfterShowing();
+    void shadowTilesAreHandedToTheCompositor();
 };
+
+namespace {
+
+std::vector<unsigned long> cardinals(X11Connection &connection, quint64 window, const char *property)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    std::vector<unsigned long> values;
+    if (XGetWindowProperty(connection.display(), window, connection.atom(property), 0, 64, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success && data) {
+        // Xlib hands 32-bit items out in longs, sign-extended.
+        for (unsigned long i = 0; i < count; ++i)
+            values.push_back(reinterpret_cast<unsigned long *>(data)[i] & 0xFFFFFFFFul);
+    }
+    if (data)
+        XFree(data);
+    return values;
+}
+
+} // namespace
+
+void TestX11WindowSystem::onAllDesktopsBeforeAndAfterShowing()
+{
+    auto connection = X11Connection::open();
+    QVERIFY(connection);
+    X11WindowSystem windows(connection);
+    const std::vector<unsigned long> all{0xFFFFFFFF};
+
+    // Not yet shown: the window manager reads it when it maps the window.
+    QRasterWindow early;
+    early.resize(200, 100);
+    windows.showOnAllDesktops(early.winId());
+    early.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&early));
+    QTRY_COMPARE(cardinals(*connection, early.winId(), "_NET_WM_DESKTOP"), all);
+
+    // Already shown, on one desktop: a request to the window manager.
+    QRasterWindow late;
+    late.resize(200, 100);
+    late.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&late));
+    QTRY_COMPARE(cardinals(*connection, late.winId(), "_NET_WM_DESKTOP").size(), size_t(1));
+    QVERIFY(cardinals(*connection, late.winId(), "_NET_WM_DESKTOP") != all);
+    windows.showOnAllDesktops(late.winId());
+    QTRY_COMPARE(cardinals(*connection, late.winId(), "_NET_WM_DESKTOP"), all);
+}
+
+void TestX11WindowSystem::shadowTilesAreHandedToTheCompositor()
+{
+    auto connection = X11Connection::open();
+    QVERIFY(connection);
+    X11WindowSystem windows(connection);
+    QRasterWindow window;
+    window.resize(200, 100);
+    WindowSystem::Shadow shadow;
+    for (int i = 0; i < 8; ++i) {
+        shadow.tiles[size_t(i)] = QImage(i + 1, 2, QImage::Format_ARGB32_Premultiplied);
+        shadow.tiles[size_t(i)].fill(qRgba(0, 0, 0, 20 * (i + 1)));
+    }
+    shadow.reach = QMargins(3, 4, 5, 6);
+    windows.requestShadow(window.winId(), shadow);
+
+    // Eight 32-bit pixmaps holding the tiles, then top, right, bottom, left.
+    const std::vector<unsigned long> value = cardinals(*connection, window.winId(), "_KDE_NET_WM_SHADOW");
+    QCOMPARE(value.size(), size_t(12));
+    QCOMPARE(std::vector<unsigned long>(value.begin() + 8, value.end()),
+             (std::vector<unsigned long>{4, 5, 6, 3}));
+    Display *display = connection->display();
+    for (int i = 0; i < 8; ++i) {
+        Window root = 0;
+        int x = 0, y = 0;
+        unsigned width = 0, height = 0, border = 0, depth = 0;
+        QVERIFY(XGetGeometry(display, value[size_t(i)], &root, &x, &y, &width, &height, &border, &depth));
+        QCOMPARE(QSize(int(width), int(height)), QSize(i + 1, 2));
+        QCOMPARE(depth, 32u);
+        XImage *image = XGetImage(display, value[size_t(i)], 0, 0, width, height, AllPlanes, ZPixmap);
+        QVERIFY(image);
+        const unsigned long pixel = XGetPixel(image, 0, 1);
+        XDestroyImage(image);
+        QCOMPARE(int(pixel >> 24), 20 * (i + 1));
+    }
+}
 
 void TestX11WindowSystem::compositorIsSeenByItsSelection()
 {
