@@ -3,9 +3,11 @@
 #include "clipboard_manager.h"
 #include "hot_key_manager.h"
 #include "hud_panel.h"
+#include "hud_shadow.h"
 #include "key_monitor.h"
 #include "panel_notifications.h"
 #include "panel_services.h"
+#include "panel_view.h"
 #include "style/panel_menu.h"
 #include "status_icon.h"
 #include "trace.h"
@@ -162,6 +164,8 @@ HUDPanel &AppDelegate::ensureHUDWindow()
             }));
         }
         m_services.windowSystem.requestBlurBehind(m_hudWindow->winId());
+        m_services.windowSystem.requestShadow(
+            m_hudWindow->winId(), HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius));
     }
     return *m_hudWindow;
 }
@@ -181,7 +185,7 @@ void AppDelegate::showHUD()
 
     const bool alreadyShown = isHUDVisible();
     HUDPanel &panel = ensureHUDWindow();
-    panel.setCornerMask(!windows.compositorActive());
+    windows.showOnAllDesktops(panel.winId());
     panel.centreOnPointerScreen();
     panel.traceNextPaint();
     panel.show();

@@ -17,6 +17,13 @@ HUDPanel::HUDPanel(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowTitle(QStringLiteral("Tavorindle"));
     setFixedSize(panelSize);
+    // The window takes the panel's rounded shape: without a compositor the
+    // corners would show black, and compositors that draw shadows of their
+    // own draw them around the shape.
+    QPainterPath shape;
+    const qreal r = TavorindleView::cornerRadius;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(panelSize)), r, r);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -52,18 +59,6 @@ void HUDPanel::centreOnPointerScreen()
     if (!screen)
         return;
     setGeometry(centredGeometry(screen->availableGeometry(), panelSize));
-}
-
-void HUDPanel::setCornerMask(bool enabled)
-{
-    if (!enabled) {
-        clearMask();
-        return;
-    }
-    QPainterPath shape;
-    const qreal r = TavorindleView::cornerRadius;
-    shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(panelSize)), r, r);
-    setMask(QRegion(shape.toFillPolygon().toPolygon()));
 }
 
 void HUDPanel::cancelOperation()

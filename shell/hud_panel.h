@@ -28,9 +28,6 @@ public:
     // Moves the panel to the middle of the screen that holds the pointer.
     void centreOnPointerScreen();
 
-    // Without a compositor the corners outside the rounded panel would show
-    // black: a window mask cuts them off instead.
-    void setCornerMask(bool enabled);
 
     // With tracing on, logs when the next paint after a show has finished.
     void traceNextPaint() { m_traceNextPaint = true; }

@@ -39,9 +39,17 @@ public:
     std::optional<WindowClass> windowClass(WindowId) override { return std::nullopt; }
     void hideOwnWindows() override { log.append(QStringLiteral("hideOwnWindows") + snapshot()); }
     void requestBlurBehind(WindowId window) override { blurred.append(window); }
-    bool compositorActive() override { return compositing; }
+    void requestShadow(WindowId window, const Shadow &shadow) override
+    {
+        shadows.append({window, shadow.reach});
+    }
+    void showOnAllDesktops(WindowId window) override
+    {
+        log.append(QStringLiteral("showOnAllDesktops %1%2").arg(isPanel(window)).arg(snapshot()));
+    }
+    bool compositorActive() override { return true; }
     QList<WindowId> blurred;
-    bool compositing = true;
+    QList<std::pair<WindowId, QMargins>> shadows;
 };
 
 // The panel view stand-in: a search field that keys land in.
@@ -210,9 +218,13 @@ private slots:
         shell.windows.active = editor;
         shell.delegate->showHUD();
         QVERIFY(shell.delegate->isHUDVisible());
-        // Shown and active before any monitor starts.
-        QCOMPARE(shell.windows.log, QStringList{QStringLiteral("activate %1 (panel shown, monitors off)")
-                                                    .arg(shell.delegate->hudWindow()->winId())});
+        // Asked onto every desktop while still hidden (window managers read
+        // that when they map it), then shown and active before any monitor
+        // starts.
+        QCOMPARE(shell.windows.log,
+                 (QStringList{QStringLiteral("showOnAllDesktops 1 (panel hidden, monitors off)"),
+                              QStringLiteral("activate %1 (panel shown, monitors off)")
+                                  .arg(shell.delegate->hudWindow()->winId())}));
         shell.windows.log.clear();
 
         if (path == "Escape")
@@ -273,17 +285,20 @@ private slots:
             shell.delegate->showHUD();
         QCOMPARE(KeyMonitor::liveCount(), 1);
         QVERIFY(shell.delegate->hasOutsideClickMonitor());
-        // The panel is made once, and its blur is asked for once, on its own window.
+        // The panel is made once; its blur and its shadow, reaching further
+        // below than above, are asked for once, on its own window.
         QCOMPARE(shell.windows.blurred.size(), 1);
         QVERIFY(shell.windows.isPanel(shell.windows.blurred.first()));
-        // Corners are masked off only while no compositor draws them.
+        QCOMPARE(shell.windows.shadows.size(), 1);
+        QVERIFY(shell.windows.isPanel(shell.windows.shadows.first().first));
+        QVERIFY(shell.windows.shadows.first().second.bottom() > shell.windows.shadows.first().second.top());
+        // The window has the rounded shape: no corners for black to show in,
+        // and compositors draw their shadows around it.
         QWidget *panel = shell.delegate->hudWindow();
-        QVERIFY(panel->mask().isEmpty());
-        shell.delegate->hideHUD();
-        shell.windows.compositing = false;
-        shell.delegate->showHUD();
         QVERIFY(!panel->mask().contains(QPoint(0, 0)));
+        QVERIFY(!panel->mask().contains(QPoint(719, 459)));
         QVERIFY(panel->mask().contains(QPoint(360, 230)));
+        QVERIFY(panel->mask().contains(QPoint(360, 0)));
 
         // One outside-click monitor: one hide, one reactivation.
         shell.windows.log.clear();

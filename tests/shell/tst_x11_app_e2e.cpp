@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
@@ -98,7 +99,7 @@ private slots:
     {
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("needs an X display");
-        for (const char *tool : {"xdotool", "xclip", "xwininfo", "xprop"})
+        for (const char *tool : {"xdotool", "xclip", "xwininfo", "xprop", "import"})
             QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(), tool);
         QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_environment.insert("XDG_DATA_HOME", m_data.path());
@@ -149,6 +150,10 @@ private slots:
         QCOMPARE(panel.geometry.center(), QGuiApplication::primaryScreen()->availableGeometry().center());
         const QString state = run("xprop", {"-id", QString::number(panel.id), "_NET_WM_STATE"});
         QVERIFY2(state.contains("_NET_WM_STATE_ABOVE"), qPrintable(state));
+        // On every desktop, with the shadow's tiles offered to the compositor.
+        QCOMPARE(run("xprop", {"-id", QString::number(panel.id), "_NET_WM_DESKTOP"}),
+                 QString("_NET_WM_DESKTOP(CARDINAL) = 4294967295"));
+        QVERIFY(run("xprop", {"-id", QString::number(panel.id), "_KDE_NET_WM_SHADOW"}).contains("CARDINAL"));
         xdotool({"key", "Escape"});
         QVERIFY(panelHidesAndTargetIsActive());
 
@@ -229,6 +234,61 @@ private slots:
         }
     }
 
+    // Over a backdrop of our own: the rounded corners show the backdrop,
+    // never black; with a compositor the panel, still 720 x 460, casts a
+    // shadow that follows its shape, and pasting works as before.
+    void cornersAndShadowWithAndWithoutACompositor()
+    {
+        if (QStandardPaths::findExecutable("picom").isEmpty())
+            QSKIP("picom is not installed");
+        QWidget backdrop(nullptr, Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        backdrop.setStyleSheet("background: #c040c0");
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        backdrop.setGeometry(screen.adjusted(100, 100, -100, -100));
+        backdrop.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
+        const QColor ground = QColor(0xc0, 0x40, 0xc0);
+        const auto near = [](const QColor &a, const QColor &b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 24;
+        };
+        // The cut-off corner and a point just below the panel.
+        const auto corner = [](const QImage &image, const QRect &panel) {
+            return image.pixelColor(panel.topLeft() + QPoint(1, 1));
+        };
+        const auto below = [](const QImage &image, const QRect &panel) {
+            return image.pixelColor(panel.center().x(), panel.bottom() + 6);
+        };
+
+        QVERIFY(openPanel());
+        QRect panel = visiblePanel()->geometry;
+        QVERIFY(waitUntil([&] { return near(corner(screenshot(), panel), ground); }));
+        QVERIFY(near(below(screenshot(), panel), ground));
+        xdotool({"key", "Escape"});
+        QVERIFY(panelHidesAndTargetIsActive());
+
+        QProcess compositor;
+        compositor.start("picom", {"--backend", "xrender", "--shadow", "--no-fading-openclose"});
+        QVERIFY(compositor.waitForStarted(3000));
+        QVERIFY(openPanel());
+        panel = visiblePanel()->geometry;
+        QCOMPARE(panel.size(), panelSize);
+        // Shadowed ground in the corner (the shadow follows the rounded
+        // shape there rather than leaving it clear) and below the panel.
+        const auto shadowed = [&](const QColor &c) {
+            return c.value() < ground.value() - 15 && c.red() > c.green() + 40 && c.blue() > c.green() + 40;
+        };
+        QVERIFY(waitUntil([&] {
+            const QImage image = screenshot();
+            return shadowed(corner(image, panel)) && shadowed(below(image, panel));
+        }));
+        xdotool({"key", "Return"});
+        QVERIFY(panelHidesAndTargetIsActive());
+        QVERIFY(waitUntil([&] { return !m_field->text().isEmpty(); }));
+
+        compositor.terminate();
+        QVERIFY(compositor.waitForFinished(5000));
+    }
+
     void quitEndsTheProgramWithItsHistory()
     {
         QProcess quit;
@@ -268,6 +328,15 @@ private:
     {
         return waitUntil([] { return !visiblePanel(); })
                && waitUntil([&] { return activeWindow() == m_target.winId(); });
+    }
+
+    static QImage screenshot()
+    {
+        QProcess import;
+        import.start("import", {"-window", "root", "png:-"});
+        if (!import.waitForFinished(10000))
+            return {};
+        return QImage::fromData(import.readAllStandardOutput(), "PNG");
     }
 
     QString historyText() const
