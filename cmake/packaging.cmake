@@ -21,7 +21,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # (it comes with libqt6gui6), and the SVG icon engine (libqt6svg6). The icon
 # goes into the hicolor theme, which must be there to be searched.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "hicolor-icon-theme")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# A colour emoji font, or emoji in titles show as empty boxes.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-noto-color-emoji")
 set(CPACK_STRIP_FILES ON)
 # The autostart entry is configuration: an administrator's edits survive upgrades.
 if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")

@@ -8,7 +8,7 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
                 libwayland-dev librust-wayland-protocols-dev plasma-wayland-protocols)
 run_packages=(libqt6svg6)
 # One line per kind of test, so that each can change on its own.
-test_x11_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick suckless-tools)
+test_x11_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick suckless-tools picom)
 test_desktop_packages=(appstream desktop-file-utils groff-base)
 test_tool_packages=(clang libclang-rt-14-dev libbenchmark-dev)
 test_gnome_packages=(gnome-shell mutter xwayland dbus-daemon dbus-bin gjs wl-clipboard qt6-wayland)
