@@ -9,12 +9,9 @@
 
 namespace HistoryFile {
 
-namespace {
-
-void appendString(QByteArray &out, const QString &value)
+void appendEscaped(QByteArray &out, QStringView value)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    out.append('"');
     const QByteArray utf8 = value.toUtf8();
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < utf8.size(); ++i) {
@@ -38,6 +35,14 @@ void appendString(QByteArray &out, const QString &value)
         }
     }
     out.append(utf8.constData() + runStart, utf8.size() - runStart);
+}
+
+namespace {
+
+void appendString(QByteArray &out, const QString &value)
+{
+    out.append('"');
+    appendEscaped(out, value);
     out.append('"');
 }
 

@@ -13,6 +13,9 @@ namespace HistoryFile {
 QByteArray encode(const QList<ClipItemPtr> &items);
 // One item object, as the array holds it.
 QByteArray encodeItem(const ClipItem &item);
+// A JSON string's content without its quotes, for writing a long one in
+// pieces (split between surrogate pairs, never inside one).
+void appendEscaped(QByteArray &out, QStringView value);
 
 struct DecodeResult
 {

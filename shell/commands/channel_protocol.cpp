@@ -85,12 +85,30 @@ Reply Reply::error(const QString &reason)
 
 Reply Reply::bytes(QByteArray all)
 {
-    auto pending = std::make_shared<std::optional<QByteArray>>(std::move(all));
-    return stream([pending]() -> std::optional<QByteArray> {
+    return stream(once(std::move(all)));
+}
+
+DataSource once(QByteArray bytes)
+{
+    auto pending = std::make_shared<std::optional<QByteArray>>(std::move(bytes));
+    return [pending]() -> std::optional<QByteArray> {
         std::optional<QByteArray> next;
         next.swap(*pending);
         return next;
-    });
+    };
+}
+
+DataSource concatenated(std::vector<DataSource> sources)
+{
+    auto state = std::make_shared<std::pair<std::vector<DataSource>, size_t>>(std::move(sources), 0);
+    return [state]() -> std::optional<QByteArray> {
+        auto &[list, at] = *state;
+        for (; at < list.size(); ++at) {
+            if (auto piece = list[at]())
+                return piece;
+        }
+        return std::nullopt;
+    };
 }
 
 QByteArray frame(const QByteArray &chunk)
@@ -98,19 +116,25 @@ QByteArray frame(const QByteArray &chunk)
     return QByteArray::number(chunk.size(), 16) + '\n' + chunk;
 }
 
-DataSource utf8Slices(QString text, qsizetype sliceUnits)
+DataSource textSlices(QString text, std::function<QByteArray(QStringView)> encode, qsizetype sliceUnits)
 {
     auto offset = std::make_shared<qsizetype>(0);
-    return [text = std::move(text), offset, sliceUnits]() -> std::optional<QByteArray> {
+    return [text = std::move(text), encode = std::move(encode), offset,
+            sliceUnits]() -> std::optional<QByteArray> {
         if (*offset >= text.size())
             return std::nullopt;
         qsizetype length = std::min(sliceUnits, text.size() - *offset);
         if (length < text.size() - *offset && text.at(*offset + length - 1).isHighSurrogate())
             ++length;
-        const QByteArray slice = QStringView(text).mid(*offset, length).toUtf8();
+        const QByteArray slice = encode(QStringView(text).mid(*offset, length));
         *offset += length;
         return slice;
     };
+}
+
+DataSource utf8Slices(QString text, qsizetype sliceUnits)
+{
+    return textSlices(std::move(text), [](QStringView slice) { return slice.toUtf8(); }, sliceUnits);
 }
 
 } // namespace ChannelProtocol

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 // The command channel's wire format.
 //
@@ -61,8 +62,15 @@ struct Reply
 QByteArray frame(const QByteArray &chunk);
 inline constexpr char endFrame[] = "0\n";
 
-// A text as UTF-8 in slices of about sliceUnits UTF-16 units, never
+// bytes, in one piece.
+DataSource once(QByteArray bytes);
+// The sources one after the other.
+DataSource concatenated(std::vector<DataSource> sources);
+// A text encoded in slices of about sliceUnits UTF-16 units, never
 // splitting a surrogate pair; the text is shared, not copied.
+DataSource textSlices(QString text, std::function<QByteArray(QStringView)> encode,
+                      qsizetype sliceUnits = 256 * 1024);
+// The text as UTF-8, in slices.
 DataSource utf8Slices(QString text, qsizetype sliceUnits = 256 * 1024);
 
 } // namespace ChannelProtocol

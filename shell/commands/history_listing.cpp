@@ -41,6 +41,27 @@ struct TableLayout
     bool anyPinned = false;
 };
 
+// The stored fields after the number, the text escaped slice by slice as
+// the reader takes it: a 50 MB item never stops the program for long.
+ChannelProtocol::DataSource jsonLine(const ClipItem &item, qsizetype number, char end)
+{
+    ClipItem::Stored withoutText = item.stored();
+    withoutText.rawContent.clear();
+    const QByteArray line = "{\"index\":" + QByteArray::number(number) + ','
+                            + HistoryFile::encodeItem(ClipItem(std::move(withoutText))).mid(1) + end;
+    static const QByteArray key = "\"rawContent\":\"";
+    const qsizetype textAt = line.indexOf(key) + key.size();
+    return ChannelProtocol::concatenated(
+        {ChannelProtocol::once(line.left(textAt)),
+         ChannelProtocol::textSlices(item.rawContent(),
+                                     [](QStringView slice) {
+                                         QByteArray escaped;
+                                         HistoryFile::appendEscaped(escaped, slice);
+                                         return escaped;
+                                     }),
+         ChannelProtocol::once(line.mid(textAt))});
+}
+
 } // namespace
 
 QString preview(const ClipItem &item)
@@ -102,17 +123,14 @@ ChannelProtocol::DataSource lines(const QList<ClipItemPtr> &displayOrder,
 
     const char end = options.nulSeparated ? '\0' : '\n';
     auto next = std::make_shared<qsizetype>(0);
-    return [shown, numbers, options, layout, end, next]() -> std::optional<QByteArray> {
-        if (*next >= shown.size())
-            return std::nullopt;
-        const ClipItem &item = *shown[(*next)++];
+    auto current = std::make_shared<ChannelProtocol::DataSource>();
+    auto lineOf = [numbers, options, layout, end](const ClipItem &item) -> ChannelProtocol::DataSource {
         const qsizetype number = numbers->value(item.id());
         switch (options.form) {
         case Form::Json:
-            return "{\"index\":" + QByteArray::number(number) + ','
-                   + HistoryFile::encodeItem(item).mid(1) + end;
+            return jsonLine(item, number, end);
         case Form::Picker:
-            return QString::number(number).toUtf8() + ": " + preview(item).toUtf8() + end;
+            return ChannelProtocol::once(QString::number(number).toUtf8() + ": " + preview(item).toUtf8() + end);
         case Form::Table:
             break;
         }
@@ -125,7 +143,18 @@ ChannelProtocol::DataSource lines(const QList<ClipItemPtr> &displayOrder,
         QString row = columns.join(QStringLiteral("  "));
         while (row.endsWith(u' '))
             row.chop(1);
-        return row.toUtf8() + end;
+        return ChannelProtocol::once(row.toUtf8() + end);
+    };
+    return [shown, next, current, lineOf]() -> std::optional<QByteArray> {
+        for (;;) {
+            if (*current) {
+                if (auto piece = (*current)())
+                    return piece;
+            }
+            if (*next >= shown.size())
+                return std::nullopt;
+            *current = lineOf(*shown[(*next)++]);
+        }
     };
 }
 
