@@ -157,7 +157,7 @@ int main(int argc, char *argv[])
             }
         }
         if (command.request == CommandLine::Request::Quit) {
-            printLine(stdout, QStringLiteral("Tavorindle is not running."));
+            printLine(stderr, QStringLiteral("Tavorindle is not running."));
             return 0;
         }
         if (command.request == CommandLine::Request::Command)
