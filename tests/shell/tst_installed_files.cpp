@@ -69,6 +69,9 @@ private slots:
         QTest::addColumn<bool>("required");         // else skipped where the tool is missing
         QTest::newRow("menu entry") << "desktop-file-validate" << QStringList{"@/share/applications/tavorindle.desktop"} << true;
         QTest::newRow("login entry") << "desktop-file-validate" << QStringList{"@/etc/xdg/autostart/tavorindle.desktop"} << true;
+        // Left behind as configuration when the package goes, it must start nothing.
+        QTest::newRow("login entry only with the program")
+            << "grep" << QStringList{"-qx", "TryExec=tavorindle", "@/etc/xdg/autostart/tavorindle.desktop"} << true;
         QTest::newRow("metainfo") << "appstreamcli"
                                   << QStringList{"validate", "--no-net", "--explain",
                                                  "@/share/metainfo/app.tavorindle.Tavorindle.metainfo.xml"}
