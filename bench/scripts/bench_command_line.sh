@@ -14,21 +14,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 binary=$(realpath "${1:-$root/build/shell/tavorindle}")
 runs=${2:-30}
 
-display=""
-for n in $(seq 141 170); do
-  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
-done
-[[ -n "$display" ]] || { echo "no free X display"; exit 1; }
-export DISPLAY=$display
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$root/bench/scripts/private_display.sh" 141 170
 
 export XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/rt
 mkdir -p "$XDG_DATA_HOME/Tavorindle" "$XDG_RUNTIME_DIR"

@@ -14,21 +14,7 @@ binary=$(realpath "${1:-$root/build/shell/tavorindle}")
 shows=${2:-20}
 starts=${3:-5}
 
-display=""
-for n in $(seq 110 140); do
-  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
-done
-[[ -n "$display" ]] || { echo "no free X display"; exit 1; }
-export DISPLAY=$display
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$root/bench/scripts/private_display.sh" 110 140
 openbox >/dev/null 2>&1 & pids+=($!)
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 & pids+=($!)
 sleep 1

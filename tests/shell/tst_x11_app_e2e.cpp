@@ -1,6 +1,8 @@
 // The built program on a real X server with a window manager and a tray:
 // copy, open with the global key, paste into another window, the tray icon,
 // a second copy of the program and --quit.
+#include "app_process.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,39 +21,11 @@ namespace {
 
 const QSize panelSize(720, 460);
 
-// Polls with the event loop running (this process owns the target window
-// and must answer the clipboard requests of a paste).
-template<typename Check>
-bool waitUntil(Check check, int timeoutMs = 8000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!check()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(20);
-    }
-    return true;
-}
+using AppProcess::waitUntil;
 
 QString run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
 {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted(3000))
-        return {};
-    if (!input.isNull()) {
-        process.write(input);
-        process.closeWriteChannel();
-    }
-    // Served from our own loop when this process owns the clipboard.
-    waitUntil([&] { return process.state() == QProcess::NotRunning; }, 5000);
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished(1000);
-    }
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    return QString::fromLocal8Bit(AppProcess::run(program, arguments, input).out).trimmed();
 }
 
 QString xdotool(const QStringList &arguments) { return run("xdotool", arguments); }
