@@ -104,6 +104,7 @@ bool ChannelConnection::readHeader()
         return false;
     }
     m_reserved = m_request.bodyLength;
+    m_body.reserve(m_request.bodyLength);
     if (m_request.bodyLength == 0) {
         dispatch();
         return false;
@@ -148,6 +149,8 @@ void ChannelConnection::reply(Reply answer)
     m_data = std::move(answer.data);
     m_state = m_data ? State::Writing : State::Closing;
     onBytesWritten();
+    // Out now: the answer to "quit" must not wait for a loop that ends.
+    m_socket->flush();
 }
 
 void ChannelConnection::pump()
