@@ -54,19 +54,6 @@ struct BenchStore
     PanelServices services() { return {*store, pasteboard, notifications, {}, {}, {}}; }
 };
 
-// Private anonymous memory of this process, in MiB (-1 when unknown).
-inline double anonymousMiB()
-{
-    QFile file(QStringLiteral("/proc/self/smaps_rollup"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("Anonymous:"))
-            return line.mid(10).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 // Shows the view as the panel window would be, centred, and runs the loop.
 inline int showCentred(QWidget &view)
 {
