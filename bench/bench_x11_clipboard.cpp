@@ -283,22 +283,8 @@ BENCHMARK(BM_CopyToSavedReadyOwner)->UseManualTime()->Iterations(1)->Repetitions
 
 void BM_IdleCost(benchmark::State &state)
 {
-    const int seconds = qEnvironmentVariableIntValue("TAVORINDLE_IDLE_SECONDS") > 0
-                            ? qEnvironmentVariableIntValue("TAVORINDLE_IDLE_SECONDS")
-                            : 60;
     Watcher watcher;
-    for (auto _ : state) {
-        const double cpuBefore = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        QEventLoop loop;
-        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-        loop.exec();
-        const double cpu = cpuSeconds() - cpuBefore;
-        state.SetIterationTime(cpu);
-        state.counters["cpu_ms_per_60s"] = cpu * 1000.0 * 60.0 / seconds;
-        state.counters["cpu_percent"] = 100.0 * cpu / seconds;
-    }
+    measureIdleCost(state);
 }
 BENCHMARK(BM_IdleCost)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 

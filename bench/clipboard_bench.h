@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <benchmark/benchmark.h>
+
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -120,6 +122,25 @@ LoopWatch runLoop(Done done, int timeoutMs)
     }
     watch.elapsedMs = total.elapsed();
     return watch;
+}
+
+// Runs the event loop with nothing copied for TAVORINDLE_IDLE_SECONDS (60)
+// and reports the process's CPU time over it.
+inline void measureIdleCost(benchmark::State &state)
+{
+    const int seconds = qEnvironmentVariableIntValue("TAVORINDLE_IDLE_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("TAVORINDLE_IDLE_SECONDS")
+                            : 60;
+    for (auto _ : state) {
+        const double cpuBefore = cpuSeconds();
+        QEventLoop loop;
+        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double cpu = cpuSeconds() - cpuBefore;
+        state.SetIterationTime(cpu);
+        state.counters["cpu_ms_per_60s"] = cpu * 1000.0 * 60.0 / seconds;
+        state.counters["cpu_percent"] = 100.0 * cpu / seconds;
+    }
 }
 
 } // namespace ClipboardBench

@@ -1,5 +1,6 @@
 #include "wayland/kde_fake_input_synthesizer.h"
 
+#include "wayland/evdev_paste_keys.h"
 #include "wayland/wayland_connection.h"
 
 #include "fake-input-client-protocol.h"
@@ -8,9 +9,6 @@
 
 namespace {
 
-constexpr uint32_t keyLeftCtrl = 29;
-constexpr uint32_t keyLeftShift = 42;
-constexpr uint32_t keyV = 47;
 // Keys arrived with version 4.
 constexpr uint32_t keyboardVersion = 4;
 
@@ -49,15 +47,8 @@ void KdeFakeInputSynthesizer::postPasteStroke(PasteStroke stroke)
 {
     if (!mayPostInputEvents())
         return;
-    const bool shift = stroke == PasteStroke::ControlShiftV;
-    key(keyLeftCtrl, true);
-    if (shift)
-        key(keyLeftShift, true);
-    key(keyV, true);
-    key(keyV, false);
-    if (shift)
-        key(keyLeftShift, false);
-    key(keyLeftCtrl, false);
+    for (const EvdevKey &evdev : evdevPasteKeys(stroke))
+        key(evdev.code, evdev.pressed);
     m_connection->flush();
 }
 

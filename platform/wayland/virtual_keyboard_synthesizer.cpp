@@ -1,6 +1,7 @@
 #include "wayland/virtual_keyboard_synthesizer.h"
 
 #include "unique_fd.h"
+#include "wayland/evdev_paste_keys.h"
 #include "wayland/wayland_connection.h"
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
@@ -17,10 +18,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcWayland)
 
 namespace {
 
-// Evdev codes; the keymap below gives them their symbols (XKB adds 8).
-constexpr uint32_t keyLeftCtrl = 29;
-constexpr uint32_t keyLeftShift = 42;
-constexpr uint32_t keyV = 47;
+// The keymap below gives the evdev codes their symbols (XKB adds 8).
 constexpr uint32_t shiftMask = 1u << 0;
 constexpr uint32_t controlMask = 1u << 2;
 
@@ -101,17 +99,12 @@ void VirtualKeyboardSynthesizer::postPasteStroke(PasteStroke stroke)
 {
     if (!mayPostInputEvents())
         return;
-    const bool shift = stroke == PasteStroke::ControlShiftV;
-    const uint32_t held = controlMask | (shift ? shiftMask : 0);
-    key(keyLeftCtrl, true);
-    if (shift)
-        key(keyLeftShift, true);
-    modifiers(held);
-    key(keyV, true);
-    key(keyV, false);
-    if (shift)
-        key(keyLeftShift, false);
-    key(keyLeftCtrl, false);
+    const uint32_t held = controlMask | (stroke == PasteStroke::ControlShiftV ? shiftMask : 0);
+    for (const EvdevKey &evdev : evdevPasteKeys(stroke)) {
+        if (evdev.code == EvdevCode::v && evdev.pressed)
+            modifiers(held);
+        key(evdev.code, evdev.pressed);
+    }
     modifiers(0);
     m_connection->flush();
 }

@@ -3,6 +3,7 @@
 // concealed copies are never read, sway's key binding for
 // "tavorindle --toggle" opens the panel, Return pastes into the window that
 // had the focus, and the history file says the same.
+#include "app_process.h"
 #include "wayland_test_tools.h"
 
 #include <QDir>
@@ -53,18 +54,7 @@ bool hasFocusedAppId(const QJsonObject &node, const QString &appId)
     return false;
 }
 
-template<typename Check>
-bool waitUntil(Check check, int timeoutMs = 8000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!check()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
+using AppProcess::waitUntil;
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "wayland_test_tools.h"
 
+#include "app_process.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -86,30 +88,10 @@ void Program::write(const QByteArray &line)
 bool run(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
          QByteArray *output, const QByteArray &input, int timeoutMs)
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    if (!process.waitForStarted())
-        return false;
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    QElapsedTimer timer;
-    timer.start();
-    QByteArray out;
-    while (process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs) {
-        QTest::qWait(2);
-        out += process.readAllStandardOutput();
-    }
-    out += process.readAllStandardOutput();
+    const AppProcess::Finished finished = AppProcess::run(program, arguments, input, environment, timeoutMs);
     if (output)
-        *output = out;
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        *output = finished.out;
+    return finished.exitCode == 0;
 }
 
 QByteArray Compositor::socketPath() const

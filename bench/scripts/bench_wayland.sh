@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The native Wayland clipboard in headless sway, beside the X11 figures of
+# the same run: bench_wayland_clipboard against sway (started as the user
+# nobody when run as root: sway refuses root), then bench_x11_clipboard's
+# matching benchmarks on a private Xvfb.
+#   bench/scripts/bench_wayland.sh BUILD_DIR
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+work=$(mktemp -d /tmp/tavorindle-bench-wayland.XXXXXX)
+chmod 755 "$work"
+mkdir -p "$work/runtime"
+chmod 700 "$work/runtime"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+trap cleanup EXIT
+
+printf 'output HEADLESS-1 resolution 1280x800\n' > "$work/sway.conf"
+chmod 644 "$work/sway.conf"
+run_as=()
+if [[ $(id -u) -eq 0 ]]; then
+  chown nobody:nogroup "$work/runtime"
+  run_as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+env -i PATH="$PATH" HOME="$work" XDG_RUNTIME_DIR="$work/runtime" WLR_BACKENDS=headless \
+  WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${run_as[@]}" sway -c "$work/sway.conf" \
+  >"$work/sway.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do
+  socket=$(cd "$work/runtime" && ls wayland-* 2>/dev/null | grep -v lock | head -1 || true)
+  [[ -n "$socket" ]] && break
+  sleep 0.1
+done
+[[ -n "$socket" ]] || { echo "sway did not start"; cat "$work/sway.log"; exit 1; }
+
+echo "== load: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== Wayland (headless sway, data-control)"
+XDG_RUNTIME_DIR="$work/runtime" WAYLAND_DISPLAY="$socket" DISPLAY= \
+  "$build/bench/bench_wayland_clipboard" --benchmark_counters_tabular=true 2>&1 \
+  | grep -E '^(BM_|Benchmark|-)' || true
+
+echo "== X11 (Xvfb), same run"
+display=""
+for n in $(seq 150 190); do
+  if [[ ! -e /tmp/.X11-unix/X$n && ! -e /tmp/.X$n-lock ]]; then display=":$n"; break; fi
+done
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+DISPLAY=$display "$build/bench/bench_x11_clipboard" --benchmark_counters_tabular=true \
+  --benchmark_filter='BM_(StallBaseline|StallWhileOwnerHangs|ReadLargeCopy/50|CopyToSaved|IdleCost|Memory)' \
+  2>&1 | grep -E '^(BM_|Benchmark|-)' || true
+echo "== load: $(cut -d' ' -f1-3 /proc/loadavg)"
