@@ -15,6 +15,9 @@
 // client asks for the content of a selection it plays.
 #include "ext-data-control-v1-server-protocol.h"
 
+#include <QByteArray>
+#include <QList>
+
 #include <wayland-server.h>
 
 #include <algorithm>
@@ -33,49 +36,19 @@ namespace {
 
 std::string base64Encode(const std::string &in)
 {
-    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < in.size(); i += 3) {
-        const unsigned v = (unsigned char)in[i] << 16 | (unsigned char)in[i + 1] << 8 | (unsigned char)in[i + 2];
-        out += {table[v >> 18], table[(v >> 12) & 63], table[(v >> 6) & 63], table[v & 63]};
-    }
-    if (i + 1 == in.size()) {
-        const unsigned v = (unsigned char)in[i] << 16;
-        out += {table[v >> 18], table[(v >> 12) & 63], '=', '='};
-    } else if (i + 2 == in.size()) {
-        const unsigned v = (unsigned char)in[i] << 16 | (unsigned char)in[i + 1] << 8;
-        out += {table[v >> 18], table[(v >> 12) & 63], table[(v >> 6) & 63], '='};
-    }
-    return out.empty() ? "-" : out;
+    return in.empty() ? "-" : QByteArray::fromStdString(in).toBase64().toStdString();
 }
 
 std::string base64Decode(const std::string &in)
 {
-    std::string out;
-    unsigned value = 0;
-    int bits = 0;
-    for (char c : in) {
-        const char *p = std::strchr("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", c);
-        if (!p || !c)
-            continue;
-        value = value << 6 | unsigned(p - "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += char((value >> bits) & 0xFF);
-        }
-    }
-    return out;
+    return QByteArray::fromBase64(QByteArray::fromStdString(in)).toStdString();
 }
 
 std::vector<std::string> split(const std::string &text, char by)
 {
     std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t at; (at = text.find(by, start)) != std::string::npos; start = at + 1)
-        parts.push_back(text.substr(start, at - start));
-    parts.push_back(text.substr(start));
+    for (const QByteArray &part : QByteArray::fromStdString(text).split(by))
+        parts.push_back(part.toStdString());
     return parts;
 }
 

@@ -8,6 +8,8 @@
 // and quits when another program's copy replaces its own.
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
+#include <QByteArray>
+
 #include <wayland-client.h>
 
 #include <algorithm>
@@ -31,26 +33,6 @@ bool done = false;
 std::vector<int> hung;
 wl_seat *seat = nullptr;
 zwlr_data_control_manager_v1 *manager = nullptr;
-
-std::string base64Decode(const std::string &in)
-{
-    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    unsigned value = 0;
-    int bits = 0;
-    for (char c : in) {
-        const char *p = c ? std::strchr(table, c) : nullptr;
-        if (!p)
-            continue;
-        value = value << 6 | unsigned(p - table);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += char((value >> bits) & 0xFF);
-        }
-    }
-    return out;
-}
 
 void onGlobal(void *, wl_registry *registry, uint32_t name, const char *interface, uint32_t)
 {
@@ -110,7 +92,7 @@ int main(int argc, char **argv)
     mode = argv[1];
     const std::string data = argv[3];
     if (data.rfind("b64:", 0) == 0) {
-        content = base64Decode(data.substr(4));
+        content = QByteArray::fromBase64(QByteArray::fromStdString(data.substr(4))).toStdString();
     } else if (data.rfind("fill:", 0) == 0) {
         const size_t n = std::stoul(data.substr(5));
         content.reserve(n);
