@@ -94,6 +94,10 @@ struct X11ClipboardReader::Read
     bool slicing = false;
     long sliceOffset = 0; // in 32-bit units, as the protocol counts
     bool lastChunk = false;
+    // Whether the owner answered the latest request; whether it was asked
+    // a second time.
+    bool answered = false;
+    bool askedAgain = false;
 };
 
 X11ClipboardReader::X11ClipboardReader(std::shared_ptr<X11Connection> connection,
@@ -119,17 +123,25 @@ bool X11ClipboardReader::handleEvent(XEvent &event)
     switch (event.type) {
     case SelectionNotify: {
         const XSelectionEvent &reply = event.xselection;
-        const auto before = m_retired.size();
-        std::erase_if(m_retired, [&](const Retired &r) { return r.window.id() == reply.requestor; });
+        if (const auto retired = findRetired(reply.requestor); retired != m_retired.end()) {
+            onRetiredReply(retired, reply.property);
+            return true;
+        }
         if (!m_read || reply.requestor != m_read->window.id())
-            return m_retired.size() != before;
-        if (reply.selection == m_selection && reply.target == m_read->target
-            && m_read->stage != Read::Stage::Incremental)
+            return false;
+        // Only the first answer counts: a second one (asked again, or an
+        // owner that answers twice) must not restart a read under way.
+        if (reply.selection == m_selection && reply.target == m_read->target && !m_read->answered)
             onConversionDone(reply.property);
         return true;
     }
     case PropertyNotify: {
         const XPropertyEvent &change = event.xproperty;
+        if (const auto retired = findRetired(change.window); retired != m_retired.end()) {
+            if (change.state == PropertyNewValue)
+                onRetiredChunk(retired, change.atom);
+            return true;
+        }
         if (!m_read || change.window != m_read->window.id())
             return false;
         if (change.state == PropertyNewValue && m_read->stage == Read::Stage::Incremental
@@ -140,6 +152,65 @@ bool X11ClipboardReader::handleEvent(XEvent &event)
     default:
         return false;
     }
+}
+
+std::vector<X11ClipboardReader::Retired>::iterator X11ClipboardReader::findRetired(unsigned long window)
+{
+    return std::find_if(m_retired.begin(), m_retired.end(),
+                        [&](const Retired &r) { return r.window.id() == window; });
+}
+
+// The answers to requests we no longer need, possibly from a newer owner
+// that got them: an incremental transfer is taken to its end, chunk by
+// chunk, without reading it, since an owner may serve nobody else (the
+// newer copy's read included) until it is over.
+void X11ClipboardReader::onRetiredReply(std::vector<Retired>::iterator retired, unsigned long property)
+{
+    const auto [type, size] = takeProperty(retired->window.id(), property);
+    if (type == m_connection->atom("INCR"))
+        retired->transferring = true;
+    else
+        m_retired.erase(retired);
+}
+
+void X11ClipboardReader::onRetiredChunk(std::vector<Retired>::iterator retired, unsigned long property)
+{
+    if (!retired->transferring)
+        return; // a reply being written: its notice follows
+    const auto [type, size] = takeProperty(retired->window.id(), property);
+    if (type == None || size > 0)
+        return;
+    m_retired.erase(retired); // the empty chunk that ends it
+    // Such an owner may also have dropped what the read under way asked
+    // meanwhile: ask once more.
+    if (m_read && !m_read->askedAgain && !m_read->answered && m_read->target != None) {
+        m_read->askedAgain = true;
+        requestConversion(m_read->target, m_read->stage == Read::Stage::Targets ? m_limits.targetsTimeout
+                                                                                 : m_limits.dataTimeout);
+    }
+}
+
+std::pair<unsigned long, unsigned long> X11ClipboardReader::takeProperty(unsigned long window,
+                                                                          unsigned long property)
+{
+    if (property == None)
+        return {None, 0};
+    Display *display = m_connection->display();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long size = 0;
+    unsigned char *data = nullptr;
+    const int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType,
+                                          &type, &format, &count, &size, &data);
+    if (data)
+        XFree(data);
+    if (status != Success)
+        return {None, 0};
+    if (type != None)
+        XDeleteProperty(display, window, property);
+    m_connection->flush();
+    return {type, size};
 }
 
 void X11ClipboardReader::start(unsigned long time)
@@ -154,6 +225,7 @@ void X11ClipboardReader::start(unsigned long time)
 void X11ClipboardReader::requestConversion(unsigned long target, std::chrono::milliseconds timeout)
 {
     m_read->target = target;
+    m_read->answered = false;
     XConvertSelection(m_connection->display(), m_selection, target, m_connection->atom(propertyName),
                       m_read->window.id(), m_read->time);
     m_connection->flush();
@@ -163,6 +235,7 @@ void X11ClipboardReader::requestConversion(unsigned long target, std::chrono::mi
 void X11ClipboardReader::onConversionDone(unsigned long property)
 {
     qCDebug(lcClipboard) << "converted" << m_connection->atomName(m_read->target) << "into" << property;
+    m_read->answered = true;
     const bool targets = m_read->stage == Read::Stage::Targets;
     if (property == None) {
         // Refused. An owner that cannot list its targets may still give text.
@@ -390,6 +463,12 @@ void X11ClipboardReader::abandon()
     std::erase_if(m_retired, [&](const Retired &r) { return r.since.deadline() + 60000 < now.deadline(); });
     if (m_retired.size() >= 64)
         m_retired.erase(m_retired.begin());
-    m_retired.push_back({std::move(m_read->window), now});
+    const bool transferring = m_read->stage == Read::Stage::Incremental;
+    if (transferring) {
+        // Whatever chunk is there is taken, so that the owner goes on.
+        XDeleteProperty(m_connection->display(), m_read->window.id(), m_connection->atom(propertyName));
+        m_connection->flush();
+    }
+    m_retired.push_back({std::move(m_read->window), now, transferring});
     m_read.reset();
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // Reads what another program holds on a selection without ever waiting for
@@ -81,6 +82,13 @@ private:
     {
         X11Window window;
         QDeadlineTimer since;
+        // An incremental transfer to it is under way.
+        bool transferring = false;
     };
+    std::vector<Retired>::iterator findRetired(unsigned long window);
+    void onRetiredReply(std::vector<Retired>::iterator retired, unsigned long property);
+    void onRetiredChunk(std::vector<Retired>::iterator retired, unsigned long property);
+    // Deletes a property of one of our windows; its type and size before.
+    std::pair<unsigned long, unsigned long> takeProperty(unsigned long window, unsigned long property);
     std::vector<Retired> m_retired;
 };

@@ -111,6 +111,7 @@ private slots:
     void ownerQuittingIsAnnouncedWithItsContent();
     void deliberateClearIsNotALoss();
     void hugeTargetListIsNotReadAndDoesNotStall();
+    void abandonedReadDoesNotHoldUpTheNewOwner();
     void replyOfAnotherTypeIsNoText_data();
     void replyOfAnotherTypeIsNoText();
 
@@ -411,6 +412,34 @@ void TestX11Pasteboard::replyOfAnotherTypeIsNoText()
     QTRY_VERIFY(pasteboard.changeCount() != before);
     QCOMPARE(pasteboard.string(), text);
     stop(owner);
+}
+
+void TestX11Pasteboard::abandonedReadDoesNotHoldUpTheNewOwner()
+{
+    // Our request for the old owner's text reaches the new owner when the
+    // clipboard changes hands just before it: xclip answers it with a
+    // transfer in chunks, and takes no other request until that one ends.
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("log"));
+    QProcess old;
+    startOwner(old, {"serve", "old copy", log});
+    // It asks the old owner for its targets; our loop does not run until the
+    // newer copy is there, so that the request for the text comes after.
+    X11Pasteboard pasteboard(m_connection);
+    for (int i = 0; i < 500 && !readFile(log).contains("TARGETS"); ++i)
+        QTest::qSleep(10);
+    QTest::qSleep(100); // its answer is on its way
+    QByteArray text;
+    while (text.size() < 3 * 1000 * 1000)
+        text += "newer copy, in chunks\n";
+    const QString path = folder.filePath(QStringLiteral("newer"));
+    writeFile(path, text);
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-i", path});
+    QVERIFY(xclip.waitForFinished(10000)); // owns the clipboard from the background
+
+    QTRY_COMPARE_WITH_TIMEOUT(pasteboard.string(), std::optional<QString>(QString::fromUtf8(text)), 5000);
+    stop(old);
 }
 
 QTEST_MAIN(TestX11Pasteboard)
