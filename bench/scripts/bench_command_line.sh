@@ -21,31 +21,7 @@ mkdir -p "$XDG_DATA_HOME/Tavorindle" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 # 199 items of the four kinds, and a 10 MB text at the bottom.
-python3 - "$XDG_DATA_HOME/Tavorindle/history.json" "$work/big.txt" <<'PY'
-import json, sys, uuid
-items = []
-for i in range(199):
-    kind = ("text", "code", "link", "color")[i % 4]
-    raw = {
-        "text": f"Meeting notes {i}: the quarterly numbers look fine, send them to the team by Friday.",
-        "code": f"func handler{i}(request: Request) -> Response {{\n    return Response(status: 200)\n}}",
-        "link": f"https://example.com/articles/{i}/a-long-path?query={i}",
-        "color": f"#{(i * 2654435761) & 0xFFFFFF:06X}",
-    }[kind]
-    item = {"id": str(uuid.uuid4()).upper(), "rawContent": raw, "contentTypeRaw": kind,
-            "title": raw.splitlines()[0][:60], "timestamp": 800000000.0 - i * 60,
-            "isPinned": i % 37 == 0, "wordCount": len(raw.split()), "charCount": len(raw)}
-    if kind == "code":
-        item["detectedLanguage"] = "Swift"
-    items.append(item)
-big = "".join(f"line {i}: a long text with ünïcødé and more words in it\n" for i in range(200000))
-big = big[: 10 * 1024 * 1024].strip()
-open(sys.argv[2], "w").write(big)
-items.append({"id": str(uuid.uuid4()).upper(), "rawContent": big, "contentTypeRaw": "text",
-              "title": big.splitlines()[0], "timestamp": 700000000.0, "isPinned": False,
-              "wordCount": len(big.split()), "charCount": len(big)})
-json.dump(items, open(sys.argv[1], "w"), separators=(",", ":"))
-PY
+python3 "$root/bench/scripts/make_history.py" "$XDG_DATA_HOME/Tavorindle/history.json" 199 "$work/big.txt" 10
 
 "$binary" >/dev/null 2>&1 & pids+=($!)
 for _ in $(seq 1 100); do "$binary" list --picker >/dev/null 2>&1 && break; sleep 0.1; done

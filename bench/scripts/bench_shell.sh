@@ -24,25 +24,7 @@ mkdir -p "$XDG_DATA_HOME/Tavorindle" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 # 200 items of the four kinds, as a full history would hold.
-python3 - "$XDG_DATA_HOME/Tavorindle/history.json" <<'PY'
-import json, sys, uuid
-items = []
-for i in range(200):
-    kind = ("text", "code", "link", "color")[i % 4]
-    raw = {
-        "text": f"Meeting notes {i}: the quarterly numbers look fine, send them to the team by Friday.",
-        "code": f"func handler{i}(request: Request) -> Response {{\n    let id = request.id\n    return Response(status: 200, body: \"{i}\")\n}}",
-        "link": f"https://example.com/articles/{i}/a-long-path?query={i}",
-        "color": f"#{(i * 2654435761) & 0xFFFFFF:06X}",
-    }[kind]
-    item = {"id": str(uuid.uuid4()).upper(), "rawContent": raw, "contentTypeRaw": kind,
-            "title": raw.splitlines()[0][:60], "timestamp": 800000000.0 - i * 60,
-            "isPinned": i % 37 == 0, "wordCount": len(raw.split()), "charCount": len(raw)}
-    if kind == "code":
-        item["detectedLanguage"] = "Swift"
-    items.append(item)
-json.dump(items, open(sys.argv[1], "w"), separators=(",", ":"))
-PY
+python3 "$root/bench/scripts/make_history.py" "$XDG_DATA_HOME/Tavorindle/history.json" 200
 
 now_us() { date +%s%6N; }
 mark() { grep -m1 "tavorindle-trace $1 " "$2" | awk '{print $3}'; }
