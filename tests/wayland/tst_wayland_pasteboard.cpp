@@ -177,6 +177,7 @@ private slots:
     void init();
     void cleanup();
 
+    void contentPresentAtStartIsNoChange();
     void recordsWhatAnotherProgramCopies_data();
     void recordsWhatAnotherProgramCopies();
     void lossOfTheContentIsAnnounced_data();
@@ -236,6 +237,16 @@ std::unique_ptr<WaylandPasteboard> TestWaylandPasteboard::makePasteboard(Pastebo
     // The selection present at start is learnt, not counted.
     m_connection->roundtrip();
     return pasteboard;
+}
+
+void TestWaylandPasteboard::contentPresentAtStartIsNoChange()
+{
+    QVERIFY(world().copy("serve", {"text/plain;charset=utf-8"}, "from before"));
+    auto pasteboard = makePasteboard();
+    QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+    QTRY_COMPARE(pasteboard->string(), std::optional<QString>("from before"));
+    QCOMPARE(pasteboard->changeCount(), 0);
+    QCOMPARE(changed.count(), 0);
 }
 
 void TestWaylandPasteboard::recordsWhatAnotherProgramCopies_data()
