@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr qsizetype firstLength = 64 * 1024;
+constexpr qsizetype firstLength = 16 * 1024;
 constexpr qsizetype loadStep = 256 * 1024;
 
 } // namespace
