@@ -127,6 +127,12 @@ QString trimmedWhitespaceAndNewlines(QStringView text)
     return t.size() == text.size() ? text.toString() : t.toString();
 }
 
+QString trimmedWhitespaceAndNewlines(const QString &text)
+{
+    const QStringView t = trimmedBy(text, isWhitespaceOrNewline);
+    return t.size() == text.size() ? text : t.toString();
+}
+
 QStringView trimmedSpacesAndTabs(QStringView text)
 {
     return trimmedBy(text, isSpaceOrTab);

@@ -25,6 +25,9 @@ bool isSpaceOrTab(char32_t c);
 bool isWordSeparator(char32_t c);
 
 QString trimmedWhitespaceAndNewlines(QStringView text);
+// The same, sharing text's buffer when there is nothing to trim: a large
+// copy is then held once, by the clipboard snapshot and the item alike.
+QString trimmedWhitespaceAndNewlines(const QString &text);
 QStringView trimmedSpacesAndTabs(QStringView text);
 
 qint64 graphemeCount(QStringView text);
