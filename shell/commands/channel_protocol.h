@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pasteboard_content.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -23,8 +25,9 @@ namespace ChannelProtocol {
 
 // A header longer than this is refused without reading on.
 inline constexpr qsizetype maxHeaderBytes = 16 * 1024;
-// The largest body: the clipboard's own limit on one copy.
-inline constexpr qint64 maxBodyBytes = qint64(64) << 20;
+// The largest body: what the clipboard takes of one copy, so that a text
+// added from the command line is held to the same limit.
+inline constexpr qint64 maxBodyBytes = PasteboardLimits{}.maxBytes;
 // A frame larger than this is a broken reply.
 inline constexpr qsizetype maxFrameBytes = 4 << 20;
 
