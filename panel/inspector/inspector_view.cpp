@@ -68,6 +68,28 @@ void InspectorView::scheduleRefresh()
 void InspectorView::refresh()
 {
     m_refreshPending = false;
+    // Hidden, nothing is drawn: the pane is built when the column shows
+    // again, not for every copy made meanwhile.
+    if (m_built && !isVisible()) {
+        m_stale = true;
+        return;
+    }
+    showActiveItem(true);
+}
+
+void InspectorView::showEvent(QShowEvent *event)
+{
+    // Straight to what is current, before the first frame: no fade from
+    // what was shown when the panel last closed.
+    if (m_stale || m_refreshPending) {
+        m_stale = false;
+        showActiveItem(false);
+    }
+    QWidget::showEvent(event);
+}
+
+void InspectorView::showActiveItem(bool fade)
+{
     const ClipItemPtr next = m_state.activeInspectorItem();
     if (m_built && next == m_shownItem) {
         // The same item drawn again: only its age is read anew.
@@ -78,7 +100,7 @@ void InspectorView::refresh()
     // Keyed on the id: another object of the same id (a reload) is built
     // anew but not faded.
     const bool sameId = next && m_shownItem && next->id() == m_shownItem->id();
-    show(next, m_built && !sameId && isVisible());
+    show(next, fade && m_built && !sameId);
 }
 
 void InspectorView::show(const ClipItemPtr &item, bool fade)

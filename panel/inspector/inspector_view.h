@@ -14,6 +14,7 @@ struct PanelServices;
 // The right-hand column: the active item's pane, or the empty state.
 // Moving to another item (or to or from the empty state) cross-fades the
 // new content in over the old; the same item drawn again keeps its pane.
+// While hidden it only notes that it is out of date.
 class InspectorView : public QWidget
 {
     Q_OBJECT
@@ -39,7 +40,11 @@ public slots:
     void scheduleRefresh();
     void refresh();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void showActiveItem(bool fade);
     void show(const ClipItemPtr &item, bool fade);
     void startFade();
 
@@ -54,6 +59,7 @@ private:
     QVariantAnimation m_fade;
     ClipItemPtr m_shownItem;
     bool m_built = false;
+    bool m_stale = false;
     bool m_refreshPending = false;
     int m_buildCount = 0;
 };

@@ -461,6 +461,21 @@ private slots:
         QTRY_VERIFY(qobject_cast<EmptyStateView *>(inspector->content()) && inspector->leavingContent());
         QCOMPARE(static_cast<EmptyStateView *>(inspector->content())->messageLabel()->text(),
                  QStringLiteral("No Clips Found"));
+
+        // Copies while the panel is hidden build nothing; it opens on the
+        // newest item at once, with no fade from what it last showed.
+        panel.view->hide();
+        const int hiddenBuilds = inspector->buildCount();
+        panel.fixture.copy(QStringLiteral("one"));
+        QTest::qWait(20);
+        QCOMPARE(inspector->buildCount(), hiddenBuilds);
+        panel.fixture.copy(QStringLiteral("two"));
+        panel.fixture.copy(QStringLiteral("three"));
+        emit panel.notifications.tavorindleWindowWillShow(); // then shown at once, as the shell does
+        panel.view->show();
+        QCOMPARE(inspector->buildCount(), hiddenBuilds + 1);
+        QCOMPARE(inspector->shownItem()->rawContent(), QStringLiteral("three"));
+        QVERIFY(!inspector->leavingContent());
     }
 
     // A 5 MB line, then lines far longer than a block, short lines, CR LF
