@@ -105,7 +105,7 @@ QString canonicalCase(int64_t kind)
     const QString syllables = QStringLiteral("\uD55C\uAD6D\uC5B4\uB97C \uC785\uB825\uD558\uB294 "
                                              "\uBC95\uC744 \uBC30\uC6B0\uAE30. ");
     const QString unit = kind == 1 ? syllables.normalized(QString::NormalizationForm_D) : syllables;
-    return unit.repeated(4000000 / unit.toUtf8().size());
+    return unit.repeated(4000000 / unit.toUtf8().size()).trimmed(); // as the store keeps it
 }
 
 const char *canonicalCaseName(int64_t kind)
