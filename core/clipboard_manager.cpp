@@ -10,11 +10,11 @@
 
 namespace {
 
+// One write per line: the history writer reports from its own thread.
 void report(const char *prefix, const QString &error)
 {
-    std::fputs(prefix, stdout);
-    std::fputs(error.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
+    const QByteArray line = prefix + error.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fflush(stdout);
 }
 
@@ -27,13 +27,26 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, HistoryStorage storag
     , m_storage(std::move(storage))
     , m_clock(clock)
     , m_lastChangeCount(pasteboard.changeCount())
+    , m_writer(std::make_unique<HistoryWriter>(
+          [storage = m_storage](const HistoryFile::Snapshot &items) { return storage.save(items); },
+          [](const QString &error) { report("Could not save clip history: ", error); }))
 {
     m_timer.setInterval(pollIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &ClipboardManager::checkForChanges);
     loadExistingItems();
 }
 
-ClipboardManager::~ClipboardManager() = default;
+ClipboardManager::~ClipboardManager()
+{
+    if (!waitForSaved())
+        report("Could not save clip history: ", QStringLiteral("the last change was still being written when "
+                                                              "the program ended; the file keeps an earlier list"));
+}
+
+bool ClipboardManager::waitForSaved(std::chrono::milliseconds timeout)
+{
+    return m_writer->waitUntilWritten(timeout);
+}
 
 ClipboardManager &ClipboardManager::shared()
 {
@@ -171,11 +184,8 @@ void ClipboardManager::loadExistingItems()
 
 void ClipboardManager::saveItems()
 {
-    if (!m_mayWriteHistory)
-        return;
-    const QString error = m_storage.save(m_items);
-    if (!error.isEmpty())
-        report("Could not save clip history: ", error);
+    if (m_mayWriteHistory)
+        m_writer->submit(HistoryFile::snapshot(m_items));
 }
 
 void ClipboardManager::enforceLimit()

@@ -3,6 +3,7 @@
 #include "classifier.h"
 #include "clip_item.h"
 #include "history_storage.h"
+#include "history_writer.h"
 
 #include <QList>
 #include <QObject>
@@ -30,6 +31,10 @@ public:
     // The process's store over the default clipboard and the user's
     // history file, made on first use.
     static ClipboardManager &shared();
+
+    // Until the last change is in the history file (or its write failed);
+    // false when the time ran out first. Quitting waits here.
+    bool waitForSaved(std::chrono::milliseconds timeout = HistoryWriter::quitTimeout);
 
     const QList<ClipItemPtr> &items() const { return m_items; }
     bool isPasting() const { return m_isPasting; }
@@ -83,4 +88,5 @@ private:
     qint64 m_lastChangeCount = 0;
     QTimer m_timer;
     bool m_mayWriteHistory = true;
+    std::unique_ptr<HistoryWriter> m_writer;
 };

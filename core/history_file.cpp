@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -39,51 +40,106 @@ void appendEscaped(QByteArray &out, QStringView value)
 
 namespace {
 
-void appendString(QByteArray &out, const QString &value)
+// Collects the file's bytes and hands them on in pieces of about a
+// megabyte, so that a long history is never held twice as text and bytes.
+class Encoder
 {
-    out.append('"');
-    appendEscaped(out, value);
-    out.append('"');
-}
+public:
+    explicit Encoder(const std::function<bool(const QByteArray &)> &sink) : m_sink(sink) { }
 
-// The shortest form that reads back to the same double.
-void appendDouble(QByteArray &out, double value)
-{
-    if (!std::isfinite(value))
-        value = 0;
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr - buffer);
-}
+    void raw(const char *ascii) { m_out.append(ascii); }
+    void raw(char c) { m_out.append(c); }
 
-void appendInteger(QByteArray &out, qint64 value)
-{
-    out.append(QByteArray::number(value));
-}
-
-void appendItem(QByteArray &out, const ClipItem &item)
-{
-    out.append("{\"id\":");
-    appendString(out, item.id().toString(QUuid::WithoutBraces).toUpper());
-    out.append(",\"rawContent\":");
-    appendString(out, item.rawContent());
-    out.append(",\"contentTypeRaw\":");
-    appendString(out, item.contentTypeRaw());
-    if (item.detectedLanguage()) {
-        out.append(",\"detectedLanguage\":");
-        appendString(out, *item.detectedLanguage());
+    void string(QStringView value)
+    {
+        m_out.append('"');
+        while (!value.isEmpty()) {
+            qsizetype n = std::min(value.size(), sliceLength);
+            if (n < value.size() && value[n - 1].isHighSurrogate() && value[n].isLowSurrogate())
+                --n; // a pair is never cut
+            appendEscaped(m_out, value.first(n));
+            value = value.sliced(n);
+            if (m_out.size() >= pieceSize)
+                flush();
+        }
+        m_out.append('"');
     }
-    out.append(",\"title\":");
-    appendString(out, item.title());
-    out.append(",\"timestamp\":");
-    appendDouble(out, item.timestamp());
-    out.append(",\"isPinned\":");
-    out.append(item.isPinned() ? "true" : "false");
-    out.append(",\"wordCount\":");
-    appendInteger(out, item.wordCount());
-    out.append(",\"charCount\":");
-    appendInteger(out, item.charCount());
-    out.append('}');
+
+    // The shortest form that reads back to the same double.
+    void number(double value)
+    {
+        if (!std::isfinite(value))
+            value = 0;
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_out.append(buffer, result.ptr - buffer);
+    }
+
+    void integer(qint64 value) { m_out.append(QByteArray::number(value)); }
+
+    bool flush()
+    {
+        if (m_ok && !m_out.isEmpty())
+            m_ok = m_sink(m_out);
+        m_out.clear();
+        return m_ok;
+    }
+
+private:
+    static constexpr qsizetype sliceLength = 64 * 1024;
+    static constexpr qsizetype pieceSize = 1024 * 1024;
+    const std::function<bool(const QByteArray &)> &m_sink;
+    QByteArray m_out;
+    bool m_ok = true;
+};
+
+void encodeItem(Encoder &out, const ClipItem::Stored &item)
+{
+    out.raw("{\"id\":");
+    out.string(item.id.toString(QUuid::WithoutBraces).toUpper());
+    out.raw(",\"rawContent\":");
+    out.string(item.rawContent);
+    out.raw(",\"contentTypeRaw\":");
+    out.string(item.contentTypeRaw);
+    if (item.detectedLanguage) {
+        out.raw(",\"detectedLanguage\":");
+        out.string(*item.detectedLanguage);
+    }
+    out.raw(",\"title\":");
+    out.string(item.title);
+    out.raw(",\"timestamp\":");
+    out.number(item.timestamp);
+    out.raw(",\"isPinned\":");
+    out.raw(item.isPinned ? "true" : "false");
+    out.raw(",\"wordCount\":");
+    out.integer(item.wordCount);
+    out.raw(",\"charCount\":");
+    out.integer(item.charCount);
+    out.raw('}');
+}
+
+void encodeArray(Encoder &out, const Snapshot &items)
+{
+    out.raw('[');
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i)
+            out.raw(',');
+        encodeItem(out, items[i]);
+    }
+    out.raw(']');
+}
+
+QByteArray inMemory(const std::function<void(Encoder &)> &write)
+{
+    QByteArray bytes;
+    const std::function<bool(const QByteArray &)> sink = [&](const QByteArray &piece) {
+        bytes += piece;
+        return true;
+    };
+    Encoder encoder(sink);
+    write(encoder);
+    encoder.flush();
+    return bytes;
 }
 
 // 8-4-4-4-12 hexadecimal digits in either case, nothing else.
@@ -167,29 +223,30 @@ QString decodeItem(const QJsonValue &element, ClipItem::Stored &s)
 
 } // namespace
 
+Snapshot snapshot(const QList<ClipItemPtr> &items)
+{
+    Snapshot list;
+    list.reserve(items.size());
+    for (const ClipItemPtr &item : items)
+        list.append(item->stored());
+    return list;
+}
+
+bool encode(const Snapshot &items, const std::function<bool(const QByteArray &)> &sink)
+{
+    Encoder encoder(sink);
+    encodeArray(encoder, items);
+    return encoder.flush();
+}
+
 QByteArray encode(const QList<ClipItemPtr> &items)
 {
-    QByteArray out;
-    qsizetype size = 2;
-    for (const auto &item : items)
-        size += item->rawContent().size() + item->title().size() + 200;
-    out.reserve(size);
-    out.append('[');
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i)
-            out.append(',');
-        appendItem(out, *items[i]);
-    }
-    out.append(']');
-    return out;
+    return inMemory([&](Encoder &encoder) { encodeArray(encoder, snapshot(items)); });
 }
 
 QByteArray encodeItem(const ClipItem &item)
 {
-    QByteArray out;
-    out.reserve(item.rawContent().size() + item.title().size() + 200);
-    appendItem(out, item);
-    return out;
+    return inMemory([&](Encoder &encoder) { encodeItem(encoder, item.stored()); });
 }
 
 DecodeResult decode(const QByteArray &json)

@@ -6,10 +6,20 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // The history file: a compact JSON array of item objects, keys in record
 // order, "detectedLanguage" left out when absent.
 namespace HistoryFile {
 
+// The list as it was at one moment, for writing on another thread: the
+// texts are shared, not copied.
+using Snapshot = QList<ClipItem::Stored>;
+Snapshot snapshot(const QList<ClipItemPtr> &items);
+
+// Streams the file's bytes to sink in pieces of about a megabyte; stops,
+// returning false, as soon as sink does.
+bool encode(const Snapshot &items, const std::function<bool(const QByteArray &)> &sink);
 QByteArray encode(const QList<ClipItemPtr> &items);
 // One item object, as the array holds it.
 QByteArray encodeItem(const ClipItem &item);

@@ -171,19 +171,26 @@ HistoryStorage::LoadResult HistoryStorage::load() const
 
 QString HistoryStorage::save(const QList<ClipItemPtr> &items) const
 {
+    return save(HistoryFile::snapshot(items));
+}
+
+QString HistoryStorage::save(const HistoryFile::Snapshot &items) const
+{
+    if (m_beforeWrite)
+        m_beforeWrite();
     ensureFolder();
     QString error;
     const QString path = writeTarget(&error);
     if (path.isEmpty())
         return error;
     const QString folder = QFileInfo(path).absolutePath();
-    const QByteArray bytes = HistoryFile::encode(items);
 
     QByteArray temp = QFile::encodeName(folder + u'/' + temporaryPrefix() + QStringLiteral("XXXXXX"));
     const int fd = ::mkstemp(temp.data()); // created with mode 0600
     if (fd < 0)
         return errnoText("cannot create a file in", folder);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = HistoryFile::encode(items, [fd](const QByteArray &piece) { return writeAll(fd, piece); })
+                         && ::fsync(fd) == 0;
     const int writeErrno = errno;
     ::close(fd);
     if (!written) {

@@ -34,9 +34,16 @@ public:
     // Empty string on success, else the reason. When history.json is a
     // symbolic link, the file it leads to is replaced and the link stays.
     QString save(const QList<ClipItemPtr> &items) const;
+    // The same for a snapshot; safe on any thread.
+    QString save(const HistoryFile::Snapshot &items) const;
+
+    // Runs before each save, on the saving thread: tests make the disk slow
+    // with it.
+    void setBeforeWrite(std::function<void()> hook) { m_beforeWrite = std::move(hook); }
 
 private:
     QString ensureFolder() const;
     QString writeTarget(QString *error) const;
     QString m_fixedFolder;
+    std::function<void()> m_beforeWrite;
 };

@@ -108,6 +108,7 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     const int status = app.exec();
     channel.onRequest = nullptr;
     manager.stopObserving();
+    manager.waitForSaved(); // however the quit came, the last change is kept
     HotKeyManager::shared().onUnavailable = nullptr;
     HotKeyManager::shared().unregisterHotKey();
     return status;

@@ -51,7 +51,8 @@ void TestHistoryFile::roundTripKeepsEveryField()
     const double awkward = 786543210.1234567; // needs all 17 digits
     ClipItem::Stored s;
     s.id = QUuid::createUuid();
-    s.rawContent = QStringLiteral("tab\there \u0001 \U0001F600 \u2028 end");
+    // Long texts are written in slices: the emoji straddles the first cut.
+    s.rawContent = QString(65535, u'x') + QStringLiteral("\U0001F600 tab\there \u0001 \u2028 end");
     s.contentTypeRaw = QStringLiteral("Unknown");
     s.title = QStringLiteral("custom title");
     s.timestamp = awkward;
@@ -125,7 +126,7 @@ void TestHistoryFile::corruptFileIsKeptAside()
 {
     StoreFixture fixture;
     fixture.copy(QStringLiteral("first"));
-    QByteArray bytes = readFile(fixture.historyPath());
+    QByteArray bytes = fixture.saved();
     bytes.chop(5); // truncated JSON
     writeFile(fixture.historyPath(), bytes);
 
@@ -142,7 +143,7 @@ void TestHistoryFile::corruptFileIsKeptAside()
     // The program goes on capturing, and the saved file holds only new items.
     fixture.copy(QStringLiteral("second"));
     QCOMPARE(fixture.manager->items().size(), 1);
-    QVERIFY(HistoryFile::decode(readFile(fixture.historyPath())).ok());
+    QVERIFY(HistoryFile::decode(fixture.saved()).ok());
 }
 
 void TestHistoryFile::corruptFilesNeverOverwriteEachOther()
@@ -162,6 +163,7 @@ void TestHistoryFile::filesArePrivate()
 {
     StoreFixture fixture;
     fixture.copy(QStringLiteral("secret"));
+    fixture.saved();
     struct stat info = {};
     QCOMPARE(::stat(QFile::encodeName(fixture.historyPath()).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0600u);
@@ -180,13 +182,19 @@ void TestHistoryFile::unwritableFolderKeepsListAndOldFile()
     ManualClock clock;
     ClipboardManager manager(pasteboard, HistoryStorage(folder), clock);
     pasteboard.simulateCopy(QStringLiteral("kept in memory"));
-    const QString output = captureStdout([&] { manager.checkForChanges(); });
+    const QString output = captureStdout([&] {
+        manager.checkForChanges();
+        manager.waitForSaved();
+    });
     QVERIFY2(output.startsWith("Could not save clip history: "), qPrintable(output));
     QCOMPARE(manager.items().size(), 1);
     // The next save writes the full list again once the folder is back.
     QFile::remove(folder);
     pasteboard.simulateCopy(QStringLiteral("second"));
-    QCOMPARE(captureStdout([&] { manager.checkForChanges(); }), QString());
+    QCOMPARE(captureStdout([&] {
+        manager.checkForChanges();
+        manager.waitForSaved();
+    }), QString());
     QCOMPARE(HistoryFile::decode(readFile(folder + "/history.json")).items.size(), 2);
 }
 
@@ -210,11 +218,11 @@ void TestHistoryFile::duplicateIdsGetFreshOnes()
     for (const auto &item : items)
         ids.insert(item->id());
     QCOMPARE(ids.size(), 4);
-    QCOMPARE(readFile(fixture.historyPath()), bytes); // written at the next change only
+    QCOMPARE(fixture.saved(), bytes); // written at the next change only
 
     fixture.manager->deleteItem(items[1]);
     QCOMPARE(fixture.manager->items().size(), 3);
-    QCOMPARE(HistoryFile::decode(readFile(fixture.historyPath())).items.size(), 3);
+    QCOMPARE(HistoryFile::decode(fixture.saved()).items.size(), 3);
 }
 
 void TestHistoryFile::symlinkedFileStaysALink_data()
@@ -247,6 +255,7 @@ void TestHistoryFile::symlinkedFileStaysALink()
     QCOMPARE(fixture.manager->items().size(), targetExists ? 1 : 0);
 
     fixture.copy(QStringLiteral("new copy"));
+    fixture.saved();
     QVERIFY(QFileInfo(fixture.historyPath()).isSymLink());
     QCOMPARE(QFileInfo(fixture.historyPath()).symLinkTarget(), pointsTo);
     const auto saved = HistoryFile::decode(readFile(target));
@@ -262,7 +271,7 @@ void TestHistoryFile::unreadableFileIsLeftAsItIs()
 {
     StoreFixture fixture;
     fixture.copy(QStringLiteral("older copy"));
-    const QByteArray bytes = readFile(fixture.historyPath());
+    const QByteArray bytes = fixture.saved();
     QFile::setPermissions(fixture.historyPath(), {});
     {
         const FileModesEnforced enforced;
@@ -278,7 +287,7 @@ void TestHistoryFile::unreadableFileIsLeftAsItIs()
     struct stat info = {};
     QCOMPARE(::stat(QFile::encodeName(fixture.historyPath()).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0u);
-    QCOMPARE(readFile(fixture.historyPath()), bytes);
+    QCOMPARE(fixture.saved(), bytes);
     QCOMPARE(QDir(QFileInfo(fixture.historyPath()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
              QStringList{"history.json"});
 }

@@ -28,6 +28,13 @@ QString StoreFixture::historyPath() const
     return folder.path() + QStringLiteral("/Tavorindle/history.json");
 }
 
+QByteArray StoreFixture::saved() const
+{
+    if (!manager->waitForSaved(std::chrono::seconds(10)))
+        qFatal("the history was not written within 10 s");
+    return readFile(historyPath());
+}
+
 void StoreFixture::copy(const QString &text, const QStringList &types)
 {
     pasteboard->simulateCopy(text, types);

@@ -35,6 +35,8 @@ struct StoreFixture
     ~StoreFixture();
 
     QString historyPath() const;
+    // The history file once the store has written its last change.
+    QByteArray saved() const;
     // Another program copies text; then one poll runs.
     void copy(const QString &text, const QStringList &types = {QStringLiteral("UTF8_STRING")});
     // A fresh store over the same folder (reads the history file again).
