@@ -9,6 +9,7 @@
 #include "text_rules.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -171,6 +172,38 @@ void BM_RestartCanonical(benchmark::State &state)
     }
 }
 BENCHMARK(BM_RestartCanonical)->DenseRange(0, 2)->UseManualTime()->Iterations(1)->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+
+// A large copy of ordinary text (lines of words), as the store takes it:
+// until it is in the history, until it is saved, the longest stall.
+void BM_CaptureLarge(benchmark::State &state)
+{
+    const QString line = QStringLiteral("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
+    const QString text = line.repeated(state.range(0) * 1000 * 1000 / line.size()).trimmed();
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        HistoryStorage(dir.path()).save(makeItems(20, 1000));
+        MemoryPasteboard pasteboard;
+        FixedClock clock;
+        ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
+        QElapsedTimer timer;
+        const auto watch = BenchLoop::runAfter(
+            [&] {
+                timer.start();
+                pasteboard.simulateCopy(text);
+                manager.checkForChanges();
+            },
+            [&] { return manager.items().first()->rawContent().size() == text.size(); }, 60000);
+        const double storedMs = double(timer.nsecsElapsed()) / 1e6;
+        const auto saving = BenchLoop::run([&] { return manager.waitForSaved(std::chrono::milliseconds(0)); }, 60000);
+        if (!watch.done || !saving.done)
+            state.SkipWithError("not captured");
+        state.SetIterationTime(storedMs / 1000);
+        state.counters["saved_ms"] = double(timer.nsecsElapsed()) / 1e6;
+        state.counters["stall_ms"] = double(std::max(watch.longestMs, saving.longestMs));
+    }
+}
+BENCHMARK(BM_CaptureLarge)->Arg(10)->Arg(50)->UseManualTime()->Iterations(1)->Repetitions(3)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

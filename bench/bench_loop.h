@@ -33,9 +33,10 @@ struct Watch
 };
 
 // Runs the event loop until done() holds or the time is up. done() is
-// looked at every millisecond; the loop sleeps in between.
+// looked at every millisecond; the loop sleeps in between. Reading memory
+// takes the loop a millisecond or more with a large heap: only on request.
 template<typename Done>
-Watch run(Done done, int timeoutMs)
+Watch run(Done done, int timeoutMs, bool sampleMemory = false)
 {
     Watch watch;
     QElapsedTimer total;
@@ -49,7 +50,7 @@ Watch run(Done done, int timeoutMs)
     int ticks = 0;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         watch.longestMs = std::max(watch.longestMs, gap.restart());
-        if (++ticks % 4 == 0)
+        if (sampleMemory && ++ticks % 4 == 0)
             watch.peakMiB = std::max(watch.peakMiB, anonymousMiB());
     });
     QTimer check;
@@ -72,10 +73,10 @@ Watch run(Done done, int timeoutMs)
 // Runs action() from the event loop, then the loop until done(): the
 // stall includes whatever action() itself blocks.
 template<typename Action, typename Done>
-Watch runAfter(Action action, Done done, int timeoutMs)
+Watch runAfter(Action action, Done done, int timeoutMs, bool sampleMemory = false)
 {
     QTimer::singleShot(0, action);
-    return run(done, timeoutMs);
+    return run(done, timeoutMs, sampleMemory);
 }
 
 } // namespace BenchLoop

@@ -434,14 +434,18 @@ struct MarkersSeen
     quint32 inUpperCase = 0; // SQL markers in the text's upper-case form
 };
 
-// One pass for both marker sets: the two automata run side by side.
-MarkersSeen scanMarkers(QStringView t)
+// One pass for both marker sets: the two automata run side by side. The
+// scan ends early once a decisive marker is seen: nothing later can
+// change the answer.
+MarkersSeen scanMarkers(QStringView t, quint32 decisive)
 {
     const auto &special = nonAsciiUpperingToAscii();
     MarkerSet::Scan text(textMarkers());
     MarkerSet::Scan upper(sqlMarkers());
     const qsizetype n = t.size();
     for (qsizetype i = 0; i < n; ++i) {
+        if ((i & 0xFFF) == 0 && (text.seen() & decisive))
+            break;
         const char16_t u = t[i].unicode();
         text.feed(u);
         if (u < 0x80) {
@@ -554,7 +558,7 @@ std::optional<QString> detectCodeLanguage(QStringView t)
     if (containsMarkup(t))
         return QStringLiteral("HTML");
 
-    const MarkersSeen markers = scanMarkers(t);
+    const MarkersSeen markers = scanMarkers(t, bits(StructSpace, AtState));
     const quint32 seen = markers.inText;
     if (seen & bits(StructSpace, AtState))
         return QStringLiteral("Swift");

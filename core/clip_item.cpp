@@ -46,15 +46,28 @@ TimeInterval referenceIntervalFromDate(const QDateTime &date)
     return static_cast<double>(referenceDate().msecsTo(date)) / 1000.0;
 }
 
+// Looks at the first line's first 60 characters only (and at trailing
+// blanks past them), however long the line.
 QString derivedTitle(QStringView rawContent)
 {
-    qsizetype end = 0;
-    while (end < rawContent.size() && !TextRules::isLineBreak(rawContent[end].unicode()))
-        ++end;
-    const QStringView firstLine = TextRules::trimmedSpacesAndTabs(rawContent.first(end));
-    if (firstLine.isEmpty())
+    qsizetype begin = 0;
+    while (begin < rawContent.size() && TextRules::isSpaceOrTab(TextRules::codePointAt(rawContent, begin)))
+        begin += QChar::requiresSurrogates(TextRules::codePointAt(rawContent, begin)) ? 2 : 1;
+    const QStringView rest = rawContent.sliced(begin);
+    QStringView title = TextRules::leadingGraphemes(rest, titleLength);
+    qsizetype lineEnd = 0;
+    while (lineEnd < title.size() && !TextRules::isLineBreak(title[lineEnd].unicode()))
+        ++lineEnd;
+    // Where the line goes on past the cut with more than blanks, the cut
+    // stands as it is; otherwise the line's end is trimmed.
+    qsizetype after = title.size();
+    while (lineEnd == title.size() && after < rest.size() && TextRules::isSpaceOrTab(rest[after].unicode()))
+        ++after;
+    if (lineEnd < title.size() || after == rest.size() || TextRules::isLineBreak(rest[after].unicode()))
+        title = TextRules::trimmedSpacesAndTabs(title.first(lineEnd));
+    if (title.isEmpty())
         return QStringLiteral("Empty Snippet");
-    return TextRules::leadingGraphemes(firstLine, titleLength).toString();
+    return title.toString();
 }
 
 ClipItem::ClipItem(QUuid id, QString rawContent, ClipContentType contentType,
@@ -67,8 +80,9 @@ ClipItem::ClipItem(QUuid id, QString rawContent, ClipContentType contentType,
     m_s.detectedLanguage = std::move(detectedLanguage);
     m_s.timestamp = timestamp;
     m_s.isPinned = isPinned;
-    m_s.charCount = TextRules::graphemeCount(m_s.rawContent);
-    m_s.wordCount = TextRules::wordCount(m_s.rawContent);
+    const TextRules::TextCounts counts = TextRules::counts(m_s.rawContent);
+    m_s.charCount = counts.characters;
+    m_s.wordCount = counts.words;
     m_s.title = title && !title->isEmpty() ? *title : derivedTitle(m_s.rawContent);
 }
 

@@ -27,6 +27,7 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, HistoryStorage storag
     , m_storage(std::move(storage))
     , m_clock(clock)
     , m_lastChangeCount(pasteboard.changeCount())
+    , m_captures([this](CaptureQueue::Analysed copy) { enter(std::move(copy)); })
     , m_writer(std::make_unique<HistoryWriter>(
           [storage = m_storage](const HistoryFile::Snapshot &items) { return storage.save(items); },
           [](const QString &error) { report("Could not save clip history: ", error); }))
@@ -45,6 +46,7 @@ ClipboardManager::~ClipboardManager()
 
 bool ClipboardManager::waitForSaved(std::chrono::milliseconds timeout)
 {
+    m_captures.finish();
     return m_writer->waitUntilWritten(timeout);
 }
 
@@ -96,16 +98,27 @@ void ClipboardManager::checkForChanges()
         capture(std::move(*text));
 }
 
-void ClipboardManager::capture(QString text)
+void ClipboardManager::capture(QString text, std::function<void()> done)
 {
-    QString trimmed = TextRules::trimmedWhitespaceAndNewlines(text);
-    text = QString(); // hold the copy once
-    if (trimmed.isEmpty())
-        return;
+    m_captures.add(std::move(text), std::move(done));
+}
 
-    const size_t hash = TextRules::canonicalHash(trimmed);
+bool ClipboardManager::isNewestCapture(const QString &text) const
+{
+    const QString trimmed = TextRules::trimmedWhitespaceAndNewlines(text);
+    if (trimmed.isEmpty())
+        return false;
+    if (const auto pending = m_captures.newestPending()) {
+        const bool sameBuffer = pending->data() == text.data() && pending->size() == text.size();
+        return sameBuffer || TextRules::canonicallyEqual(TextRules::trimmedWhitespaceAndNewlines(*pending), trimmed);
+    }
+    return !m_items.isEmpty() && m_items.first()->isCanonicallyEqual(trimmed);
+}
+
+void ClipboardManager::enter(CaptureQueue::Analysed copy)
+{
     for (qsizetype i = 0; i < m_items.size(); ++i) {
-        if (!m_items[i]->isCanonicallyEqual(trimmed, hash))
+        if (!m_items[i]->isCanonicallyEqual(copy.text, copy.canonicalHash))
             continue;
         const ClipItemPtr item = m_items[i];
         removeAt(i);
@@ -115,9 +128,14 @@ void ClipboardManager::capture(QString text)
         return;
     }
 
-    const Classification classification = classify(trimmed);
-    insertAtTop(ClipItem::create(std::move(trimmed), classification.type, classification.language, m_clock.now(),
-                                 hash));
+    ClipItemPtr item = std::move(copy.item);
+    if (item) {
+        item->setTimestamp(m_clock.now());
+    } else {
+        const Classification kind = classify(copy.text);
+        item = ClipItem::create(std::move(copy.text), kind.type, kind.language, m_clock.now(), copy.canonicalHash);
+    }
+    insertAtTop(item);
     enforceLimit();
     saveItems();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture_queue.h"
 #include "classifier.h"
 #include "clip_item.h"
 #include "history_storage.h"
@@ -32,8 +33,9 @@ public:
     // history file, made on first use.
     static ClipboardManager &shared();
 
-    // Until the last change is in the history file (or its write failed);
-    // false when the time ran out first. Quitting waits here.
+    // Until every copy taken has entered and the last change is in the
+    // history file (or its write failed); false when the time ran out
+    // first. Quitting waits here.
     bool waitForSaved(std::chrono::milliseconds timeout = HistoryWriter::quitTimeout);
 
     const QList<ClipItemPtr> &items() const { return m_items; }
@@ -53,8 +55,15 @@ public:
     // Records text as a new copy would be: trimmed (blank text is dropped),
     // a canonically equal item moved to the top, else classified, added,
     // the limit enforced, saved. What checkForChanges() does with the
-    // clipboard's text, for texts that come from elsewhere.
-    void capture(QString text);
+    // clipboard's text, for texts that come from elsewhere. A large text is
+    // analysed on a worker thread and enters later, still in copy order.
+    // done() runs once it has entered.
+    void capture(QString text, std::function<void()> done = {});
+    // Enters every copy still being analysed, waiting for it.
+    void finishCaptures() { m_captures.finish(); }
+    // Whether text, as copied, is the newest copy taken: the top item, or
+    // a copy still on its way that will enter above it.
+    bool isNewestCapture(const QString &text) const;
 
     void togglePin(const ClipItemPtr &item);
     void deleteItem(const ClipItemPtr &item);
@@ -73,6 +82,7 @@ signals:
     void itemsChanged();
 
 private:
+    void enter(CaptureQueue::Analysed copy);
     void loadExistingItems();
     void saveItems();
     void enforceLimit();
@@ -87,6 +97,7 @@ private:
     bool m_isPasting = false;
     qint64 m_lastChangeCount = 0;
     QTimer m_timer;
+    CaptureQueue m_captures;
     bool m_mayWriteHistory = true;
     std::unique_ptr<HistoryWriter> m_writer;
 };

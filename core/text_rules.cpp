@@ -4,6 +4,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utext.h>
 
+#include <array>
 #include <memory>
 
 namespace TextRules {
@@ -25,24 +26,11 @@ bool isZCategory(char32_t c)
 }
 
 // Below U+0300 every UTF-16 unit is a grapheme cluster of its own, except a
-// CR directly followed by LF: the common case needs no break iterator.
-bool isSimpleText(QStringView text)
+// CR directly followed by LF, and White_Space holds only these units: the
+// common case needs neither a break iterator nor a property lookup.
+bool isSimpleSeparator(char32_t c)
 {
-    for (QChar c : text) {
-        if (c.unicode() >= 0x300)
-            return false;
-    }
-    return true;
-}
-
-qsizetype crlfPairs(QStringView text)
-{
-    qsizetype n = 0;
-    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] == u'\r' && text[i + 1] == u'\n')
-            ++n;
-    }
-    return n;
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0;
 }
 
 struct UTextCloser
@@ -96,6 +84,8 @@ bool isSpaceOrTab(char32_t c)
 
 bool isWordSeparator(char32_t c)
 {
+    if (c < 0x300)
+        return isSimpleSeparator(c);
     return isLineBreak(c) || u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
 }
 
@@ -138,38 +128,61 @@ QStringView trimmedSpacesAndTabs(QStringView text)
     return trimmedBy(text, isSpaceOrTab);
 }
 
-qint64 graphemeCount(QStringView text)
+TextCounts counts(QStringView text)
 {
-    if (isSimpleText(text))
-        return text.size() - crlfPairs(text);
-    qint64 count = 0;
-    forEachGraphemeStart(text, [&](qsizetype) {
-        ++count;
+    static const auto simpleSeparators = [] {
+        std::array<bool, 0x300> table{};
+        for (char32_t c = 0; c < table.size(); ++c)
+            table[c] = isSimpleSeparator(c);
+        return table;
+    }();
+    // Unit by unit while the text is simple (this loop is most of the cost
+    // of a large copy, so it keeps to table lookups and no branches)...
+    const char16_t *units = text.utf16();
+    const qsizetype n = text.size();
+    qint64 words = 0;
+    qint64 crlf = 0;
+    bool separatorBefore = true;
+    char16_t before = 0;
+    qsizetype i = 0;
+    for (; i < n && units[i] < 0x300; ++i) {
+        const bool separator = simpleSeparators[units[i]];
+        words += separatorBefore && !separator;
+        crlf += units[i] == u'\n' && before == u'\r';
+        separatorBefore = separator;
+        before = units[i];
+    }
+    // ...then cluster by cluster from the last boundary before the first
+    // other unit, which may extend the cluster before it.
+    if (i < n && i > 0) {
+        const int back = i > 1 && units[i - 2] == u'\r' && units[i - 1] == u'\n' ? 2 : 1;
+        for (int k = 0; k < back; ++k) {
+            --i;
+            words -= !simpleSeparators[units[i]] && (i == 0 || simpleSeparators[units[i - 1]]);
+            crlf -= units[i] == u'\n' && i > 0 && units[i - 1] == u'\r';
+        }
+    }
+    qint64 characters = i - crlf;
+    bool inWord = i > 0 && !simpleSeparators[units[i - 1]];
+    const QStringView rest = text.sliced(i);
+    forEachGraphemeStart(rest, [&](qsizetype start) {
+        ++characters;
+        const bool separator = isWordSeparator(codePointAt(rest, start));
+        words += !separator && !inWord;
+        inWord = !separator;
         return true;
     });
-    return count;
+    return {characters, words};
+}
+
+qint64 graphemeCount(QStringView text)
+{
+    return counts(text).characters;
 }
 
 qint64 wordCount(QStringView text)
 {
-    qint64 words = 0;
-    bool inWord = false;
-    auto visit = [&](qsizetype start) {
-        const bool separator = isWordSeparator(codePointAt(text, start));
-        if (!separator && !inWord)
-            ++words;
-        inWord = !separator;
-        return true;
-    };
-    if (isSimpleText(text)) {
-        // The first scalar of a cluster is its first unit here; the LF of a
-        // CR LF pair is a separator anyway, so visiting it changes nothing.
-        for (qsizetype i = 0; i < text.size(); ++i)
-            visit(i);
-    } else {
-        forEachGraphemeStart(text, visit);
-    }
-    return words;
+    return counts(text).words;
 }
 
 QStringView leadingGraphemes(QStringView text, qint64 n)

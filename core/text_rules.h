@@ -30,6 +30,13 @@ QString trimmedWhitespaceAndNewlines(QStringView text);
 QString trimmedWhitespaceAndNewlines(const QString &text);
 QStringView trimmedSpacesAndTabs(QStringView text);
 
+struct TextCounts
+{
+    qint64 characters = 0; // grapheme clusters
+    qint64 words = 0;
+};
+// Both counts in one pass.
+TextCounts counts(QStringView text);
 qint64 graphemeCount(QStringView text);
 // Maximal runs of grapheme clusters whose first scalar is no separator.
 qint64 wordCount(QStringView text);

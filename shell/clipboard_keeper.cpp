@@ -3,7 +3,6 @@
 #include "clipboard_manager.h"
 #include "concealed_types.h"
 #include "pasteboard.h"
-#include "text_rules.h"
 
 ClipboardKeeper::ClipboardKeeper(ClipboardManager &manager, QObject *parent)
     : QObject(parent)
@@ -25,14 +24,10 @@ void ClipboardKeeper::onOwnerVanished()
     // A copy whose capture is still queued is taken in first.
     if (pasteboard.changeCount() != m_manager.lastChangeCount())
         m_manager.checkForChanges();
-    if (pasteboard.changeCount() != m_manager.lastChangeCount() || m_manager.items().isEmpty())
+    if (pasteboard.changeCount() != m_manager.lastChangeCount())
         return;
     const auto text = pasteboard.string();
-    if (!text)
-        return;
-    const QString lost = TextRules::trimmedWhitespaceAndNewlines(*text);
-    const ClipItemPtr newest = m_manager.items().first();
-    if (lost.isEmpty() || !newest->isCanonicallyEqual(lost))
+    if (!text || !m_manager.isNewestCapture(*text))
         return;
     // Exactly what was copied, not the trimmed item; and only onto an empty
     // clipboard: a program that copied meanwhile keeps its copy, which the

@@ -46,7 +46,7 @@ void HistoryCommands::handle(const Request &request, QByteArray body, const Chan
         m_services.store.clearUnpinned();
         respond(Reply::ok());
     } else if (command == "add") {
-        respond(add(body));
+        add(body, respond);
     } else if (command == "print" || command == "copy" || command == "paste" || command == "pin"
                || command == "unpin" || command == "delete") {
         onItem(request, respond);
@@ -81,16 +81,16 @@ Reply HistoryCommands::list(const Request &request) const
                                                options));
 }
 
-Reply HistoryCommands::add(const QByteArray &body)
+void HistoryCommands::add(const QByteArray &body, const ChannelConnection::Respond &respond)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(body);
     if (decoder.hasError())
-        return Reply::error(QStringLiteral("the text is not valid UTF-8"));
+        return respond(Reply::error(QStringLiteral("the text is not valid UTF-8")));
     if (TextRules::trimmedWhitespaceAndNewlines(text).isEmpty())
-        return Reply::error(QStringLiteral("nothing to add: the text is blank"));
-    m_services.store.capture(text);
-    return Reply::ok();
+        return respond(Reply::error(QStringLiteral("nothing to add: the text is blank")));
+    // A large text enters after its analysis: the answer waits for it.
+    m_services.store.capture(text, [respond] { respond(Reply::ok()); });
 }
 
 void HistoryCommands::onItem(const Request &request, const ChannelConnection::Respond &respond)

@@ -35,10 +35,18 @@ void TestClipItem::derivedFields_data()
     QTest::newRow("flag is one character") << "\U0001F1E9\U0001F1EA ok" << "\U0001F1E9\U0001F1EA ok" << qint64(2) << qint64(4);
     QTest::newRow("lone hyphen is a word") << "a - b" << "a - b" << qint64(3) << qint64(5);
     QTest::newRow("CR LF is one character") << "a\r\nb" << "a" << qint64(2) << qint64(3);
+    QTest::newRow("a mark after CR LF") << "a\r\n\u0301" << "a" << qint64(2) << qint64(3);
+    QTest::newRow("a word goes on past its mark") << "ab cd\u0301e f" << "ab cd\u0301e f" << qint64(3) << qint64(8);
     QTest::newRow("line separator ends the title") << "top\u2028bottom" << "top" << qint64(2) << qint64(10);
     QTest::newRow("next line ends the title") << "top\u0085bottom" << "top" << qint64(2) << qint64(10);
     QTest::newRow("ideographic space separates") << "a\u3000b" << "a\u3000b" << qint64(2) << qint64(3);
     QTest::newRow("no-break space separates words") << "a\u00A0b" << "a\u00A0b" << qint64(2) << qint64(3);
+    // The line is trimmed before the cut: blanks past 60 characters count
+    // only when more text follows them on the line.
+    QTest::newRow("blanks past the cut, then the line ends") << QString(59, u'a') + "     \nb"
+                                                              << QString(59, u'a') << qint64(2) << qint64(66);
+    QTest::newRow("blanks past the cut, then more") << QString(58, u'a') + "   x" << QString(58, u'a') + "  "
+                                                     << qint64(2) << qint64(62);
     // A title cut must not split a cluster: 59 letters, then a letter with an accent.
     QTest::newRow("cut keeps clusters whole") << QString(59, u'a') + "e\u0301zz" << QString(59, u'a') + "e\u0301"
                                               << qint64(1) << qint64(62);

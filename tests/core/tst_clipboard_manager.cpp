@@ -59,6 +59,8 @@ private slots:
     void startObservingTwiceKeepsOneTimer();
     void changedSignalTriggersPromptCheck();
     void captureFromElsewhere();
+    void largeCopiesEnterInCopyOrder_data();
+    void largeCopiesEnterInCopyOrder();
 };
 
 void TestClipboardManager::textOnClipboardAtStartIsNotCaptured()
@@ -292,6 +294,60 @@ void TestClipboardManager::captureFromElsewhere()
     QCOMPARE(contents(m), (QStringList{"piped in", "second"}));
     QCOMPARE(savedContents(fixture), contents(m));
     QCOMPARE(m.lastChangeCount(), count); // the clipboard is none of its business
+}
+
+void TestClipboardManager::largeCopiesEnterInCopyOrder_data()
+{
+    // Large texts (past the size analysed at once) are "L..."; each copy
+    // is polled at once, and only then do the analyses finish.
+    QTest::addColumn<QStringList>("copies");
+    QTest::addColumn<QStringList>("expected"); // first lines, top first
+    QTest::addColumn<int>("announcements");
+    QTest::newRow("small just after large") << QStringList{"L1", "s1"} << QStringList{"s1", "L1", "seed"} << 2;
+    QTest::newRow("large, large, small") << QStringList{"L1", "L2", "s1"} << QStringList{"s1", "L2", "L1", "seed"} << 3;
+    QTest::newRow("the same large twice") << QStringList{"L1", "s1", "L1"} << QStringList{"L1", "s1", "seed"} << 4;
+    QTest::newRow("large re-copy of the seed") << QStringList{"s1", "Lseed"} << QStringList{"seed", "s1"} << 3;
+    QTest::newRow("blank large") << QStringList{"L ", "s1"} << QStringList{"s1", "seed"} << 1;
+}
+
+void TestClipboardManager::largeCopiesEnterInCopyOrder()
+{
+    QFETCH(QStringList, copies);
+    QFETCH(QStringList, expected);
+    QFETCH(int, announcements);
+    // "Lx" stands for a JSON array of 40,000 units that begins with "Lx";
+    // the seed is stored decomposed and copied again composed.
+    auto text = [](const QString &name) {
+        if (name == "L ")
+            return QString(40000, u' ');
+        if (!name.startsWith(u'L'))
+            return name;
+        const QString first = name == "Lseed" ? QStringLiteral("seed caf\u00E9") : name;
+        return "[\"" + first + "\",\n" + QStringLiteral("1,").repeated(20000) + "2]";
+    };
+    StoreFixture fixture;
+    fixture.copy(QStringLiteral("[\"seed cafe\u0301\",\n") + QStringLiteral("1,").repeated(20000) + "2]");
+    const QUuid seedId = fixture.manager->items().first()->id();
+    QSignalSpy spy(fixture.manager.get(), &ClipboardManager::itemsAboutToChange);
+    for (const QString &name : copies) {
+        fixture.pasteboard->simulateCopy(text(name));
+        fixture.manager->checkForChanges();
+    }
+    fixture.manager->finishCaptures();
+
+    QStringList firstLines;
+    for (const auto &item : fixture.manager->items()) {
+        const QString line = item->rawContent().section(u'\n', 0, 0);
+        firstLines << (line.startsWith(u'[') ? line.mid(2).chopped(2).section(u' ', 0, 0) : line);
+        if (line.startsWith(u'['))
+            QCOMPARE(item->detectedLanguage(), QStringLiteral("JSON"));
+    }
+    QCOMPARE(firstLines, expected);
+    QCOMPARE(spy.size(), announcements);
+    const auto seed = std::find_if(fixture.manager->items().begin(), fixture.manager->items().end(),
+                                   [](const ClipItemPtr &item) { return item->rawContent().contains(u"seed"); });
+    QCOMPARE((*seed)->id(), seedId);
+    QCOMPARE(savedContents(fixture), contents(*fixture.manager));
 }
 
 QTEST_GUILESS_MAIN(TestClipboardManager)

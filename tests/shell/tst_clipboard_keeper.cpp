@@ -15,25 +15,29 @@ private slots:
     void newestItemIsOfferedAgainWithoutBeingRecorded_data()
     {
         QTest::addColumn<bool>("polled");
-        QTest::newRow("recorded copy") << true;
-        QTest::newRow("copy not yet polled") << false; // taken in first, then kept
+        QTest::addColumn<QString>("body");
+        QTest::newRow("recorded copy") << true << "text";
+        QTest::newRow("copy not yet polled") << false << "text"; // taken in first, then kept
+        // Its analysis runs on a worker: it is the newest all the same.
+        QTest::newRow("large copy still analysed") << true << QString(40000, u'x');
     }
 
     void newestItemIsOfferedAgainWithoutBeingRecorded()
     {
         QFETCH(bool, polled);
+        QFETCH(QString, body);
         StoreFixture f;
         ClipboardKeeper keeper(*f.manager);
         f.copy(QStringLiteral("older"));
+        const QString copied = "  newest " + body + " \n";
+        f.pasteboard->simulateCopy(copied);
         if (polled)
-            f.copy(QStringLiteral("  newest text \n"));
-        else
-            f.pasteboard->simulateCopy(QStringLiteral("  newest text \n"));
+            f.manager->checkForChanges();
 
         f.pasteboard->simulateOwnerVanished();
         QCOMPARE(keeper.restoredCount(), 1);
+        f.manager->finishCaptures();
         // Exactly as it was copied, not as the item keeps it.
-        const QString copied = QStringLiteral("  newest text \n");
         QCOMPARE(f.pasteboard->writes(), QStringList{copied});
         QCOMPARE(f.pasteboard->string(), std::optional<QString>(copied));
         QCOMPARE(f.manager->lastChangeCount(), f.pasteboard->changeCount());
@@ -41,7 +45,7 @@ private slots:
         f.manager->checkForChanges();
         QCOMPARE(f.manager->items().size(), 2);
         QCOMPARE(f.manager->items().first()->id(), newest);
-        QCOMPARE(f.manager->items().first()->rawContent(), QStringLiteral("newest text"));
+        QCOMPARE(f.manager->items().first()->rawContent(), copied.trimmed());
     }
 
     void lostContentIsNotKept_data()

@@ -39,6 +39,7 @@ void StoreFixture::copy(const QString &text, const QStringList &types)
 {
     pasteboard->simulateCopy(text, types);
     manager->checkForChanges();
+    manager->finishCaptures();
 }
 
 void StoreFixture::reopen()

@@ -37,7 +37,8 @@ struct StoreFixture
     QString historyPath() const;
     // The history file once the store has written its last change.
     QByteArray saved() const;
-    // Another program copies text; then one poll runs.
+    // Another program copies text; then one poll runs, and a large text's
+    // analysis is waited for.
     void copy(const QString &text, const QStringList &types = {QStringLiteral("UTF8_STRING")});
     // A fresh store over the same folder (reads the history file again).
     void reopen();
