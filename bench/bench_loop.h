@@ -75,8 +75,12 @@ Watch run(Done done, int timeoutMs, bool sampleMemory = false)
 template<typename Action, typename Done>
 Watch runAfter(Action action, Done done, int timeoutMs, bool sampleMemory = false)
 {
-    QTimer::singleShot(0, action);
-    return run(done, timeoutMs, sampleMemory);
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        action();
+        ran = true;
+    });
+    return run([&] { return ran && done(); }, timeoutMs, sampleMemory);
 }
 
 } // namespace BenchLoop
