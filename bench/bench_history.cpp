@@ -1,7 +1,7 @@
 // History file and capture costs: save and load at several sizes, one new
 // capture against a full history of large items, and texts whose canonical
 // form differs from what was copied.
-#include "bench_loop.h"
+#include "clipboard_bench.h"
 #include "clipboard_manager.h"
 #include "clock.h"
 #include "history_file.h"
@@ -126,7 +126,7 @@ void BM_CaptureCanonical(benchmark::State &state)
         MemoryPasteboard pasteboard;
         FixedClock clock;
         ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
-        const auto watch = BenchLoop::runAfter(
+        const auto watch = ClipboardBench::runAfter(
             [&] {
                 pasteboard.simulateCopy(text);
                 manager.checkForChanges();
@@ -134,7 +134,7 @@ void BM_CaptureCanonical(benchmark::State &state)
             [&] { return manager.items().first()->rawContent().size() == text.size(); }, 600000);
         if (!watch.done)
             state.SkipWithError("not captured");
-        state.SetIterationTime(watch.elapsedMs / 1000);
+        state.SetIterationTime(double(watch.elapsedMs) / 1000);
         state.counters["stall_ms"] = double(watch.longestMs);
     }
 }
@@ -158,7 +158,7 @@ void BM_RestartCanonical(benchmark::State &state)
         FixedClock clock;
         ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
         const double loadMs = double(start.nsecsElapsed()) / 1e6;
-        const auto watch = BenchLoop::runAfter(
+        const auto watch = ClipboardBench::runAfter(
             [&] {
                 pasteboard.simulateCopy(QStringLiteral("a small copy"));
                 manager.checkForChanges();
@@ -166,7 +166,7 @@ void BM_RestartCanonical(benchmark::State &state)
             [&] { return manager.items().first()->rawContent() == u"a small copy"; }, 600000);
         if (!watch.done)
             state.SkipWithError("not captured");
-        state.SetIterationTime(watch.elapsedMs / 1000);
+        state.SetIterationTime(double(watch.elapsedMs) / 1000);
         state.counters["stall_ms"] = double(watch.longestMs);
         state.counters["load_ms"] = loadMs;
     }
@@ -187,7 +187,7 @@ void BM_CaptureLarge(benchmark::State &state)
         FixedClock clock;
         ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
         QElapsedTimer timer;
-        const auto watch = BenchLoop::runAfter(
+        const auto watch = ClipboardBench::runAfter(
             [&] {
                 timer.start();
                 pasteboard.simulateCopy(text);
@@ -195,7 +195,7 @@ void BM_CaptureLarge(benchmark::State &state)
             },
             [&] { return manager.items().first()->rawContent().size() == text.size(); }, 60000);
         const double storedMs = double(timer.nsecsElapsed()) / 1e6;
-        const auto saving = BenchLoop::run([&] { return manager.waitForSaved(std::chrono::milliseconds(0)); }, 60000);
+        const auto saving = ClipboardBench::runLoop([&] { return manager.waitForSaved(std::chrono::milliseconds(0)); }, 60000);
         if (!watch.done || !saving.done)
             state.SkipWithError("not captured");
         state.SetIterationTime(storedMs / 1000);

@@ -3,7 +3,7 @@
 // panel. Each is measured as the longest event-loop stall from the action
 // until its change is saved (the history's write runs meanwhile), beside
 // the same with nothing happening.
-#include "bench_loop.h"
+#include "clipboard_bench.h"
 #include "bench_support.h"
 #include "panel_view.h"
 
@@ -46,7 +46,7 @@ void BM_KeyPath(benchmark::State &state)
     for (auto _ : state) {
         panel().hide();
         manager.waitForSaved();
-        const auto watch = BenchLoop::runAfter(
+        const auto watch = ClipboardBench::runAfter(
             [&] {
                 switch (action) {
                 case Nothing: break;
@@ -65,10 +65,10 @@ void BM_KeyPath(benchmark::State &state)
             },
             [&] { return manager.waitForSaved(std::chrono::milliseconds(0)); }, 60000);
         // Until the write is over, or 300 ms for what writes nothing.
-        const auto rest = BenchLoop::run([] { return false; }, action == OpenPanel || action == Nothing ? 300 : 0);
+        const auto rest = ClipboardBench::runLoop([] { return false; }, action == OpenPanel || action == Nothing ? 300 : 0);
         state.SetIterationTime(double(std::max(watch.longestMs, rest.longestMs)) / 1000);
         state.counters["items"] = double(manager.items().size());
-        state.counters["until_saved_ms"] = watch.elapsedMs;
+        state.counters["until_saved_ms"] = double(watch.elapsedMs);
     }
 }
 BENCHMARK(BM_KeyPath)->DenseRange(Nothing, OpenPanel)->UseManualTime()->Iterations(1)->Repetitions(5)

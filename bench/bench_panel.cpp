@@ -4,7 +4,7 @@
 // `bench_panel --show [count]` opens the panel over a sample history
 // instead, for looking at it by hand.
 
-#include "bench_loop.h"
+#include "clipboard_bench.h"
 #include "bench_support.h"
 #include "clipboard_manager.h"
 #include "clock.h"
@@ -150,7 +150,7 @@ void BM_TextPaneFullLoad(benchmark::State &bench)
     const ClipItemPtr item = ClipItem::create(largeText(int(bench.range(0))), ClipContentType::Text,
                                               std::nullopt, 800000000.0);
     qint64 longestTurnNs = 0;
-    const double anonBefore = BenchLoop::anonymousMiB();
+    const double anonBefore = ClipboardBench::anonymousMiB();
     double anonLoaded = 0;
     for (auto _ : bench) {
         TextPane pane(item, 800000000.0);
@@ -165,7 +165,7 @@ void BM_TextPaneFullLoad(benchmark::State &bench)
             longestTurnNs = std::max(longestTurnNs, turn.nsecsElapsed());
         }
         pane.repaint();
-        anonLoaded = BenchLoop::anonymousMiB();
+        anonLoaded = ClipboardBench::anonymousMiB();
     }
     bench.counters["longest_turn_ms"] = double(longestTurnNs) / 1e6;
     // What the loaded pane holds beyond the item's own text.

@@ -119,9 +119,24 @@ LoopWatch runLoop(Done done, int timeoutMs)
         ticker.start();
         check.start();
         loop.exec();
+        // A stall that ends the wait shows in no tick.
+        watch.longestMs = std::max(watch.longestMs, gap.elapsed());
     }
     watch.elapsedMs = total.elapsed();
     return watch;
+}
+
+// Runs action() from the event loop, then the loop until done(): the
+// stall includes whatever action() itself blocks.
+template<typename Action, typename Done>
+LoopWatch runAfter(Action action, Done done, int timeoutMs)
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        action();
+        ran = true;
+    });
+    return runLoop([&] { return ran && done(); }, timeoutMs);
 }
 
 // Runs the event loop with nothing copied for TAVORINDLE_IDLE_SECONDS (60)

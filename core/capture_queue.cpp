@@ -1,6 +1,7 @@
 #include "capture_queue.h"
 
 #include "classifier.h"
+#include "free_memory.h"
 #include "text_rules.h"
 
 CaptureQueue::CaptureQueue(Enter enter, QObject *parent)
@@ -57,6 +58,8 @@ void CaptureQueue::add(QString text, std::function<void()> done)
     }
     m_pool.start([this, job, text = std::move(text)]() mutable {
         auto result = analyse(std::move(text), true);
+        // What carried the copy here (the transfer's buffers) is free now.
+        returnFreeMemoryToSystem();
         {
             std::lock_guard guard(m_mutex);
             job->result = std::move(result);
