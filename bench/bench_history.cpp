@@ -106,12 +106,46 @@ QString canonicalCase(int64_t kind)
     const QString syllables = QStringLiteral("\uD55C\uAD6D\uC5B4\uB97C \uC785\uB825\uD558\uB294 "
                                              "\uBC95\uC744 \uBC30\uC6B0\uAE30. ");
     const QString unit = kind == 1 ? syllables.normalized(QString::NormalizationForm_D) : syllables;
-    return unit.repeated(4000000 / unit.toUtf8().size()).trimmed(); // as the store keeps it
+    return unit.repeated(4000000 / unit.toUtf8().size());
 }
 
 const char *canonicalCaseName(int64_t kind)
 {
     return kind == 0 ? "1M e+U+0301" : kind == 1 ? "4MB Korean NFD" : "4MB Korean NFC";
+}
+
+// A store over a history folder, loaded as at start, with an in-memory
+// clipboard.
+struct Store
+{
+    explicit Store(const QString &folder)
+        : manager(pasteboard, HistoryStorage(folder), clock)
+    {
+    }
+
+    // Copies text and runs the event loop until it is at the top.
+    ClipboardBench::LoopWatch copy(const QString &text)
+    {
+        const qsizetype size = TextRules::trimmedWhitespaceAndNewlines(text).size();
+        return ClipboardBench::runAfter(
+            [&] {
+                pasteboard.simulateCopy(text);
+                manager.checkForChanges();
+            },
+            [&] { return manager.items().first()->rawContent().size() == size; }, 600000);
+    }
+
+    MemoryPasteboard pasteboard;
+    FixedClock clock;
+    ClipboardManager manager;
+};
+
+// A folder whose history holds extra and 20 small items.
+std::unique_ptr<QTemporaryDir> historyFolder(const QList<ClipItemPtr> &extra = {})
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    HistoryStorage(dir->path()).save(extra + makeItems(20, 1000));
+    return dir;
 }
 
 // A copy of such a text on the capture path: until it is in the history,
@@ -121,17 +155,9 @@ void BM_CaptureCanonical(benchmark::State &state)
     const QString text = canonicalCase(state.range(0));
     state.SetLabel(canonicalCaseName(state.range(0)));
     for (auto _ : state) {
-        QTemporaryDir dir;
-        HistoryStorage(dir.path()).save(makeItems(20, 1000));
-        MemoryPasteboard pasteboard;
-        FixedClock clock;
-        ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
-        const auto watch = ClipboardBench::runAfter(
-            [&] {
-                pasteboard.simulateCopy(text);
-                manager.checkForChanges();
-            },
-            [&] { return manager.items().first()->rawContent().size() == text.size(); }, 600000);
+        const auto dir = historyFolder();
+        Store store(dir->path());
+        const auto watch = store.copy(text);
         if (!watch.done)
             state.SkipWithError("not captured");
         state.SetIterationTime(double(watch.elapsedMs) / 1000);
@@ -145,25 +171,15 @@ BENCHMARK(BM_CaptureCanonical)->DenseRange(0, 2)->UseManualTime()->Iterations(1)
 // copy, which must not normalise the stored text again.
 void BM_RestartCanonical(benchmark::State &state)
 {
-    const QString text = canonicalCase(state.range(0));
     state.SetLabel(canonicalCaseName(state.range(0)));
-    QTemporaryDir dir;
-    auto items = makeItems(20, 1000);
-    items.prepend(ClipItem::create(text, ClipContentType::Text, std::nullopt, 800000000));
-    HistoryStorage(dir.path()).save(items);
+    const auto dir = historyFolder(
+        {ClipItem::create(canonicalCase(state.range(0)), ClipContentType::Text, std::nullopt, 800000000)});
     for (auto _ : state) {
         QElapsedTimer start;
         start.start();
-        MemoryPasteboard pasteboard;
-        FixedClock clock;
-        ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
+        Store store(dir->path());
         const double loadMs = double(start.nsecsElapsed()) / 1e6;
-        const auto watch = ClipboardBench::runAfter(
-            [&] {
-                pasteboard.simulateCopy(QStringLiteral("a small copy"));
-                manager.checkForChanges();
-            },
-            [&] { return manager.items().first()->rawContent() == u"a small copy"; }, 600000);
+        const auto watch = store.copy(QStringLiteral("a small copy"));
         if (!watch.done)
             state.SkipWithError("not captured");
         state.SetIterationTime(double(watch.elapsedMs) / 1000);
@@ -179,23 +195,16 @@ BENCHMARK(BM_RestartCanonical)->DenseRange(0, 2)->UseManualTime()->Iterations(1)
 void BM_CaptureLarge(benchmark::State &state)
 {
     const QString line = QStringLiteral("0123456789 abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ\n");
-    const QString text = line.repeated(state.range(0) * 1000 * 1000 / line.size()).trimmed();
+    const QString text = line.repeated(state.range(0) * 1000 * 1000 / line.size());
     for (auto _ : state) {
-        QTemporaryDir dir;
-        HistoryStorage(dir.path()).save(makeItems(20, 1000));
-        MemoryPasteboard pasteboard;
-        FixedClock clock;
-        ClipboardManager manager(pasteboard, HistoryStorage(dir.path()), clock);
+        const auto dir = historyFolder();
+        Store store(dir->path());
         QElapsedTimer timer;
-        const auto watch = ClipboardBench::runAfter(
-            [&] {
-                timer.start();
-                pasteboard.simulateCopy(text);
-                manager.checkForChanges();
-            },
-            [&] { return manager.items().first()->rawContent().size() == text.size(); }, 60000);
+        timer.start();
+        const auto watch = store.copy(text);
         const double storedMs = double(timer.nsecsElapsed()) / 1e6;
-        const auto saving = ClipboardBench::runLoop([&] { return manager.waitForSaved(std::chrono::milliseconds(0)); }, 60000);
+        const auto saving = ClipboardBench::runLoop(
+            [&] { return store.manager.waitForSaved(std::chrono::milliseconds(0)); }, 60000);
         if (!watch.done || !saving.done)
             state.SkipWithError("not captured");
         state.SetIterationTime(storedMs / 1000);

@@ -108,16 +108,6 @@ struct Store
     Clock::time_point lastChange;
 };
 
-void startXclip(const QStringList &arguments, const QByteArray &input = {})
-{
-    auto *xclip = new QProcess;
-    xclip->start(QStringLiteral("xclip"), QStringList{"-selection", "clipboard", "-i"} + arguments);
-    xclip->waitForStarted();
-    xclip->write(input);
-    xclip->closeWriteChannel();
-    QObject::connect(xclip, &QProcess::finished, xclip, &QObject::deleteLater);
-}
-
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());

@@ -111,17 +111,6 @@ struct Watcher
     ClipboardManager manager;
 };
 
-QProcess *startXclip(const QStringList &arguments, const QByteArray &input = {})
-{
-    auto *xclip = new QProcess;
-    xclip->start(QStringLiteral("xclip"), QStringList{"-selection", "clipboard", "-i"} + arguments);
-    xclip->waitForStarted();
-    xclip->write(input);
-    xclip->closeWriteChannel();
-    QObject::connect(xclip, &QProcess::finished, xclip, &QObject::deleteLater);
-    return xclip;
-}
-
 // The same measurement with nothing happening: what the machine's own
 // scheduling adds to every stall figure below.
 void BM_StallBaseline(benchmark::State &state)

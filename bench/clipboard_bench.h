@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -137,6 +138,19 @@ LoopWatch runAfter(Action action, Done done, int timeoutMs)
         ran = true;
     });
     return runLoop([&] { return ran && done(); }, timeoutMs);
+}
+
+// Starts xclip copying input (or the file named in arguments) to the
+// clipboard; it deletes itself when it ends.
+inline QProcess *startXclip(const QStringList &arguments, const QByteArray &input = {})
+{
+    auto *xclip = new QProcess;
+    xclip->start(QStringLiteral("xclip"), QStringList{"-selection", "clipboard", "-i"} + arguments);
+    xclip->waitForStarted();
+    xclip->write(input);
+    xclip->closeWriteChannel();
+    QObject::connect(xclip, &QProcess::finished, xclip, &QObject::deleteLater);
+    return xclip;
 }
 
 // Runs the event loop with nothing copied for TAVORINDLE_IDLE_SECONDS (60)

@@ -29,9 +29,12 @@ for _ in $(seq 1 100); do "$binary" list --picker >/dev/null 2>&1 && break; slee
 big=$("$binary" list --json | tail -n 1 | python3 -c 'import json, sys; print(json.load(sys.stdin)["id"])')
 "$binary" print "$big" | cmp -s - "$work/big.txt" || { echo "print is not the stored text"; exit 1; }
 
-python3 - "$binary" "$big" "$runs" "$XDG_RUNTIME_DIR/tavorindle.sock" "$work/big.txt" "$(uptime)" <<'PY'
-import socket, statistics as st, subprocess, sys, threading, time
+python3 - "$binary" "$big" "$runs" "$XDG_RUNTIME_DIR/tavorindle.sock" "$work/big.txt" "$(uptime)" \
+  "$root/bench/scripts" <<'PY'
+import statistics as st, subprocess, sys, time
 binary, big, runs, sock, big_file, load = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5], sys.argv[6]
+sys.path.insert(0, sys.argv[7])
+import program_probe
 
 def wall(argv, **kw):
     t = time.perf_counter()
@@ -42,22 +45,8 @@ def median(argv, **kw):
     times = [wall(argv, **kw) for _ in range(runs)]
     return st.median(times), max(times)
 
-def ping():
-    s = socket.socket(socket.AF_UNIX); s.connect(sock); s.sendall(b"ping\n")
-    assert s.recv(16) == b"ok\n"; s.close()
-
-class Stalls:
-    """The longest ping round trip, one ping every 5 ms."""
-    def __enter__(self):
-        self.worst, self.stop = 0.0, False
-        def loop():
-            while not self.stop:
-                t = time.perf_counter(); ping()
-                self.worst = max(self.worst, (time.perf_counter() - t) * 1000)
-                time.sleep(0.005)
-        self.thread = threading.Thread(target=loop); self.thread.start(); return self
-    def __exit__(self, *a):
-        self.stop = True; self.thread.join()
+def Stalls():
+    return program_probe.Stalls(sock)
 
 rows = []
 for name, argv in [("list, 200 items, table", [binary, "list"]),

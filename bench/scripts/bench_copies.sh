@@ -22,9 +22,11 @@ chmod 700 "$XDG_RUNTIME_DIR"
 python3 "$root/bench/scripts/make_history.py" "$XDG_DATA_HOME/Tavorindle/history.json" 20
 
 python3 - "$binary" "$runs" "$XDG_RUNTIME_DIR/tavorindle.sock" "$XDG_DATA_HOME/Tavorindle/history.json" \
-  "$work" "$(uptime)" <<'PY'
-import os, socket, statistics as st, subprocess, sys, threading, time
+  "$work" "$(uptime)" "$root/bench/scripts" <<'PY'
+import os, statistics as st, subprocess, sys, time
 binary, runs, sock, history, work, load = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6]
+sys.path.insert(0, sys.argv[7])
+import program_probe
 
 def start():
     program = subprocess.Popen([binary], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -36,8 +38,7 @@ def start():
     raise SystemExit("the program did not start")
 
 def ping():
-    s = socket.socket(socket.AF_UNIX); s.connect(sock); s.sendall(b"ping\n")
-    assert s.recv(16) == b"ok\n"; s.close()
+    program_probe.ping(sock)
 
 def status(pid, key):
     for line in open(f"/proc/{pid}/status"):
@@ -48,18 +49,8 @@ def anonymous(pid):
         if line.startswith("Anonymous:"):
             return int(line.split()[1]) / 1024
 
-class Stalls:
-    """The longest ping round trip, one ping every 5 ms."""
-    def __enter__(self):
-        self.worst, self.stop = 0.0, False
-        def loop():
-            while not self.stop:
-                t = time.perf_counter(); ping()
-                self.worst = max(self.worst, (time.perf_counter() - t) * 1000)
-                time.sleep(0.005)
-        self.thread = threading.Thread(target=loop); self.thread.start(); return self
-    def __exit__(self, *a):
-        self.stop = True; self.thread.join()
+def Stalls():
+    return program_probe.Stalls(sock)
 
 def text_file(mb):
     path = f"{work}/copy{mb}.txt"
@@ -73,7 +64,7 @@ def copy_until_saved(path):
     before = os.stat(history).st_mtime_ns
     size = os.path.getsize(path)
     t = time.perf_counter()
-    subprocess.run(["xclip", "-selection", "clipboard", "-i", path], check=True)
+    subprocess.run(["xclip", "-selection", "clipboard", "-i", path], check=True, stderr=subprocess.DEVNULL)
     while True:
         st_ = os.stat(history)
         if st_.st_mtime_ns != before and st_.st_size > size:
@@ -81,7 +72,7 @@ def copy_until_saved(path):
         time.sleep(0.001)
 
 def small_copy():
-    subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"small", check=True)
+    subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=b"small", check=True, stderr=subprocess.DEVNULL)
     time.sleep(0.5)
 
 base_history = open(history, "rb").read()
