@@ -149,10 +149,12 @@ HistoryStorage::LoadResult HistoryStorage::load() const
     if (decoded.ok()) {
         result.items = std::move(decoded.items);
         const QStringList renewed = renewDuplicateIds(result.items);
-        if (!renewed.isEmpty())
+        if (renewed.size() == 1)
             result.notice = QStringLiteral("item %1 repeated the id of an earlier item and got a new id "
-                                           "(saved with the next change)")
-                                .arg(renewed.join(QStringLiteral(", ")));
+                                           "(saved with the next change)").arg(renewed.first());
+        else if (renewed.size() > 1)
+            result.notice = QStringLiteral("items %1 repeated ids of earlier items and got new ids "
+                                           "(saved with the next change)").arg(renewed.join(QStringLiteral(", ")));
         return result;
     }
     result.error = decoded.error;
