@@ -60,7 +60,8 @@ void BM_Load(benchmark::State &state)
 BENCHMARK(BM_Load)->Args({200, 1000})->Args({200, 100000})->Args({10000, 1000})->Unit(benchmark::kMillisecond);
 
 // One new copy with 200 stored items of 100 KB: the canonical-equivalence
-// search over the history, classification, insertion and the save.
+// search over the history, classification, insertion, and the hand-over of
+// the list to the writer (which writes on its own thread).
 void BM_NewCapture(benchmark::State &state)
 {
     QTemporaryDir dir;
