@@ -3,20 +3,13 @@
 // change, large items, a paste into a real window, the README's launcher
 // recipe with dmenu, and clients that misbehave on the command socket.
 #include "app_process.h"
+#include "paste_target.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLineEdit>
+#include <QFileInfo>
 #include <QLocalSocket>
-#include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTest>
-#include <QVBoxLayout>
-#include <QWidget>
 
-using AppProcess::run;
-using AppProcess::waitUntil;
+using namespace AppProcess;
 
 namespace {
 
@@ -44,13 +37,9 @@ private slots:
         for (const char *text : {"alpha text", "line one\nline two\n  indented", "https://example.org/page",
                                  "SELECT name FROM users WHERE id = 1;", "#336699"}) {
             xclip({}, text);
-            QVERIFY2(waitUntil([&] { return fileItems().contains(QString::fromUtf8(text)); }), text);
+            QVERIFY2(m_app.recorded(QString::fromUtf8(text)), text);
         }
-        m_target.setWindowTitle("tavorindle-cli-target");
-        (new QVBoxLayout(&m_target))->addWidget(m_field);
-        m_target.setGeometry(20, 600, 400, 80);
-        m_target.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m_target));
+        QVERIFY(m_target.showExposed());
     }
 
     void commands_data()
@@ -141,9 +130,9 @@ private slots:
         QCOMPARE(m_app.command({"copy", "1"}).exitCode, 0); // the pinned colour
         QCOMPARE(xclip({"-o"}), QString("#336699"));
 
-        activateTarget();
+        QVERIFY(m_target.activateEmpty());
         QCOMPARE(m_app.command({"paste", "2"}).exitCode, 0);
-        QVERIFY(waitUntil([&] { return m_field->text() == "pasted by the command line"; }));
+        QVERIFY(m_target.received("pasted by the command line"));
     }
 
     void readmePickerRecipeWithDmenu()
@@ -158,7 +147,7 @@ private slots:
         QVERIFY2(!recipe.isEmpty(), "no dmenu recipe in the README");
         QCOMPARE(m_app.command({"add"}, "chosen in dmenu").exitCode, 0);
 
-        activateTarget();
+        QVERIFY(m_target.activateEmpty());
         QProcessEnvironment environment = m_app.environment();
         environment.insert("PATH", QFileInfo(TAVORINDLE_BINARY).path() + u':' + environment.value("PATH"));
         QProcess shell;
@@ -170,7 +159,7 @@ private slots:
         run("xdotool", {"key", "Return"});
         QVERIFY(waitUntil([&] { return shell.state() == QProcess::NotRunning; }));
         QCOMPARE(shell.exitCode(), 0);
-        QVERIFY(waitUntil([&] { return m_field->text() == "chosen in dmenu"; }));
+        QVERIFY(m_target.received("chosen in dmenu"));
     }
 
     void misbehavingClientsLeaveItServing()
@@ -251,23 +240,13 @@ private:
     QStringList fileItems() const
     {
         QStringList items;
-        for (const QJsonValue &value : QJsonDocument::fromJson(m_app.historyText().toUtf8()).array()) {
-            const QJsonObject item = value.toObject();
-            items.append((item["isPinned"].toBool() ? "*" : "") + item["rawContent"].toString());
-        }
+        for (const HistoryItem &item : m_app.history())
+            items.append((item.pinned ? "*" : "") + item.text);
         return items;
     }
 
-    void activateTarget()
-    {
-        m_field->clear();
-        run("xdotool", {"windowactivate", "--sync", QString::number(m_target.winId())});
-        QVERIFY(waitUntil([&] { return run("xdotool", {"getactivewindow"}).out.trimmed().toULongLong() == m_target.winId(); }));
-    }
-
-    AppProcess::App m_app;
-    QWidget m_target;
-    QLineEdit *m_field = new QLineEdit(&m_target);
+    App m_app;
+    PasteTarget m_target;
 };
 
 QTEST_MAIN(TestX11CommandLine)
