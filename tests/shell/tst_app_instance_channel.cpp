@@ -279,7 +279,7 @@ private slots:
         QVERIFY(data.isEmpty());
     }
 
-    void misbehavingClientsGetAnErrorOrAClose_data()
+    void rawRequestsGetAReplyOrAClose_data()
     {
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<QByteArray>("reply");
@@ -288,11 +288,14 @@ private slots:
         QTest::newRow("half a request, then silence") << QByteArray("pi") << QByteArray();
         QTest::newRow("half a body, then silence") << QByteArray("echo length=10\nabc") << QByteArray();
         QTest::newRow("a 100 MB line") << QByteArray(100 << 20, 'x') << QByteArray("error: request too long\n");
+        const QByteArray longest = "ping pad=" + QByteArray(maxHeaderBytes - 9, 'x');
+        QTest::newRow("the longest request line") << longest + '\n' << QByteArray("ok\n");
+        QTest::newRow("one byte longer") << longest + "x\n" << QByteArray("error: request too long\n");
         QTest::newRow("a body over the limit")
             << QByteArray("echo length=1001\n") << QByteArray("error: the text is larger than the limit of 0 MiB\n");
     }
 
-    void misbehavingClientsGetAnErrorOrAClose()
+    void rawRequestsGetAReplyOrAClose()
     {
         QFETCH(QByteArray, sent);
         QFETCH(QByteArray, reply);
