@@ -3,8 +3,6 @@
 #include "memory/memory_pasteboard.h"
 #include "test_support.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -34,9 +32,7 @@ void seedHistory(StoreFixture &fixture, int n, const std::function<bool(int)> &p
     QList<ClipItemPtr> items;
     for (int i = 0; i < n; ++i)
         items << makeItem(QStringLiteral("item %1").arg(i), ClipContentType::Text, 1000.0 - i, pinned(i));
-    QDir().mkpath(QFileInfo(fixture.historyPath()).absolutePath());
-    writeFile(fixture.historyPath(), HistoryFile::encode(items));
-    fixture.reopen();
+    fixture.writeHistory(HistoryFile::encode(items));
 }
 
 } // namespace
@@ -45,310 +41,279 @@ class TestClipboardManager : public QObject
 {
     Q_OBJECT
 private slots:
-    void textOnClipboardAtStartIsNotCaptured();
-    void captureClassifiesAndSaves();
-    void nothingIsRecorded_data();
-    void nothingIsRecorded();
-    void recopyMovesItemUp_data();
-    void recopyMovesItemUp();
-    void isPastingIgnoresChanges();
-    void limit_data();
-    void limit();
-    void listOperations();
-    void changesAreAnnouncedBeforeAndAfter();
-    void startObservingTwiceKeepsOneTimer();
-    void changedSignalTriggersPromptCheck();
-    void captureFromElsewhere();
-    void largeCopiesEnterInCopyOrder_data();
-    void largeCopiesEnterInCopyOrder();
-};
-
-void TestClipboardManager::textOnClipboardAtStartIsNotCaptured()
-{
-    StoreFixture fixture;
-    fixture.pasteboard->simulateCopy(QStringLiteral("already there"));
-    fixture.reopen();
-    fixture.manager->checkForChanges();
-    QVERIFY(fixture.manager->items().isEmpty());
-    fixture.copy(QStringLiteral("after start"));
-    QCOMPARE(contents(*fixture.manager), QStringList{"after start"});
-}
-
-void TestClipboardManager::captureClassifiesAndSaves()
-{
-    StoreFixture fixture;
-    fixture.copy(QStringLiteral("  #ff8800\n"));
-    QCOMPARE(fixture.manager->items().size(), 1);
-    const ClipItemPtr item = fixture.manager->items().first();
-    QCOMPARE(item->rawContent(), QStringLiteral("#ff8800"));
-    QCOMPARE(item->contentType(), ClipContentType::Color);
-    QCOMPARE(item->timestamp(), fixture.clock.now());
-    QVERIFY(!item->isPinned());
-    QCOMPARE(savedContents(fixture), QStringList{"#ff8800"});
-}
-
-void TestClipboardManager::nothingIsRecorded_data()
-{
-    QTest::addColumn<std::optional<QString>>("text");
-    QTest::addColumn<QStringList>("types");
-    QTest::addColumn<bool>("textMayBeRead");
-    const QStringList plain{"UTF8_STRING"};
-    QTest::newRow("blank text") << std::optional<QString>(" \n\t\u2029 ") << plain << true;
-    QTest::newRow("no text (an image)") << std::optional<QString>() << QStringList{"image/png"} << true;
-    for (const QString &marker : ClipboardManager::concealedTypes())
-        QTest::newRow(qPrintable(marker)) << std::optional<QString>("hunter2") << QStringList{"UTF8_STRING", marker} << false;
-}
-
-void TestClipboardManager::nothingIsRecorded()
-{
-    QFETCH(std::optional<QString>, text);
-    QFETCH(QStringList, types);
-    QFETCH(bool, textMayBeRead);
-    StoreFixture fixture;
-    fixture.pasteboard->simulateCopy(text, types);
-    fixture.manager->checkForChanges();
-    QVERIFY(fixture.manager->items().isEmpty());
-    if (!textMayBeRead)
-        QCOMPARE(fixture.pasteboard->stringReads(), 0);
-    // The change is dealt with: later polls do not look at it again.
-    const int reads = fixture.pasteboard->stringReads();
-    fixture.manager->checkForChanges();
-    QCOMPARE(fixture.pasteboard->stringReads(), reads);
-    QVERIFY(!QFile::exists(fixture.historyPath()));
-}
-
-void TestClipboardManager::recopyMovesItemUp_data()
-{
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("again");
-    QTest::newRow("same text") << "hello" << "hello";
-    QTest::newRow("surrounding blanks") << "hello" << "\n  hello \r\n";
-    QTest::newRow("canonically equivalent") << "caf\u00E9" << "cafe\u0301";
-    QTest::newRow("equivalent the other way") << "cafe\u0301" << "caf\u00E9";
-}
-
-void TestClipboardManager::recopyMovesItemUp()
-{
-    QFETCH(QString, first);
-    QFETCH(QString, again);
-    StoreFixture fixture;
-    fixture.copy(first);
-    const ClipItemPtr original = fixture.manager->items().first();
-    fixture.manager->togglePin(original);
-    fixture.clock.advance(5);
-    fixture.copy(QStringLiteral("other"));
-    fixture.reopen(); // the stored items are compared after a start too
-    fixture.clock.advance(5);
-    fixture.copy(again);
-    QCOMPARE(fixture.manager->items().size(), 2);
-    const ClipItemPtr moved = fixture.manager->items().first();
-    QCOMPARE(moved->id(), original->id());
-    QCOMPARE(moved->rawContent(), first);
-    QCOMPARE(moved->timestamp(), fixture.clock.now());
-    QVERIFY(moved->isPinned());
-    QCOMPARE(savedContents(fixture), (QStringList{first, "other"}));
-}
-
-void TestClipboardManager::isPastingIgnoresChanges()
-{
-    StoreFixture fixture;
-    fixture.manager->setIsPasting(true);
-    fixture.copy(QStringLiteral("one"));
-    fixture.copy(QStringLiteral("two"));
-    QVERIFY(fixture.manager->items().isEmpty());
-    fixture.manager->setIsPasting(false);
-    fixture.manager->checkForChanges();
-    QCOMPARE(contents(*fixture.manager), QStringList{"two"});
-}
-
-void TestClipboardManager::limit_data()
-{
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<QString>("pinning"); // "none", "bottom", "all"
-    QTest::addColumn<int>("expectedCount");
-    QTest::addColumn<bool>("newItemKept");
-    QTest::addColumn<QString>("removed");
-    QTest::newRow("200 unpinned") << 200 << "none" << 200 << true << "item 199";
-    QTest::newRow("bottom pinned") << 200 << "bottom" << 200 << true << "item 198";
-    QTest::newRow("all pinned") << 200 << "all" << 200 << false << "";
-    QTest::newRow("250 loaded, one removed") << 250 << "none" << 250 << true << "item 249";
-    QTest::newRow("below the limit") << 10 << "none" << 11 << true << "";
-    QTest::newRow("one below, then at the limit") << 199 << "none" << 200 << true << "";
-}
-
-void TestClipboardManager::limit()
-{
-    QFETCH(int, stored);
-    QFETCH(QString, pinning);
-    QFETCH(int, expectedCount);
-    QFETCH(bool, newItemKept);
-    QFETCH(QString, removed);
-    StoreFixture fixture;
-    seedHistory(fixture, stored, [&](int i) {
-        return pinning == "all" || (pinning == "bottom" && i == stored - 1);
-    });
-    QCOMPARE(fixture.manager->items().size(), stored);
-    fixture.copy(QStringLiteral("new"));
-    QCOMPARE(fixture.manager->items().size(), expectedCount);
-    QCOMPARE(contents(*fixture.manager).contains("new"), newItemKept);
-    if (!removed.isEmpty())
-        QVERIFY(!contents(*fixture.manager).contains(removed));
-    QCOMPARE(savedContents(fixture), contents(*fixture.manager));
-
-    // A re-copy never removes anything.
-    fixture.copy(QStringLiteral("item 0"));
-    QCOMPARE(fixture.manager->items().size(), expectedCount);
-}
-
-void TestClipboardManager::listOperations()
-{
-    StoreFixture fixture;
-    for (const char *text : {"c", "b", "a"})
-        fixture.copy(QString::fromLatin1(text)); // list: a b c
-    auto &m = *fixture.manager;
-    const ClipItemPtr a = m.items()[0], b = m.items()[1], c = m.items()[2];
-
-    m.togglePin(a);
-    m.togglePin(c);
-    QVERIFY(a->isPinned() && c->isPinned());
-    QCOMPARE(contents(m), (QStringList{"a", "b", "c"})); // pinning does not reorder
-
-    fixture.clock.advance(60);
-    m.recordPaste(c);
-    QCOMPARE(contents(m), (QStringList{"c", "a", "b"}));
-    QCOMPARE(c->timestamp(), fixture.clock.now());
-    QVERIFY(c->isPinned());
-
-    const QByteArray before = fixture.saved();
-    m.recordPaste(makeItem("stranger"));
-    m.togglePin(makeItem("stranger"));
-    QCOMPARE(fixture.saved(), before);
-
-    QFile::remove(fixture.historyPath());
-    m.deleteItem(makeItem("stranger")); // no match, still saves
-    QVERIFY(!fixture.saved().isEmpty());
-    QCOMPARE(contents(m), (QStringList{"c", "a", "b"}));
-
-    m.clearUnpinned();
-    QCOMPARE(contents(m), (QStringList{"c", "a"}));
-    QCOMPARE(savedContents(fixture), (QStringList{"c", "a"}));
-
-    m.deleteItem(a);
-    QCOMPARE(contents(m), QStringList{"c"});
-    m.togglePin(c);
-    m.togglePin(c);
-    QVERIFY(c->isPinned());
-    QCOMPARE(HistoryFile::decode(fixture.saved()).items.first()->isPinned(), true);
-}
-
-void TestClipboardManager::changesAreAnnouncedBeforeAndAfter()
-{
-    StoreFixture fixture;
-    fixture.copy(QStringLiteral("one"));
-    fixture.copy(QStringLiteral("two"));
-    QSignalSpy before(fixture.manager.get(), &ClipboardManager::itemsAboutToChange);
-    QSignalSpy after(fixture.manager.get(), &ClipboardManager::itemsChanged);
-    fixture.copy(QStringLiteral("one")); // re-copy: removal and insertion
-    QCOMPARE(before.size(), 2);
-    fixture.manager->togglePin(fixture.manager->items().first());
-    QCOMPARE(before.size(), 3);
-    fixture.manager->clearUnpinned();
-    QCOMPARE(before.size(), 4);
-    QCOMPARE(after.size(), before.size());
-}
-
-void TestClipboardManager::startObservingTwiceKeepsOneTimer()
-{
-    StoreFixture fixture;
-    fixture.manager->startObserving();
-    fixture.manager->startObserving();
-    QVERIFY(fixture.manager->isObserving());
-    QSignalSpy spy(fixture.manager.get(), &ClipboardManager::itemsChanged);
-    fixture.pasteboard->simulateCopy(QStringLiteral("polled"));
-    QTRY_COMPARE(contents(*fixture.manager), QStringList{"polled"});
-    QCOMPARE(spy.size(), 1);
-    fixture.manager->stopObserving();
-    QVERIFY(!fixture.manager->isObserving());
-}
-
-void TestClipboardManager::changedSignalTriggersPromptCheck()
-{
-    StoreFixture fixture;
-    fixture.manager->startObserving();
-    fixture.pasteboard->simulateCopy(QStringLiteral("prompt"));
-    QVERIFY(fixture.manager->items().isEmpty()); // queued, not inside the signal
-    QCoreApplication::processEvents();
-    QCOMPARE(contents(*fixture.manager), QStringList{"prompt"});
-}
-
-void TestClipboardManager::captureFromElsewhere()
-{
-    StoreFixture fixture;
-    auto &m = *fixture.manager;
-    const qint64 count = m.lastChangeCount();
-    m.capture(QStringLiteral(" \n "));
-    QVERIFY(m.items().isEmpty());
-    m.capture(QStringLiteral("  piped in\n"));
-    m.capture(QStringLiteral("second"));
-    m.capture(QStringLiteral("piped in"));
-    QCOMPARE(contents(m), (QStringList{"piped in", "second"}));
-    QCOMPARE(savedContents(fixture), contents(m));
-    QCOMPARE(m.lastChangeCount(), count); // the clipboard is none of its business
-}
-
-void TestClipboardManager::largeCopiesEnterInCopyOrder_data()
-{
-    // Large texts (past the size analysed at once) are "L..."; each copy
-    // is polled at once, and only then do the analyses finish.
-    QTest::addColumn<QStringList>("copies");
-    QTest::addColumn<QStringList>("expected"); // first lines, top first
-    QTest::addColumn<int>("announcements");
-    QTest::newRow("small just after large") << QStringList{"L1", "s1"} << QStringList{"s1", "L1", "seed"} << 2;
-    QTest::newRow("large, large, small") << QStringList{"L1", "L2", "s1"} << QStringList{"s1", "L2", "L1", "seed"} << 3;
-    QTest::newRow("the same large twice") << QStringList{"L1", "s1", "L1"} << QStringList{"L1", "s1", "seed"} << 4;
-    QTest::newRow("large re-copy of the seed") << QStringList{"s1", "Lseed"} << QStringList{"seed", "s1"} << 3;
-    QTest::newRow("blank large") << QStringList{"L ", "s1"} << QStringList{"s1", "seed"} << 1;
-}
-
-void TestClipboardManager::largeCopiesEnterInCopyOrder()
-{
-    QFETCH(QStringList, copies);
-    QFETCH(QStringList, expected);
-    QFETCH(int, announcements);
-    // "Lx" stands for a JSON array of 40,000 units that begins with "Lx";
-    // the seed is stored decomposed and copied again composed.
-    auto text = [](const QString &name) {
-        if (name == "L ")
-            return QString(40000, u' ');
-        if (!name.startsWith(u'L'))
-            return name;
-        const QString first = name == "Lseed" ? QStringLiteral("seed caf\u00E9") : name;
-        return "[\"" + first + "\",\n" + QStringLiteral("1,").repeated(20000) + "2]";
-    };
-    StoreFixture fixture;
-    fixture.copy(QStringLiteral("[\"seed cafe\u0301\",\n") + QStringLiteral("1,").repeated(20000) + "2]");
-    const QUuid seedId = fixture.manager->items().first()->id();
-    QSignalSpy spy(fixture.manager.get(), &ClipboardManager::itemsAboutToChange);
-    for (const QString &name : copies) {
-        fixture.pasteboard->simulateCopy(text(name));
+    void copiesAfterStartAreClassifiedAndSaved()
+    {
+        StoreFixture fixture;
+        fixture.pasteboard->simulateCopy(QStringLiteral("already there"));
+        fixture.reopen();
         fixture.manager->checkForChanges();
-    }
-    fixture.manager->finishCaptures();
+        QVERIFY(fixture.manager->items().isEmpty());
 
-    QStringList firstLines;
-    for (const auto &item : fixture.manager->items()) {
-        const QString line = item->rawContent().section(u'\n', 0, 0);
-        firstLines << (line.startsWith(u'[') ? line.mid(2).chopped(2).section(u' ', 0, 0) : line);
-        if (line.startsWith(u'['))
-            QCOMPARE(item->detectedLanguage(), QStringLiteral("JSON"));
+        fixture.copy(QStringLiteral("  #ff8800\n"));
+        QCOMPARE(fixture.manager->items().size(), 1);
+        const ClipItemPtr item = fixture.manager->items().first();
+        QCOMPARE(item->rawContent(), QStringLiteral("#ff8800"));
+        QCOMPARE(item->contentType(), ClipContentType::Color);
+        QCOMPARE(item->timestamp(), fixture.clock.now());
+        QVERIFY(!item->isPinned());
+        QCOMPARE(savedContents(fixture), QStringList{"#ff8800"});
     }
-    QCOMPARE(firstLines, expected);
-    QCOMPARE(spy.size(), announcements);
-    const auto seed = std::find_if(fixture.manager->items().begin(), fixture.manager->items().end(),
-                                   [](const ClipItemPtr &item) { return item->rawContent().contains(u"seed"); });
-    QCOMPARE((*seed)->id(), seedId);
-    QCOMPARE(savedContents(fixture), contents(*fixture.manager));
-}
+
+    void nothingIsRecorded_data()
+    {
+        QTest::addColumn<std::optional<QString>>("text");
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<bool>("textMayBeRead");
+        const QStringList plain{"UTF8_STRING"};
+        QTest::newRow("blank text") << std::optional<QString>(" \n\t\u2029 ") << plain << true;
+        QTest::newRow("no text (an image)") << std::optional<QString>() << QStringList{"image/png"} << true;
+        for (const QString &marker : ClipboardManager::concealedTypes())
+            QTest::newRow(qPrintable(marker)) << std::optional<QString>("hunter2") << QStringList{"UTF8_STRING", marker} << false;
+    }
+
+    void nothingIsRecorded()
+    {
+        QFETCH(std::optional<QString>, text);
+        QFETCH(QStringList, types);
+        QFETCH(bool, textMayBeRead);
+        StoreFixture fixture;
+        fixture.pasteboard->simulateCopy(text, types);
+        fixture.manager->checkForChanges();
+        QVERIFY(fixture.manager->items().isEmpty());
+        if (!textMayBeRead)
+            QCOMPARE(fixture.pasteboard->stringReads(), 0);
+        // The change is dealt with: later polls do not look at it again.
+        const int reads = fixture.pasteboard->stringReads();
+        fixture.manager->checkForChanges();
+        QCOMPARE(fixture.pasteboard->stringReads(), reads);
+        QVERIFY(!QFile::exists(fixture.historyPath()));
+    }
+
+    void recopyMovesItemUp_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("again");
+        QTest::newRow("same text") << "hello" << "hello";
+        QTest::newRow("surrounding blanks") << "hello" << "\n  hello \r\n";
+        QTest::newRow("canonically equivalent") << "caf\u00E9" << "cafe\u0301";
+        QTest::newRow("equivalent the other way") << "cafe\u0301" << "caf\u00E9";
+    }
+
+    void recopyMovesItemUp()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, again);
+        StoreFixture fixture;
+        fixture.copy(first);
+        const ClipItemPtr original = fixture.manager->items().first();
+        fixture.manager->togglePin(original);
+        fixture.clock.advance(5);
+        fixture.copy(QStringLiteral("other"));
+        fixture.reopen(); // the stored items are compared after a start too
+        fixture.clock.advance(5);
+        fixture.copy(again);
+        QCOMPARE(fixture.manager->items().size(), 2);
+        const ClipItemPtr moved = fixture.manager->items().first();
+        QCOMPARE(moved->id(), original->id());
+        QCOMPARE(moved->rawContent(), first);
+        QCOMPARE(moved->timestamp(), fixture.clock.now());
+        QVERIFY(moved->isPinned());
+        QCOMPARE(savedContents(fixture), (QStringList{first, "other"}));
+    }
+
+    void isPastingIgnoresChanges()
+    {
+        StoreFixture fixture;
+        fixture.manager->setIsPasting(true);
+        fixture.copy(QStringLiteral("one"));
+        fixture.copy(QStringLiteral("two"));
+        QVERIFY(fixture.manager->items().isEmpty());
+        fixture.manager->setIsPasting(false);
+        fixture.manager->checkForChanges();
+        QCOMPARE(contents(*fixture.manager), QStringList{"two"});
+    }
+
+    void limit_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("pinning"); // "none", "bottom", "all"
+        QTest::addColumn<int>("expectedCount");
+        QTest::addColumn<bool>("newItemKept");
+        QTest::addColumn<QString>("removed");
+        QTest::newRow("200 unpinned") << 200 << "none" << 200 << true << "item 199";
+        QTest::newRow("bottom pinned") << 200 << "bottom" << 200 << true << "item 198";
+        QTest::newRow("all pinned") << 200 << "all" << 200 << false << "";
+        QTest::newRow("250 loaded, one removed") << 250 << "none" << 250 << true << "item 249";
+        QTest::newRow("below the limit") << 10 << "none" << 11 << true << "";
+        QTest::newRow("one below, then at the limit") << 199 << "none" << 200 << true << "";
+    }
+
+    void limit()
+    {
+        QFETCH(int, stored);
+        QFETCH(QString, pinning);
+        QFETCH(int, expectedCount);
+        QFETCH(bool, newItemKept);
+        QFETCH(QString, removed);
+        StoreFixture fixture;
+        seedHistory(fixture, stored, [&](int i) {
+            return pinning == "all" || (pinning == "bottom" && i == stored - 1);
+        });
+        QCOMPARE(fixture.manager->items().size(), stored);
+        fixture.copy(QStringLiteral("new"));
+        QCOMPARE(fixture.manager->items().size(), expectedCount);
+        QCOMPARE(contents(*fixture.manager).contains("new"), newItemKept);
+        if (!removed.isEmpty())
+            QVERIFY(!contents(*fixture.manager).contains(removed));
+        QCOMPARE(savedContents(fixture), contents(*fixture.manager));
+
+        // A re-copy never removes anything.
+        fixture.copy(QStringLiteral("item 0"));
+        QCOMPARE(fixture.manager->items().size(), expectedCount);
+    }
+
+    void listOperations()
+    {
+        StoreFixture fixture;
+        for (const char *text : {"c", "b", "a"})
+            fixture.copy(QString::fromLatin1(text)); // list: a b c
+        auto &m = *fixture.manager;
+        const ClipItemPtr a = m.items()[0], b = m.items()[1], c = m.items()[2];
+
+        m.togglePin(a);
+        m.togglePin(c);
+        QVERIFY(a->isPinned() && c->isPinned());
+        QCOMPARE(contents(m), (QStringList{"a", "b", "c"})); // pinning does not reorder
+
+        fixture.clock.advance(60);
+        m.recordPaste(c);
+        QCOMPARE(contents(m), (QStringList{"c", "a", "b"}));
+        QCOMPARE(c->timestamp(), fixture.clock.now());
+        QVERIFY(c->isPinned());
+
+        const QByteArray before = fixture.saved();
+        m.recordPaste(makeItem("stranger"));
+        m.togglePin(makeItem("stranger"));
+        QCOMPARE(fixture.saved(), before);
+
+        QFile::remove(fixture.historyPath());
+        m.deleteItem(makeItem("stranger")); // no match, still saves
+        QVERIFY(!fixture.saved().isEmpty());
+        QCOMPARE(contents(m), (QStringList{"c", "a", "b"}));
+
+        m.clearUnpinned();
+        QCOMPARE(contents(m), (QStringList{"c", "a"}));
+        QCOMPARE(savedContents(fixture), (QStringList{"c", "a"}));
+
+        m.deleteItem(a);
+        QCOMPARE(contents(m), QStringList{"c"});
+        m.togglePin(c);
+        m.togglePin(c);
+        QVERIFY(c->isPinned());
+        QCOMPARE(HistoryFile::decode(fixture.saved()).items.first()->isPinned(), true);
+    }
+
+    void changesAreAnnouncedBeforeAndAfter()
+    {
+        StoreFixture fixture;
+        fixture.copy(QStringLiteral("one"));
+        fixture.copy(QStringLiteral("two"));
+        QSignalSpy before(fixture.manager.get(), &ClipboardManager::itemsAboutToChange);
+        QSignalSpy after(fixture.manager.get(), &ClipboardManager::itemsChanged);
+        fixture.copy(QStringLiteral("one")); // re-copy: removal and insertion
+        QCOMPARE(before.size(), 2);
+        fixture.manager->togglePin(fixture.manager->items().first());
+        QCOMPARE(before.size(), 3);
+        fixture.manager->clearUnpinned();
+        QCOMPARE(before.size(), 4);
+        QCOMPARE(after.size(), before.size());
+    }
+
+    void observingRecordsChangesPromptly()
+    {
+        StoreFixture fixture;
+        fixture.manager->startObserving();
+        fixture.manager->startObserving();
+        QVERIFY(fixture.manager->isObserving());
+        QSignalSpy spy(fixture.manager.get(), &ClipboardManager::itemsChanged);
+        fixture.pasteboard->simulateCopy(QStringLiteral("prompt"));
+        QVERIFY(fixture.manager->items().isEmpty()); // queued, not inside the signal
+        QCoreApplication::processEvents();
+        QCOMPARE(contents(*fixture.manager), QStringList{"prompt"});
+        QCOMPARE(spy.size(), 1);
+        fixture.manager->stopObserving();
+        QVERIFY(!fixture.manager->isObserving());
+    }
+
+    void captureFromElsewhere()
+    {
+        StoreFixture fixture;
+        auto &m = *fixture.manager;
+        const qint64 count = m.lastChangeCount();
+        m.capture(QStringLiteral(" \n "));
+        QVERIFY(m.items().isEmpty());
+        m.capture(QStringLiteral("  piped in\n"));
+        m.capture(QStringLiteral("second"));
+        m.capture(QStringLiteral("piped in"));
+        QCOMPARE(contents(m), (QStringList{"piped in", "second"}));
+        QCOMPARE(savedContents(fixture), contents(m));
+        QCOMPARE(m.lastChangeCount(), count); // the clipboard is none of its business
+    }
+
+    void largeCopiesEnterInCopyOrder_data()
+    {
+        // Large texts (past the size analysed at once) are "L..."; each copy
+        // is polled at once, and only then do the analyses finish.
+        QTest::addColumn<QStringList>("copies");
+        QTest::addColumn<QStringList>("expected"); // first lines, top first
+        QTest::addColumn<int>("announcements");
+        QTest::newRow("small just after large") << QStringList{"L1", "s1"} << QStringList{"s1", "L1", "seed"} << 2;
+        QTest::newRow("large, large, small") << QStringList{"L1", "L2", "s1"} << QStringList{"s1", "L2", "L1", "seed"} << 3;
+        QTest::newRow("the same large twice") << QStringList{"L1", "s1", "L1"} << QStringList{"L1", "s1", "seed"} << 4;
+        QTest::newRow("large re-copy of the seed") << QStringList{"s1", "Lseed"} << QStringList{"seed", "s1"} << 3;
+        QTest::newRow("blank large") << QStringList{"L ", "s1"} << QStringList{"s1", "seed"} << 1;
+    }
+
+    void largeCopiesEnterInCopyOrder()
+    {
+        QFETCH(QStringList, copies);
+        QFETCH(QStringList, expected);
+        QFETCH(int, announcements);
+        // "Lx" stands for a JSON array of 40,000 units that begins with "Lx";
+        // the seed is stored decomposed and copied again composed.
+        auto text = [](const QString &name) {
+            if (name == "L ")
+                return QString(40000, u' ');
+            if (!name.startsWith(u'L'))
+                return name;
+            const QString first = name == "Lseed" ? QStringLiteral("seed caf\u00E9") : name;
+            return "[\"" + first + "\",\n" + QStringLiteral("1,").repeated(20000) + "2]";
+        };
+        StoreFixture fixture;
+        fixture.copy(QStringLiteral("[\"seed cafe\u0301\",\n") + QStringLiteral("1,").repeated(20000) + "2]");
+        const QUuid seedId = fixture.manager->items().first()->id();
+        QSignalSpy spy(fixture.manager.get(), &ClipboardManager::itemsAboutToChange);
+        for (const QString &name : copies) {
+            fixture.pasteboard->simulateCopy(text(name));
+            fixture.manager->checkForChanges();
+        }
+        fixture.manager->finishCaptures();
+
+        QStringList firstLines;
+        for (const auto &item : fixture.manager->items()) {
+            const QString line = item->rawContent().section(u'\n', 0, 0);
+            firstLines << (line.startsWith(u'[') ? line.mid(2).chopped(2).section(u' ', 0, 0) : line);
+            if (line.startsWith(u'['))
+                QCOMPARE(item->detectedLanguage(), QStringLiteral("JSON"));
+        }
+        QCOMPARE(firstLines, expected);
+        QCOMPARE(spy.size(), announcements);
+        const auto seed = std::find_if(fixture.manager->items().begin(), fixture.manager->items().end(),
+                                       [](const ClipItemPtr &item) { return item->rawContent().contains(u"seed"); });
+        QCOMPARE((*seed)->id(), seedId);
+        QCOMPARE(savedContents(fixture), contents(*fixture.manager));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestClipboardManager)
 #include "tst_clipboard_manager.moc"

@@ -8,7 +8,6 @@
 #include <QSet>
 #include <QTest>
 
-#include <sys/stat.h>
 
 using namespace TestSupport;
 
@@ -16,281 +15,243 @@ class TestHistoryFile : public QObject
 {
     Q_OBJECT
 private slots:
-    void encodesKeysInOrderCompactly();
-    void roundTripKeepsEveryField();
-    void readsOtherKeyOrdersAndSpacing();
-    void badElementFailsWholeFile_data();
-    void badElementFailsWholeFile();
-    void corruptFileIsKeptAside();
-    void corruptFilesNeverOverwriteEachOther();
-    void filesArePrivate();
-    void unwritableFolderKeepsListAndOldFile();
-    void duplicateIdsGetFreshOnes();
-    void symlinkedFileStaysALink_data();
-    void symlinkedFileStaysALink();
-    void unreadableFileIsLeftAsItIs();
-};
-
-void TestHistoryFile::encodesKeysInOrderCompactly()
-{
-    const QUuid id = QUuid::fromString(QStringLiteral("12345678-9abc-def0-1234-56789abcdef0"));
-    auto withLanguage = std::make_shared<ClipItem>(id, "a\"b\\\n", ClipContentType::Code, QStringLiteral("Swift"),
-                                                   QStringLiteral("t"), 0.5, true);
-    auto without = std::make_shared<ClipItem>(id, "x", ClipContentType::Text, std::nullopt, QStringLiteral("x"),
-                                              733000000.125, false);
-    QCOMPARE(HistoryFile::encode({withLanguage, without}),
-             QByteArray(R"([{"id":"12345678-9ABC-DEF0-1234-56789ABCDEF0","rawContent":"a\"b\\\n","contentTypeRaw":"code",)"
-                        R"("detectedLanguage":"Swift","title":"t","timestamp":0.5,"isPinned":true,"wordCount":1,"charCount":5},)"
-                        R"({"id":"12345678-9ABC-DEF0-1234-56789ABCDEF0","rawContent":"x","contentTypeRaw":"text",)"
-                        R"("title":"x","timestamp":733000000.125,"isPinned":false,"wordCount":1,"charCount":1}])"));
-    QCOMPARE(HistoryFile::encode({}), QByteArray("[]"));
-}
-
-void TestHistoryFile::roundTripKeepsEveryField()
-{
-    const double awkward = 786543210.1234567; // needs all 17 digits
-    ClipItem::Stored s;
-    s.id = QUuid::createUuid();
-    // Long texts are written in slices: the emoji straddles the first cut.
-    s.rawContent = QString(65535, u'x') + QStringLiteral("\U0001F600 tab\there \u0001 \u2028 end");
-    s.contentTypeRaw = QStringLiteral("Unknown");
-    s.title = QStringLiteral("custom title");
-    s.timestamp = awkward;
-    s.isPinned = true;
-    s.wordCount = 42;
-    s.charCount = 4242;
-    const auto decoded = HistoryFile::decode(HistoryFile::encode({std::make_shared<ClipItem>(s)}));
-    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
-    QCOMPARE(decoded.items.size(), 1);
-    const ClipItem::Stored &r = decoded.items[0]->stored();
-    QCOMPARE(r.id, s.id);
-    QCOMPARE(r.rawContent, s.rawContent);
-    QCOMPARE(r.contentTypeRaw, s.contentTypeRaw);
-    QVERIFY(!r.detectedLanguage);
-    QCOMPARE(r.title, s.title);
-    QVERIFY(r.timestamp == awkward); // bit for bit, not fuzzy
-    QCOMPARE(r.isPinned, true);
-    QCOMPARE(r.wordCount, 42);
-    QCOMPARE(r.charCount, 4242);
-}
-
-void TestHistoryFile::readsOtherKeyOrdersAndSpacing()
-{
-    const QByteArray json = R"(
-      [ { "charCount" : 3, "wordCount": 1, "isPinned": false, "timestamp": 1e3,
-          "title": "abc", "detectedLanguage": null, "contentTypeRaw": "text",
-          "rawContent": "abc", "id": "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee", "extra": [1, {"x": 2}] } ]
-    )";
-    const auto decoded = HistoryFile::decode(json);
-    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
-    QCOMPARE(decoded.items.size(), 1);
-    QVERIFY(!decoded.items[0]->detectedLanguage());
-    QCOMPARE(decoded.items[0]->timestamp(), 1000.0);
-    QCOMPARE(decoded.items[0]->id().toString(QUuid::WithoutBraces), QStringLiteral("aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee"));
-}
-
-void TestHistoryFile::badElementFailsWholeFile_data()
-{
-    QTest::addColumn<QByteArray>("second");
-    const QByteArray valid = R"({"id":"AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE","rawContent":"a","contentTypeRaw":"text","title":"a","timestamp":1,"isPinned":false,"wordCount":1,"charCount":1})";
-    auto without = [&](const char *key) {
-        QByteArray copy = valid;
-        const QByteArray pattern = QByteArray("\"") + key + "\":";
-        const qsizetype start = copy.indexOf(pattern);
-        const qsizetype end = copy.indexOf(',', start);
-        return copy.remove(start, end - start + 1);
-    };
-    QTest::newRow("missing wordCount") << without("wordCount");
-    QTest::newRow("missing id") << without("id");
-    QTest::newRow("missing title") << without("title");
-    QTest::newRow("bad uuid") << QByteArray(valid).replace("AAAAAAAA-", "AAAAAAA-");
-    QTest::newRow("braced uuid") << QByteArray(valid).replace("\"AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE\"", "\"{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}\"");
-    QTest::newRow("pin as number") << QByteArray(valid).replace("\"isPinned\":false", "\"isPinned\":0");
-    QTest::newRow("fractional count") << QByteArray(valid).replace("\"wordCount\":1", "\"wordCount\":1.5");
-    QTest::newRow("timestamp as string") << QByteArray(valid).replace("\"timestamp\":1", "\"timestamp\":\"1\"");
-    QTest::newRow("language as number") << QByteArray(valid).replace("\"title\"", "\"detectedLanguage\":5,\"title\"");
-    QTest::newRow("not an object") << QByteArray("[]");
-    QTest::newRow("truncated") << valid.left(40);
-}
-
-void TestHistoryFile::badElementFailsWholeFile()
-{
-    QFETCH(QByteArray, second);
-    const QByteArray good = R"({"id":"AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEF","rawContent":"b","contentTypeRaw":"text","title":"b","timestamp":1,"isPinned":false,"wordCount":1,"charCount":1})";
-    const auto decoded = HistoryFile::decode("[" + good + "," + second + "]");
-    QVERIFY(!decoded.ok());
-    QVERIFY(decoded.items.isEmpty());
-}
-
-void TestHistoryFile::corruptFileIsKeptAside()
-{
-    StoreFixture fixture;
-    fixture.copy(QStringLiteral("first"));
-    QByteArray bytes = fixture.saved();
-    bytes.chop(5); // truncated JSON
-    writeFile(fixture.historyPath(), bytes);
-
-    const QString output = captureStdout([&] { fixture.reopen(); });
-    QVERIFY2(output.startsWith("Could not load clip history: "), qPrintable(output));
-    QVERIFY2(output.contains("history.json.corrupt-"), qPrintable(output));
-    QCOMPARE(output.count('\n'), 1);
-    QVERIFY(fixture.manager->items().isEmpty());
-    const QStringList aside = QDir(QFileInfo(fixture.historyPath()).absolutePath())
-                                  .entryList({QStringLiteral("history.json.corrupt-*")});
-    QCOMPARE(aside.size(), 1);
-    QCOMPARE(readFile(QFileInfo(fixture.historyPath()).absolutePath() + "/" + aside[0]), bytes);
-
-    // The program goes on capturing, and the saved file holds only new items.
-    fixture.copy(QStringLiteral("second"));
-    QCOMPARE(fixture.manager->items().size(), 1);
-    QVERIFY(HistoryFile::decode(fixture.saved()).ok());
-}
-
-void TestHistoryFile::corruptFilesNeverOverwriteEachOther()
-{
-    StoreFixture fixture;
-    QDir().mkpath(QFileInfo(fixture.historyPath()).absolutePath());
-    for (int i = 0; i < 3; ++i) {
-        writeFile(fixture.historyPath(), "garbage " + QByteArray::number(i));
-        fixture.reopen();
-    }
-    const QStringList aside = QDir(QFileInfo(fixture.historyPath()).absolutePath())
-                                  .entryList({QStringLiteral("history.json.corrupt-*")});
-    QCOMPARE(aside.size(), 3);
-}
-
-void TestHistoryFile::filesArePrivate()
-{
-    StoreFixture fixture;
-    fixture.copy(QStringLiteral("secret"));
-    fixture.saved();
-    struct stat info = {};
-    QCOMPARE(::stat(QFile::encodeName(fixture.historyPath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    QCOMPARE(::stat(QFile::encodeName(QFileInfo(fixture.historyPath()).absolutePath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0700u);
-}
-
-void TestHistoryFile::unwritableFolderKeepsListAndOldFile()
-{
-    // Tests run as root, so permissions would not stop a write: a regular
-    // file where the folder should be makes the failure real.
-    QTemporaryDir base;
-    const QString folder = base.path() + "/Tavorindle";
-    writeFile(folder, "not a folder");
-    MemoryPasteboard pasteboard;
-    ManualClock clock;
-    ClipboardManager manager(pasteboard, HistoryStorage(folder), clock);
-    pasteboard.simulateCopy(QStringLiteral("kept in memory"));
-    const QString output = captureStdout([&] {
-        manager.checkForChanges();
-        manager.waitForSaved();
-    });
-    QVERIFY2(output.startsWith("Could not save clip history: "), qPrintable(output));
-    QCOMPARE(manager.items().size(), 1);
-    // The next save writes the full list again once the folder is back.
-    QFile::remove(folder);
-    pasteboard.simulateCopy(QStringLiteral("second"));
-    QCOMPARE(captureStdout([&] {
-        manager.checkForChanges();
-        manager.waitForSaved();
-    }), QString());
-    QCOMPARE(HistoryFile::decode(readFile(folder + "/history.json")).items.size(), 2);
-}
-
-void TestHistoryFile::duplicateIdsGetFreshOnes()
-{
-    StoreFixture fixture;
-    const ClipItemPtr a = makeItem("a"), c = makeItem("c");
-    ClipItem::Stored twin = makeItem("b")->stored();
-    twin.id = a->id();
-    QDir().mkpath(QFileInfo(fixture.historyPath()).absolutePath());
-    const QByteArray bytes = HistoryFile::encode({a, std::make_shared<ClipItem>(twin), c, a});
-    writeFile(fixture.historyPath(), bytes);
-
-    const QString output = captureStdout([&] { fixture.reopen(); });
-    QVERIFY2(output.startsWith("Could not load clip history: ") && output.contains("new id"), qPrintable(output));
-    const auto &items = fixture.manager->items();
-    QCOMPARE(items.size(), 4);
-    QCOMPARE(items[0]->id(), a->id());
-    QCOMPARE(items[2]->id(), c->id());
-    QSet<QUuid> ids;
-    for (const auto &item : items)
-        ids.insert(item->id());
-    QCOMPARE(ids.size(), 4);
-    QCOMPARE(fixture.saved(), bytes); // written at the next change only
-
-    fixture.manager->deleteItem(items[1]);
-    QCOMPARE(fixture.manager->items().size(), 3);
-    QCOMPARE(HistoryFile::decode(fixture.saved()).items.size(), 3);
-}
-
-void TestHistoryFile::symlinkedFileStaysALink_data()
-{
-    QTest::addColumn<int>("hops"); // links between history.json and the file
-    QTest::addColumn<bool>("targetExists");
-    QTest::newRow("link to a file") << 1 << true;
-    QTest::newRow("link to a link") << 2 << true;
-    QTest::newRow("link to a file not made yet") << 1 << false;
-}
-
-void TestHistoryFile::symlinkedFileStaysALink()
-{
-    QFETCH(int, hops);
-    QFETCH(bool, targetExists);
-    StoreFixture fixture;
-    QTemporaryDir synced;
-    const QString target = synced.path() + "/clips.json";
-    if (targetExists)
-        writeFile(target, HistoryFile::encode({makeItem("from the synced file")}));
-    QString pointsTo = target;
-    for (int i = 1; i < hops; ++i) {
-        const QString link = synced.path() + QStringLiteral("/link%1").arg(i);
-        QVERIFY(QFile::link(pointsTo, link));
-        pointsTo = link;
-    }
-    QDir().mkpath(QFileInfo(fixture.historyPath()).absolutePath());
-    QVERIFY(QFile::link(pointsTo, fixture.historyPath()));
-    fixture.reopen();
-    QCOMPARE(fixture.manager->items().size(), targetExists ? 1 : 0);
-
-    fixture.copy(QStringLiteral("new copy"));
-    fixture.saved();
-    QVERIFY(QFileInfo(fixture.historyPath()).isSymLink());
-    QCOMPARE(QFileInfo(fixture.historyPath()).symLinkTarget(), pointsTo);
-    const auto saved = HistoryFile::decode(readFile(target));
-    QCOMPARE(saved.items.size(), targetExists ? 2 : 1);
-    QCOMPARE(saved.items.first()->rawContent(), QStringLiteral("new copy"));
-    struct stat info = {};
-    QCOMPARE(::lstat(QFile::encodeName(target).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0600u);
-    QCOMPARE(QDir(synced.path()).entryList(QDir::Files | QDir::Hidden).size(), hops);
-}
-
-void TestHistoryFile::unreadableFileIsLeftAsItIs()
-{
-    StoreFixture fixture;
-    fixture.copy(QStringLiteral("older copy"));
-    const QByteArray bytes = fixture.saved();
-    QFile::setPermissions(fixture.historyPath(), {});
+    void encodesKeysInOrderCompactly()
     {
-        const FileModesEnforced enforced;
-        const QString output = captureStdout([&] { fixture.reopen(); });
-        QVERIFY2(output.startsWith("Could not load clip history: ") && output.contains("Permission denied"),
-                 qPrintable(output));
+        const QUuid id = QUuid::fromString(QStringLiteral("12345678-9abc-def0-1234-56789abcdef0"));
+        auto withLanguage = std::make_shared<ClipItem>(id, "a\"b\\\n", ClipContentType::Code, QStringLiteral("Swift"),
+                                                       QStringLiteral("t"), 0.5, true);
+        auto without = std::make_shared<ClipItem>(id, "x", ClipContentType::Text, std::nullopt, QStringLiteral("x"),
+                                                  733000000.125, false);
+        QCOMPARE(HistoryFile::encode({withLanguage, without}),
+                 QByteArray("[{\"id\":\"12345678-9ABC-DEF0-1234-56789ABCDEF0\",\"rawContent\":\"a\\\"b\\\\\\n\","
+                            R"("contentTypeRaw":"code","detectedLanguage":"Swift","title":"t","timestamp":0.5,)"
+                            R"("isPinned":true,"wordCount":1,"charCount":5},)"
+                            R"({"id":"12345678-9ABC-DEF0-1234-56789ABCDEF0","rawContent":"x","contentTypeRaw":"text",)"
+                            R"("title":"x","timestamp":733000000.125,"isPinned":false,"wordCount":1,"charCount":1}])"));
+        QCOMPARE(HistoryFile::encode({}), QByteArray("[]"));
     }
-    QVERIFY(fixture.manager->items().isEmpty());
-    fixture.copy(QStringLiteral("kept in memory"));
-    fixture.manager->clearUnpinned();
-    fixture.copy(QStringLiteral("and this"));
-    QCOMPARE(fixture.manager->items().size(), 1);
-    struct stat info = {};
-    QCOMPARE(::stat(QFile::encodeName(fixture.historyPath()).constData(), &info), 0);
-    QCOMPARE(info.st_mode & 0777, 0u);
-    QCOMPARE(fixture.saved(), bytes);
-    QCOMPARE(QDir(QFileInfo(fixture.historyPath()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"history.json"});
-}
+
+    void roundTripKeepsEveryField()
+    {
+        const double awkward = 786543210.1234567; // needs all 17 digits
+        ClipItem::Stored s;
+        s.id = QUuid::createUuid();
+        // Long texts are written in slices: the emoji straddles the first cut.
+        s.rawContent = QString(65535, u'x') + QStringLiteral("\U0001F600 tab\there \u0001 \u2028 end");
+        s.contentTypeRaw = QStringLiteral("Unknown");
+        s.title = QStringLiteral("custom title");
+        s.timestamp = awkward;
+        s.isPinned = true;
+        s.wordCount = 42;
+        s.charCount = 4242;
+        const auto decoded = HistoryFile::decode(HistoryFile::encode({std::make_shared<ClipItem>(s)}));
+        QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+        QCOMPARE(decoded.items.size(), 1);
+        const ClipItem::Stored &r = decoded.items[0]->stored();
+        QCOMPARE(r.id, s.id);
+        QCOMPARE(r.rawContent, s.rawContent);
+        QCOMPARE(r.contentTypeRaw, s.contentTypeRaw);
+        QVERIFY(!r.detectedLanguage);
+        QCOMPARE(r.title, s.title);
+        QVERIFY(r.timestamp == awkward); // bit for bit, not fuzzy
+        QCOMPARE(r.isPinned, true);
+        QCOMPARE(r.wordCount, 42);
+        QCOMPARE(r.charCount, 4242);
+    }
+
+    void readsOtherKeyOrdersAndSpacing()
+    {
+        const QByteArray json = R"(
+          [ { "charCount" : 3, "wordCount": 1, "isPinned": false, "timestamp": 1e3,
+              "title": "abc", "detectedLanguage": null, "contentTypeRaw": "text",
+              "rawContent": "abc", "id": "aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee", "extra": [1, {"x": 2}] } ]
+        )";
+        const auto decoded = HistoryFile::decode(json);
+        QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+        QCOMPARE(decoded.items.size(), 1);
+        QVERIFY(!decoded.items[0]->detectedLanguage());
+        QCOMPARE(decoded.items[0]->timestamp(), 1000.0);
+        QCOMPARE(decoded.items[0]->id().toString(QUuid::WithoutBraces), QStringLiteral("aaaaaaaa-bbbb-cccc-dddd-eeeeeeeeeeee"));
+    }
+
+    void badElementFailsWholeFile_data()
+    {
+        QTest::addColumn<QByteArray>("second");
+        const QByteArray valid = R"({"id":"AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE","rawContent":"a","contentTypeRaw":"text","title":"a","timestamp":1,"isPinned":false,"wordCount":1,"charCount":1})";
+        auto without = [&](const char *key) {
+            QByteArray copy = valid;
+            const QByteArray pattern = QByteArray("\"") + key + "\":";
+            const qsizetype start = copy.indexOf(pattern);
+            const qsizetype end = copy.indexOf(',', start);
+            return copy.remove(start, end - start + 1);
+        };
+        QTest::newRow("missing wordCount") << without("wordCount");
+        QTest::newRow("missing id") << without("id");
+        QTest::newRow("missing title") << without("title");
+        QTest::newRow("bad uuid") << QByteArray(valid).replace("AAAAAAAA-", "AAAAAAA-");
+        QTest::newRow("braced uuid") << QByteArray(valid).replace("\"AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE\"", "\"{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}\"");
+        QTest::newRow("pin as number") << QByteArray(valid).replace("\"isPinned\":false", "\"isPinned\":0");
+        QTest::newRow("fractional count") << QByteArray(valid).replace("\"wordCount\":1", "\"wordCount\":1.5");
+        QTest::newRow("timestamp as string") << QByteArray(valid).replace("\"timestamp\":1", "\"timestamp\":\"1\"");
+        QTest::newRow("language as number") << QByteArray(valid).replace("\"title\"", "\"detectedLanguage\":5,\"title\"");
+        QTest::newRow("not an object") << QByteArray("[]");
+        QTest::newRow("truncated") << valid.left(40);
+    }
+
+    void badElementFailsWholeFile()
+    {
+        QFETCH(QByteArray, second);
+        const QByteArray good = R"({"id":"AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEF","rawContent":"b","contentTypeRaw":"text","title":"b","timestamp":1,"isPinned":false,"wordCount":1,"charCount":1})";
+        const auto decoded = HistoryFile::decode("[" + good + "," + second + "]");
+        QVERIFY(!decoded.ok());
+        QVERIFY(decoded.items.isEmpty());
+    }
+
+    void corruptFileIsKeptAside()
+    {
+        StoreFixture fixture;
+        fixture.copy(QStringLiteral("first"));
+        QByteArray bytes = fixture.saved();
+        // Only the user may look at what was copied.
+        QCOMPARE(fileMode(fixture.historyPath()), 0600);
+        QCOMPARE(fileMode(fixture.folderPath()), 0700);
+        bytes.chop(5); // truncated JSON
+        writeFile(fixture.historyPath(), bytes);
+
+        const QString output = captureStdout([&] { fixture.reopen(); });
+        QVERIFY2(output.startsWith("Could not load clip history: "), qPrintable(output));
+        QVERIFY2(output.contains("history.json.corrupt-"), qPrintable(output));
+        QCOMPARE(output.count('\n'), 1);
+        QVERIFY(fixture.manager->items().isEmpty());
+        const QDir folder(fixture.folderPath());
+        const QStringList aside = folder.entryList({QStringLiteral("history.json.corrupt-*")});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(folder.filePath(aside[0])), bytes);
+
+        // The program goes on capturing, and the saved file holds only new items.
+        fixture.copy(QStringLiteral("second"));
+        QCOMPARE(fixture.manager->items().size(), 1);
+        QVERIFY(HistoryFile::decode(fixture.saved()).ok());
+
+        // Corrupt files within the same second never overwrite each other.
+        for (int i = 0; i < 2; ++i)
+            fixture.writeHistory("garbage " + QByteArray::number(i));
+        QCOMPARE(folder.entryList({QStringLiteral("history.json.corrupt-*")}).size(), 3);
+    }
+
+    void unwritableFolderKeepsListAndOldFile()
+    {
+        // Tests run as root, so permissions would not stop a write: a regular
+        // file where the folder should be makes the failure real.
+        QTemporaryDir base;
+        const QString folder = base.path() + "/Tavorindle";
+        writeFile(folder, "not a folder");
+        MemoryPasteboard pasteboard;
+        ManualClock clock;
+        ClipboardManager manager(pasteboard, HistoryStorage(folder), clock);
+        pasteboard.simulateCopy(QStringLiteral("kept in memory"));
+        const QString output = captureStdout([&] {
+            manager.checkForChanges();
+            manager.waitForSaved();
+        });
+        QVERIFY2(output.startsWith("Could not save clip history: "), qPrintable(output));
+        QCOMPARE(manager.items().size(), 1);
+        // The next save writes the full list again once the folder is back.
+        QFile::remove(folder);
+        pasteboard.simulateCopy(QStringLiteral("second"));
+        QCOMPARE(captureStdout([&] {
+            manager.checkForChanges();
+            manager.waitForSaved();
+        }), QString());
+        QCOMPARE(HistoryFile::decode(readFile(folder + "/history.json")).items.size(), 2);
+    }
+
+    void duplicateIdsGetFreshOnes()
+    {
+        StoreFixture fixture;
+        const ClipItemPtr a = makeItem("a"), c = makeItem("c");
+        ClipItem::Stored twin = makeItem("b")->stored();
+        twin.id = a->id();
+        const QByteArray bytes = HistoryFile::encode({a, std::make_shared<ClipItem>(twin), c, a});
+        const QString output = captureStdout([&] { fixture.writeHistory(bytes); });
+        QVERIFY2(output.startsWith("Could not load clip history: ") && output.contains("new id"), qPrintable(output));
+        const auto &items = fixture.manager->items();
+        QCOMPARE(items.size(), 4);
+        QCOMPARE(items[0]->id(), a->id());
+        QCOMPARE(items[2]->id(), c->id());
+        QSet<QUuid> ids;
+        for (const auto &item : items)
+            ids.insert(item->id());
+        QCOMPARE(ids.size(), 4);
+        QCOMPARE(fixture.saved(), bytes); // written at the next change only
+
+        fixture.manager->deleteItem(items[1]);
+        QCOMPARE(fixture.manager->items().size(), 3);
+        QCOMPARE(HistoryFile::decode(fixture.saved()).items.size(), 3);
+    }
+
+    void symlinkedFileStaysALink_data()
+    {
+        QTest::addColumn<int>("hops"); // links between history.json and the file
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("link to a file") << 1 << true;
+        QTest::newRow("link to a link") << 2 << true;
+        QTest::newRow("link to a file not made yet") << 1 << false;
+    }
+
+    void symlinkedFileStaysALink()
+    {
+        QFETCH(int, hops);
+        QFETCH(bool, targetExists);
+        StoreFixture fixture;
+        QTemporaryDir synced;
+        const QString target = synced.path() + "/clips.json";
+        if (targetExists)
+            writeFile(target, HistoryFile::encode({makeItem("from the synced file")}));
+        QString pointsTo = target;
+        for (int i = 1; i < hops; ++i) {
+            const QString link = synced.path() + QStringLiteral("/link%1").arg(i);
+            QVERIFY(QFile::link(pointsTo, link));
+            pointsTo = link;
+        }
+        QDir().mkpath(fixture.folderPath());
+        QVERIFY(QFile::link(pointsTo, fixture.historyPath()));
+        fixture.reopen();
+        QCOMPARE(fixture.manager->items().size(), targetExists ? 1 : 0);
+
+        fixture.copy(QStringLiteral("new copy"));
+        fixture.saved();
+        QVERIFY(QFileInfo(fixture.historyPath()).isSymLink());
+        QCOMPARE(QFileInfo(fixture.historyPath()).symLinkTarget(), pointsTo);
+        const auto saved = HistoryFile::decode(readFile(target));
+        QCOMPARE(saved.items.size(), targetExists ? 2 : 1);
+        QCOMPARE(saved.items.first()->rawContent(), QStringLiteral("new copy"));
+        QCOMPARE(fileMode(target), 0600);
+        QCOMPARE(QDir(synced.path()).entryList(QDir::Files | QDir::Hidden).size(), hops);
+    }
+
+    void unreadableFileIsLeftAsItIs()
+    {
+        StoreFixture fixture;
+        fixture.copy(QStringLiteral("older copy"));
+        const QByteArray bytes = fixture.saved();
+        QFile::setPermissions(fixture.historyPath(), {});
+        {
+            const FileModesEnforced enforced;
+            const QString output = captureStdout([&] { fixture.reopen(); });
+            QVERIFY2(output.startsWith("Could not load clip history: ") && output.contains("Permission denied"),
+                     qPrintable(output));
+        }
+        QVERIFY(fixture.manager->items().isEmpty());
+        fixture.copy(QStringLiteral("kept in memory"));
+        fixture.manager->clearUnpinned();
+        fixture.copy(QStringLiteral("and this"));
+        QCOMPARE(fixture.manager->items().size(), 1);
+        QCOMPARE(fileMode(fixture.historyPath()), 0);
+        QCOMPARE(fixture.saved(), bytes);
+        QCOMPARE(QDir(fixture.folderPath()).entryList(QDir::Files | QDir::Hidden), QStringList{"history.json"});
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHistoryFile)
 #include "tst_history_file.moc"

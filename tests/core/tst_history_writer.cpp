@@ -1,5 +1,6 @@
 // The history is written on a thread of its own: the store never waits
-// for the disk, a burst of changes ends in the last state, quitting waits.
+// for the disk, a burst of changes ends in the last state, waits are
+// bounded but quitting waits.
 #include "clipboard_manager.h"
 #include "memory/memory_pasteboard.h"
 #include "test_support.h"
@@ -25,7 +26,7 @@ struct HeldDisk
 
     std::unique_ptr<ClipboardManager> store(StoreFixture &fixture)
     {
-        HistoryStorage storage(QFileInfo(fixture.historyPath()).absolutePath());
+        HistoryStorage storage(fixture.folderPath());
         storage.setBeforeWrite([this, storeThread = QThread::currentThread()] {
             if (QThread::currentThread() == storeThread) {
                 onStoreThread = true; // and no waiting: the test fails, it does not hang
@@ -45,60 +46,46 @@ class TestHistoryWriter : public QObject
 {
     Q_OBJECT
 private slots:
-    void slowDiskNeverHoldsTheStore();
-    void quitWaitsForTheLastWrite();
-    void waitIsBounded();
-};
+    void slowDiskNeverHoldsTheStore()
+    {
+        StoreFixture fixture;
+        HeldDisk disk;
+        fixture.manager = disk.store(fixture);
+        auto &m = *fixture.manager;
+        for (int i = 0; i < 50; ++i)
+            fixture.copy(QStringLiteral("copy %1").arg(i));
+        m.togglePin(m.items()[3]);
+        m.deleteItem(m.items()[0]);
+        fixture.copy(QStringLiteral("copy 10")); // a re-copy
+        QCOMPARE(m.items().size(), 49);
+        QVERIFY(!QFile::exists(fixture.historyPath()));
+        QVERIFY(!m.waitForSaved(std::chrono::milliseconds(100))); // a bounded wait
 
-void TestHistoryWriter::slowDiskNeverHoldsTheStore()
-{
-    StoreFixture fixture;
-    HeldDisk disk;
-    fixture.manager = disk.store(fixture);
-    auto &m = *fixture.manager;
-    for (int i = 0; i < 50; ++i)
-        fixture.copy(QStringLiteral("copy %1").arg(i));
-    m.togglePin(m.items()[3]);
-    m.deleteItem(m.items()[0]);
-    fixture.copy(QStringLiteral("copy 10")); // a re-copy
-    QCOMPARE(m.items().size(), 49);
-    QVERIFY(!QFile::exists(fixture.historyPath()));
-
-    disk.gate.release(100);
-    QVERIFY(m.waitForSaved());
-    QVERIFY(!disk.onStoreThread);
-    QVERIFY2(disk.writes >= 1 && disk.writes <= 2, qPrintable(QString::number(disk.writes)));
-    QCOMPARE(fixture.saved(), HistoryFile::encode(m.items()));
-}
-
-void TestHistoryWriter::quitWaitsForTheLastWrite()
-{
-    StoreFixture fixture;
-    HeldDisk disk;
-    fixture.manager = disk.store(fixture);
-    fixture.copy(QStringLiteral("first"));
-    QVERIFY(disk.entered.tryAcquire(1, 10000)); // its write has begun
-    fixture.copy(QStringLiteral("last"));
-    const QByteArray last = HistoryFile::encode(fixture.manager->items());
-    std::thread disks([&] {
-        QThread::msleep(50);
         disk.gate.release(100);
-    });
-    fixture.manager.reset(); // as at quit
-    disks.join();
-    QCOMPARE(readFile(fixture.historyPath()), last);
-}
+        QVERIFY(m.waitForSaved());
+        QVERIFY(!disk.onStoreThread);
+        QVERIFY2(disk.writes >= 1 && disk.writes <= 2, qPrintable(QString::number(disk.writes)));
+        QCOMPARE(fixture.saved(), HistoryFile::encode(m.items()));
+    }
 
-void TestHistoryWriter::waitIsBounded()
-{
-    StoreFixture fixture;
-    HeldDisk disk;
-    fixture.manager = disk.store(fixture);
-    fixture.copy(QStringLiteral("held"));
-    QVERIFY(!fixture.manager->waitForSaved(std::chrono::milliseconds(100)));
-    disk.gate.release(100);
-    QVERIFY(fixture.manager->waitForSaved());
-}
+    void quitWaitsForTheLastWrite()
+    {
+        StoreFixture fixture;
+        HeldDisk disk;
+        fixture.manager = disk.store(fixture);
+        fixture.copy(QStringLiteral("first"));
+        QVERIFY(disk.entered.tryAcquire(1, 10000)); // its write has begun
+        fixture.copy(QStringLiteral("last"));
+        const QByteArray last = HistoryFile::encode(fixture.manager->items());
+        std::thread disks([&] {
+            QThread::msleep(50);
+            disk.gate.release(100);
+        });
+        fixture.manager.reset(); // as at quit
+        disks.join();
+        QCOMPARE(readFile(fixture.historyPath()), last);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHistoryWriter)
 #include "tst_history_writer.moc"

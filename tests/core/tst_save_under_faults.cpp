@@ -16,52 +16,50 @@ class TestSaveUnderFaults : public QObject
 {
     Q_OBJECT
 private slots:
-    void killedWhileSavingLeavesAWholeFile();
-};
+    void killedWhileSavingLeavesAWholeFile()
+    {
+        QTemporaryDir folder;
+        const HistoryStorage storage(folder.path() + "/Tavorindle");
 
-void TestSaveUnderFaults::killedWhileSavingLeavesAWholeFile()
-{
-    QTemporaryDir folder;
-    const HistoryStorage storage(folder.path() + "/Tavorindle");
-
-    // Two lists big enough that a write takes a while (about 2 MB each).
-    QList<ClipItemPtr> listA, listB;
-    for (int i = 0; i < 20; ++i) {
-        listA << makeItem(QString(50000, QChar(u'a' + i % 26)));
-        listB << makeItem(QString(60000, QChar(u'A' + i % 26)));
-    }
-    const QByteArray bytesA = HistoryFile::encode(listA);
-    const QByteArray bytesB = HistoryFile::encode(listB);
-    QVERIFY(storage.save(listA).isEmpty());
-
-    auto *random = QRandomGenerator::global();
-    int sawA = 0, sawB = 0;
-    for (int round = 0; round < 25; ++round) {
-        const pid_t child = ::fork();
-        QVERIFY(child >= 0);
-        if (child == 0) {
-            for (int i = 0;; ++i)
-                storage.save(i % 2 ? listA : listB);
+        // Two lists big enough that a write takes a while (about 2 MB each).
+        QList<ClipItemPtr> listA, listB;
+        for (int i = 0; i < 20; ++i) {
+            listA << makeItem(QString(50000, QChar(u'a' + i % 26)));
+            listB << makeItem(QString(60000, QChar(u'A' + i % 26)));
         }
-        ::usleep(static_cast<useconds_t>(random->bounded(2000, 40000)));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        const QByteArray bytesA = HistoryFile::encode(listA);
+        const QByteArray bytesB = HistoryFile::encode(listB);
+        QVERIFY(storage.save(listA).isEmpty());
 
-        const QByteArray bytes = readFile(storage.filePath());
-        QVERIFY2(bytes == bytesA || bytes == bytesB,
-                 qPrintable(QStringLiteral("round %1: a file of %2 bytes that is neither list").arg(round).arg(bytes.size())));
-        (bytes == bytesA ? sawA : sawB)++;
+        auto *random = QRandomGenerator::global();
+        int sawA = 0, sawB = 0;
+        for (int round = 0; round < 25; ++round) {
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                for (int i = 0;; ++i)
+                    storage.save(i % 2 ? listA : listB);
+            }
+            ::usleep(static_cast<useconds_t>(random->bounded(2000, 40000)));
+            ::kill(child, SIGKILL);
+            int status = 0;
+            ::waitpid(child, &status, 0);
+
+            const QByteArray bytes = readFile(storage.filePath());
+            QVERIFY2(bytes == bytesA || bytes == bytesB,
+                     qPrintable(QStringLiteral("round %1: a file of %2 bytes that is neither list").arg(round).arg(bytes.size())));
+            (bytes == bytesA ? sawA : sawB)++;
+        }
+        qInfo("old list %d times, new list %d times", sawA, sawB);
+
+        // The next start sweeps away the temporary files of the killed saves.
+        // A file of the user's that merely looks alike stays.
+        writeFile(storage.folderPath() + "/history.json.backup", "mine");
+        QVERIFY(storage.load().ok());
+        const QStringList left = QDir(storage.folderPath()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left, (QStringList{"history.json", "history.json.backup"}));
     }
-    qInfo("old list %d times, new list %d times", sawA, sawB);
-
-    // The next start sweeps away the temporary files of the killed saves.
-    // A file of the user's that merely looks alike stays.
-    writeFile(storage.folderPath() + "/history.json.backup", "mine");
-    QVERIFY(storage.load().ok());
-    const QStringList left = QDir(storage.folderPath()).entryList(QDir::Files | QDir::Hidden);
-    QCOMPARE(left, (QStringList{"history.json", "history.json.backup"}));
-}
+};
 
 QTEST_GUILESS_MAIN(TestSaveUnderFaults)
 #include "tst_save_under_faults.moc"

@@ -3,6 +3,7 @@
 #include "clipboard_manager.h"
 #include "memory/memory_pasteboard.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
 #include <QUuid>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -23,9 +25,21 @@ StoreFixture::StoreFixture()
 
 StoreFixture::~StoreFixture() = default;
 
+QString StoreFixture::folderPath() const
+{
+    return folder.path() + QStringLiteral("/Tavorindle");
+}
+
 QString StoreFixture::historyPath() const
 {
-    return folder.path() + QStringLiteral("/Tavorindle/history.json");
+    return folderPath() + QStringLiteral("/history.json");
+}
+
+void StoreFixture::writeHistory(const QByteArray &bytes)
+{
+    QDir().mkpath(folderPath());
+    writeFile(historyPath(), bytes);
+    reopen();
 }
 
 QByteArray StoreFixture::saved() const
@@ -45,8 +59,7 @@ void StoreFixture::copy(const QString &text, const QStringList &types)
 void StoreFixture::reopen()
 {
     manager.reset();
-    manager = std::make_unique<ClipboardManager>(*pasteboard, HistoryStorage(folder.path() + QStringLiteral("/Tavorindle")),
-                                                 clock);
+    manager = std::make_unique<ClipboardManager>(*pasteboard, HistoryStorage(folderPath()), clock);
 }
 
 ClipItemPtr makeItem(const QString &text, ClipContentType type, TimeInterval timestamp, bool pinned,
@@ -70,6 +83,12 @@ QByteArray readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+int fileMode(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 QString captureStdout(const std::function<void()> &fn)

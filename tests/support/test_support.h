@@ -34,7 +34,10 @@ struct StoreFixture
     StoreFixture();
     ~StoreFixture();
 
+    QString folderPath() const; // the history's folder
     QString historyPath() const;
+    // Puts a history file in place (making its folder), then reopens.
+    void writeHistory(const QByteArray &bytes);
     // The history file once the store has written its last change.
     QByteArray saved() const;
     // Another program copies text; then one poll runs, and a large text's
@@ -56,6 +59,8 @@ ClipItemPtr makeItem(const QString &text, ClipContentType type = ClipContentType
 // Writes bytes to path, replacing what is there.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+// The permission bits of what path names (following links); -1 if missing.
+int fileMode(const QString &path);
 
 // What fn printed on standard output.
 QString captureStdout(const std::function<void()> &fn);
