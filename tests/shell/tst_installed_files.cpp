@@ -1,32 +1,11 @@
 // What `cmake --install` puts in place, checked with the tools desktops and
 // distributions check it with.
+#include "app_process.h"
+
 #include <QDir>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-struct Ran
-{
-    int exitCode = -1;
-    QByteArray output; // both channels
-};
-
-Ran runTool(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment =
-                                                                       QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAll()};
-}
-
-} // namespace
 
 class TestInstalledFiles : public QObject
 {
@@ -36,8 +15,8 @@ private slots:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("DESTDIR", m_destination.path());
-        const Ran installed = runTool(CMAKE_COMMAND, {"--install", TAVORINDLE_BUILD_DIR}, environment);
-        QVERIFY2(installed.exitCode == 0, installed.output);
+        const auto installed = AppProcess::run(CMAKE_COMMAND, {"--install", TAVORINDLE_BUILD_DIR}, {}, environment, 60000);
+        QVERIFY2(installed.exitCode == 0, installed.out + installed.err);
         m_root = m_destination.path() + TAVORINDLE_INSTALL_PREFIX;
     }
 
@@ -95,8 +74,8 @@ private slots:
             QSKIP(qPrintable(tool + " is not installed"));
         }
         arguments.replaceInStrings("@", m_root);
-        const Ran ran = runTool(tool, arguments);
-        QVERIFY2(ran.exitCode == 0, ran.output);
+        const auto ran = AppProcess::run(tool, arguments, {}, QProcessEnvironment::systemEnvironment(), 60000);
+        QVERIFY2(ran.exitCode == 0, ran.out + ran.err);
     }
 
 private:

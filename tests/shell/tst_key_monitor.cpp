@@ -47,19 +47,13 @@ private slots:
             QTest::newRow(name) << key << modifiers << text << Decision{action, index};
         };
         row("Ctrl+Q quits", Qt::Key_Q, ctrl, "\x11", Action::Quit);
-        row("Ctrl+Shift+Q quits", Qt::Key_Q, ctrlShift, "\x11", Action::Quit);
         row("q types", Qt::Key_Q, none, "q");
         row("Ctrl+A passes", Qt::Key_A, ctrl, "\x01");
-        row("Escape hides", Qt::Key_Escape, none, "\x1b", Action::Hide);
         row("Shift+Escape hides", Qt::Key_Escape, shift, "", Action::Hide);
-        row("Up", Qt::Key_Up, none, "", Action::NavigateUp);
         row("Alt+Up", Qt::Key_Up, alt, "", Action::NavigateUp);
-        row("Down", Qt::Key_Down, none, "", Action::NavigateDown);
         row("Ctrl+Down", Qt::Key_Down, ctrl, "", Action::NavigateDown);
-        row("Return", Qt::Key_Return, none, "\r", Action::PasteSelected);
         row("Shift+Return", Qt::Key_Return, shift, "\r", Action::PasteSelected);
         row("keypad Enter passes", Qt::Key_Enter, Qt::KeypadModifier, "\r");
-        row("Tab passes", Qt::Key_Tab, none, "\t");
         row("Ctrl+1 pastes row 1", Qt::Key_1, ctrl, "1", Action::QuickPaste, 0);
         row("Ctrl+9 pastes row 9", Qt::Key_9, ctrl, "9", Action::QuickPaste, 8);
         row("Ctrl+0 passes", Qt::Key_0, ctrl, "0");
@@ -71,7 +65,6 @@ private slots:
         // ...while on a French layout the digits themselves need Shift.
         row("Ctrl+Shift+& types 1", Qt::Key_1, ctrlShift, "1", Action::QuickPaste, 0);
         row("digit without Ctrl types", Qt::Key_2, none, "2");
-        row("Alt+2 passes", Qt::Key_2, alt, "2");
         // X11 applies Ctrl's control-code mapping to the text: Ctrl+2 types NUL.
         row("X11 Ctrl+2", Qt::Key_2, ctrl, nul, Action::QuickPaste, 1);
         row("Ctrl+F2 no text", Qt::Key_F2, ctrl, "");
