@@ -78,7 +78,7 @@ private slots:
         QVERIFY(m_target.field->text().isEmpty()); // nothing pasted on the way
     }
 
-    void returnPastesTheSelectedRow()
+    void returnAndCtrlDigitPasteTheirRow()
     {
         QVERIFY(openPanel());
         // Rows: third, second, first. Down selects the second row.
@@ -87,12 +87,10 @@ private slots:
         QVERIFY(panelHidesAndTargetIsActive());
         QVERIFY(m_target.received("second clip"));
         QCOMPARE(output("xclip", {"-selection", "clipboard", "-o"}), QString("second clip"));
-    }
 
-    void ctrlDigitPastesThatRow()
-    {
+        // The paste moved "second clip" to the top: second, third, first.
+        QVERIFY(m_target.activateEmpty());
         QVERIFY(openPanel());
-        // The last paste moved "second clip" to the top: second, third, first.
         xdotool({"key", "ctrl+2"});
         QVERIFY(panelHidesAndTargetIsActive());
         QVERIFY(m_target.received("third clip"));
