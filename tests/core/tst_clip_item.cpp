@@ -28,9 +28,7 @@ private slots:
         QTest::newRow("a mark after CR LF") << "a\r\n\u0301" << "a" << qint64(2) << qint64(3);
         QTest::newRow("a word goes on past its mark") << "ab cd\u0301e f" << "ab cd\u0301e f" << qint64(3) << qint64(8);
         QTest::newRow("line separator ends the title") << "top\u2028bottom" << "top" << qint64(2) << qint64(10);
-        QTest::newRow("next line ends the title") << "top\u0085bottom" << "top" << qint64(2) << qint64(10);
         QTest::newRow("ideographic space separates") << "a\u3000b" << "a\u3000b" << qint64(2) << qint64(3);
-        QTest::newRow("no-break space separates words") << "a\u00A0b" << "a\u00A0b" << qint64(2) << qint64(3);
         // The line is trimmed before the cut: blanks past 60 characters count
         // only when more text follows them on the line.
         QTest::newRow("blanks past the cut, then the line ends") << QString(59, u'a') + "     \nb"

@@ -359,10 +359,18 @@ private slots:
         QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(shell.quits, 1);
 
-        // Hidden: no monitor, the keys are the field's own.
+        // Keys of another window of ours (a menu, say) are not the panel's;
+        // hidden, the keys are the field's own.
+        QWidget other;
+        auto *otherField = new QLineEdit(&other);
+        other.show();
+        QTest::keyClick(otherField, Qt::Key_Down);
+        QTest::keyClick(otherField, Qt::Key_Escape);
+        QVERIFY(shell.delegate->isHUDVisible());
         shell.delegate->hideHUD();
         QTest::keyClick(field, Qt::Key_Down);
         QCOMPARE(heard.size(), 5);
+        QCOMPARE(shell.quits, 1);
     }
 
     void statusMenu()

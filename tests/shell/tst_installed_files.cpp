@@ -23,13 +23,9 @@ private slots:
     void inPlace_data()
     {
         QTest::addColumn<QString>("path");
-        for (const char *path : {"bin/tavorindle", "share/applications/tavorindle.desktop",
-                                 "etc/xdg/autostart/tavorindle.desktop",
-                                 "share/icons/hicolor/scalable/apps/tavorindle.svg",
-                                 "share/metainfo/app.tavorindle.Tavorindle.metainfo.xml",
-                                 "share/man/man1/tavorindle.1.gz", "share/bash-completion/completions/tavorindle",
-                                 "share/zsh/site-functions/_tavorindle",
-                                 "share/fish/vendor_completions.d/tavorindle.fish",
+        // The rest are checked below by the tools that read them.
+        for (const char *path : {"bin/tavorindle", "share/icons/hicolor/scalable/apps/tavorindle.svg",
+                                 "share/zsh/site-functions/_tavorindle", "share/fish/vendor_completions.d/tavorindle.fish",
                                  "share/doc/tavorindle/copyright", "share/doc/tavorindle/changelog.gz"})
             QTest::newRow(path) << QString::fromLatin1(path);
     }

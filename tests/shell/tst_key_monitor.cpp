@@ -88,31 +88,6 @@ private slots:
         QCOMPARE(decision.swallows(), expected.action != Action::PassOn);
     }
 
-    void swallowsOnlyThePanelsOwnKeys()
-    {
-        Panel panel;
-        QWidget other;
-        auto *otherField = new QLineEdit(&other);
-        other.show();
-        QList<Decision> seen;
-        KeyMonitor monitor(&panel.window, [&](const Decision &d) { seen.append(d); });
-
-        QTest::keyClicks(panel.field, QStringLiteral("ab1"));
-        QTest::keyClick(panel.field, Qt::Key_Down);
-        QTest::keyClick(panel.field, Qt::Key_2, Qt::ControlModifier);
-        QTest::keyClick(panel.field, Qt::Key_Return); // swallowed: the field sees no Return
-        QTest::keyClick(panel.field, Qt::Key_0, Qt::ControlModifier);
-        QTest::keyClick(panel.field, Qt::Key_Escape);
-        QCOMPARE(seen, (QList<Decision>{{Action::NavigateDown}, {Action::QuickPaste, 1},
-                                        {Action::PasteSelected}, {Action::Hide}}));
-        QCOMPARE(panel.field->text(), QStringLiteral("ab1"));
-
-        // Keys of another window of ours (a menu, say) are not the panel's.
-        QTest::keyClick(otherField, Qt::Key_Down);
-        QTest::keyClick(otherField, Qt::Key_Escape);
-        QCOMPARE(seen.size(), 4);
-    }
-
     void shortcutOverrideKeepsTheKeyFromShortcuts()
     {
         Panel panel;

@@ -61,12 +61,6 @@ private slots:
         row("no such item", {"print", "9"}, 1, "", "tavorindle: no item 9: the history holds 5 items\n");
         row("not an item", {"print", "nine"}, 2, "", "'nine' is not an item number");
         row("unknown option", {"list", "--frobnicate"}, 2, "", "frobnicate");
-        row("pin", {"pin", "5"}, 0, "", {},
-            {"#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
-             "line one\nline two\n  indented", "*alpha text"});
-        row("unpin by its new number", {"unpin", "1"}, 0, "", {},
-            {"#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
-             "line one\nline two\n  indented", "alpha text"});
         row("add from standard input", {"add"}, 0, "", {},
             {"from standard input", "#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
              "line one\nline two\n  indented", "alpha text"}, "from standard input\n");
