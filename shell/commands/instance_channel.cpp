@@ -1,7 +1,5 @@
 #include "commands/instance_channel.h"
 
-#include "commands/channel_client.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -145,19 +143,4 @@ void InstanceChannel::acceptConnections()
                 [this, connection] { m_clients.remove(connection); });
         connection->start();
     }
-}
-
-std::optional<QByteArray> InstanceChannel::send(const QString &socketPath,
-                                                const QByteArray &command,
-                                                std::chrono::milliseconds connectBudget,
-                                                std::chrono::milliseconds replyBudget)
-{
-    ChannelProtocol::Request request;
-    request.command = command;
-    const auto result = ChannelClient::request(socketPath, request, {},
-                                               [](const QByteArray &) { return true; },
-                                               {connectBudget, replyBudget});
-    if (result.outcome != ChannelClient::Result::Outcome::Answered)
-        return std::nullopt;
-    return result.status;
 }

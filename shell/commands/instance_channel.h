@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QString>
 
-#include <chrono>
 #include <functional>
 #include <list>
 #include <memory>
@@ -22,8 +21,6 @@ class InstanceChannel : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr std::chrono::milliseconds connectTimeout{2000};
-    static constexpr std::chrono::milliseconds replyTimeout{2000};
     // Clients served at once, so that a flood of connections cannot use up
     // the process's file descriptors. A client past the limit takes the
     // place of the oldest one still sending its request; when all are
@@ -55,13 +52,6 @@ public:
     ChannelConnection::Handler onRequest;
     ChannelConnection::Limits limits;
     int clientCount() const { return int(m_clients.size()); }
-
-    // Sends a request without a body and returns the reply's status line,
-    // or nothing when the program cannot be reached or does not answer in
-    // time.
-    static std::optional<QByteArray> send(const QString &socketPath, const QByteArray &command,
-                                          std::chrono::milliseconds connectBudget = connectTimeout,
-                                          std::chrono::milliseconds replyBudget = replyTimeout);
 
 private:
     void acceptConnections();

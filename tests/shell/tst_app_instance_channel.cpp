@@ -43,11 +43,6 @@ auto whileServing(Fn fn)
     return std::move(*result);
 }
 
-std::optional<QByteArray> ping(const QString &path)
-{
-    return whileServing([=] { return InstanceChannel::send(path, "ping", 2000ms, 2000ms); });
-}
-
 // Sends raw bytes (stopping when the peer closes), then reads until the
 // peer closes or budget runs out. What came back, and whether it closed.
 std::pair<QByteArray, bool> rawExchange(const QString &path, const QByteArray &bytes,
@@ -102,17 +97,21 @@ struct ServingChannel
 };
 
 ChannelClient::Result request(const QString &path, const QByteArray &command,
-                              const QMap<QByteArray, QString> &arguments = {},
-                              const QByteArray &body = {}, QByteArray *data = nullptr)
+                              const QMap<QByteArray, QString> &arguments = {}, const QByteArray &body = {},
+                              QByteArray *data = nullptr, ChannelClient::Budgets budgets = {300ms, 2000ms})
 {
     return whileServing([=] {
-        Request request{command, arguments};
-        return ChannelClient::request(path, request, body, [data](const QByteArray &piece) {
+        return ChannelClient::request(path, Request{command, arguments}, body, [data](const QByteArray &piece) {
             if (data)
                 *data += piece;
             return true;
-        }, {300ms, 2000ms});
+        }, budgets);
     });
+}
+
+QByteArray ping(const QString &path)
+{
+    return request(path, "ping").status;
 }
 
 } // namespace
@@ -206,11 +205,11 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(channel.socketPath()).constData(), &info), 0);
         QVERIFY(S_ISSOCK(info.st_mode));
         QCOMPARE(info.st_mode & 077, 0u); // the user's only
-        QCOMPARE(ping(channel.socketPath()), std::optional<QByteArray>("error: not ready"));
+        QCOMPARE(ping(channel.socketPath()), QByteArray("error: not ready"));
         channel.onRequest = [](const Request &, QByteArray, const ChannelConnection::Respond &respond) {
             respond(Reply::ok());
         };
-        QCOMPARE(ping(channel.socketPath()), std::optional<QByteArray>("ok"));
+        QCOMPARE(ping(channel.socketPath()), QByteArray("ok"));
         QVERIFY(channel.claim()); // asking again keeps it
 
         // A live lock is never taken, nor the socket without it.
@@ -218,7 +217,7 @@ private slots:
         QVERIFY(!second.claim());
         QVERIFY(!second.listen(&error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(ping(channel.socketPath()), std::optional<QByteArray>("ok"));
+        QCOMPARE(ping(channel.socketPath()), QByteArray("ok"));
     }
 
     void requestLine_data()
@@ -303,7 +302,7 @@ private slots:
         const auto [received, closed] = rawExchange(server.path(), sent, 2000ms);
         QCOMPARE(received, reply);
         QVERIFY(closed);
-        QCOMPARE(ping(server.path()), std::optional<QByteArray>("ok"));
+        QCOMPARE(ping(server.path()), QByteArray("ok"));
         QTRY_COMPARE(server.channel.clientCount(), 0);
     }
 
@@ -320,7 +319,7 @@ private slots:
         QTRY_VERIFY(std::all_of(sockets.begin(), sockets.end(), [](const auto &socket) {
             return socket->state() != QLocalSocket::ConnectingState;
         }));
-        QCOMPARE(ping(server.path()), std::optional<QByteArray>("ok"));
+        QCOMPARE(ping(server.path()), QByteArray("ok"));
         QVERIFY(server.channel.clientCount() <= InstanceChannel::maxClients);
     }
 
@@ -344,7 +343,7 @@ private slots:
         stalled->start();
         QTRY_COMPARE(server.channel.clientCount(), 1);
         QTRY_COMPARE(server.channel.clientCount(), 0); // while the client still sleeps
-        QCOMPARE(ping(server.path()), std::optional<QByteArray>("ok"));
+        QCOMPARE(ping(server.path()), QByteArray("ok"));
         while (!stalled->wait(QDeadlineTimer(5)))
             QCoreApplication::processEvents();
         QVERIFY(received && *received < server.big.size());
@@ -383,10 +382,7 @@ private slots:
                     socket->disconnectFromServer();
             }
         });
-        const auto result = whileServing([&] {
-            return ChannelClient::request(dir.path() + "/tavorindle.sock", Request{"list", {}, 0}, {},
-                                          [](const QByteArray &) { return true; }, {300ms, 300ms});
-        });
+        const auto result = request(dir.path() + "/tavorindle.sock", "list", {}, {}, nullptr, {300ms, 300ms});
         QCOMPARE(result.outcome, outcome);
         QCOMPARE(held.size(), server == "none" ? 0 : 1);
     }
