@@ -89,18 +89,10 @@ QString preview(const ClipItem &item)
 
 QString kindLabel(const ClipItem &item)
 {
-    switch (item.contentType()) {
-    case ClipContentType::Code:
-        return item.detectedLanguage() ? QStringLiteral("code (%1)").arg(oneLine(*item.detectedLanguage()))
-                                       : QStringLiteral("code");
-    case ClipContentType::Link:
-        return QStringLiteral("link");
-    case ClipContentType::Color:
-        return QStringLiteral("color");
-    case ClipContentType::Text:
-        break;
-    }
-    return QStringLiteral("text");
+    const QString kind = rawValue(item.contentType());
+    if (item.contentType() == ClipContentType::Code && item.detectedLanguage())
+        return QStringLiteral("%1 (%2)").arg(kind, oneLine(*item.detectedLanguage()));
+    return kind;
 }
 
 ChannelProtocol::DataSource lines(const QList<ClipItemPtr> &displayOrder,
