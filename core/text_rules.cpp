@@ -180,11 +180,6 @@ qint64 graphemeCount(QStringView text)
     return counts(text).characters;
 }
 
-qint64 wordCount(QStringView text)
-{
-    return counts(text).words;
-}
-
 QStringView leadingGraphemes(QStringView text, qint64 n)
 {
     if (n <= 0)

@@ -16,8 +16,6 @@ char32_t codePointAt(QStringView text, qsizetype i);
 bool isWhitespaceOrNewline(char32_t c);
 // U+000A to U+000D, U+0085, U+2028, U+2029.
 bool isLineBreak(char32_t c);
-// The code point at i; a lone surrogate reads as itself.
-char32_t codePointAt(QStringView text, qsizetype i);
 
 // General category Zs and U+0009.
 bool isSpaceOrTab(char32_t c);
@@ -33,13 +31,11 @@ QStringView trimmedSpacesAndTabs(QStringView text);
 struct TextCounts
 {
     qint64 characters = 0; // grapheme clusters
-    qint64 words = 0;
+    qint64 words = 0;      // maximal runs of clusters whose first scalar is no separator
 };
 // Both counts in one pass.
 TextCounts counts(QStringView text);
 qint64 graphemeCount(QStringView text);
-// Maximal runs of grapheme clusters whose first scalar is no separator.
-qint64 wordCount(QStringView text);
 // The first n grapheme clusters (all of text when it has fewer).
 QStringView leadingGraphemes(QStringView text, qint64 n);
 
