@@ -88,12 +88,8 @@ void ClipboardManager::checkForChanges()
         return;
     m_lastChangeCount = count;
 
-    if (const auto types = m_pasteboard.types()) {
-        for (const QString &type : *types) {
-            if (concealedTypes().contains(type))
-                return;
-        }
-    }
+    if (const auto types = m_pasteboard.types(); types && hasConcealedType(*types))
+        return;
     if (auto text = m_pasteboard.string())
         capture(std::move(*text));
 }
