@@ -50,7 +50,6 @@ HistoryWriter::HistoryWriter(Save save, Report report)
 
 HistoryWriter::~HistoryWriter()
 {
-    waitUntilWritten(quitTimeout);
     std::lock_guard lock(m_state->mutex);
     m_state->stopping = true;
     m_state->wake.notify_all();

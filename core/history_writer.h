@@ -19,8 +19,8 @@ public:
     using Report = std::function<void(const QString &error)>;
 
     HistoryWriter(Save save, Report report);
-    // Waits for the newest list to be written, up to a bound (a disk that
-    // never answers must not keep the program from ending).
+    // Does not wait: the owner waits (waitUntilWritten, bounded) first. A
+    // write still running goes on, and the thread ends after it.
     ~HistoryWriter();
     HistoryWriter(const HistoryWriter &) = delete;
     HistoryWriter &operator=(const HistoryWriter &) = delete;
