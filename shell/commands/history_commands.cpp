@@ -10,6 +10,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 using namespace ChannelProtocol;
 
 namespace {
@@ -87,7 +89,8 @@ void HistoryCommands::add(const QByteArray &body, const ChannelConnection::Respo
     const QString text = decoder.decode(body);
     if (decoder.hasError())
         return respond(Reply::error(QStringLiteral("the text is not valid UTF-8")));
-    if (TextRules::trimmedWhitespaceAndNewlines(text).isEmpty())
+    // Looked at in place: trimming would copy a large text that ends in a line break.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return TextRules::isWhitespaceOrNewline(c.unicode()); }))
         return respond(Reply::error(QStringLiteral("nothing to add: the text is blank")));
     // A large text enters after its analysis: the answer waits for it.
     m_services.store.capture(text, [respond] { respond(Reply::ok()); });
