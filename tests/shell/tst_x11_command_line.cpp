@@ -182,7 +182,7 @@ private slots:
     void withoutARunningCopyCommandsFailAndStartNothing()
     {
         QCOMPARE(m_app.command({"--quit"}).exitCode, 0);
-        QVERIFY(waitUntil([&] { return m_app.process().state() == QProcess::NotRunning; }));
+        QVERIFY(m_app.ended());
         const auto listed = m_app.command({"list"});
         QCOMPARE(listed.exitCode, 1);
         QVERIFY2(listed.err.contains("Tavorindle is not running"), listed.err);

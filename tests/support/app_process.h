@@ -184,6 +184,12 @@ public:
         m_process.waitForFinished(2000);
     }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    // Waits for its end, which may have come already (waitForFinished()
+    // says false then).
+    bool ended()
+    {
+        return waitUntil([&] { return m_process.state() == QProcess::NotRunning; });
+    }
 
     // The program's command line, as a second copy.
     Finished command(const QStringList &arguments, const QByteArray &input = {}) const
