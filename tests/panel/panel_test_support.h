@@ -1,18 +1,20 @@
 #pragma once
 
-// Shared by the panel tests: a store filled with chosen items, and a paste
-// recorder standing in for the auto-paster.
+// Shared by the panel tests: a store filled with chosen items and the
+// panel's services over it, with pastes, opened addresses and quits recorded
+// instead of acted on.
 
 #include "clipboard_manager.h"
 #include "history_file.h"
+#include "memory/memory_pasteboard.h"
+#include "panel_notifications.h"
+#include "panel_services.h"
+#include "panel_state.h"
 #include "test_support.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QList>
-#include <QTest>
-
-#include <functional>
 
 namespace PanelTest {
 
@@ -33,15 +35,6 @@ inline ClipItemPtr storedItem(const QString &content, const QString &typeRaw, Ti
     return std::make_shared<ClipItem>(std::move(s));
 }
 
-// Writes the items as the history file and reopens the store over it.
-inline void fillStore(TestSupport::StoreFixture &fixture, const QList<ClipItemPtr> &items)
-{
-    QDir().mkpath(QFileInfo(fixture.historyPath()).path());
-    TestSupport::writeFile(fixture.historyPath(), HistoryFile::encode(items));
-    fixture.reopen();
-    QCOMPARE(fixture.manager->items().size(), items.size());
-}
-
 // Text rows "row N text", newest first; every pinnedEvery-th one pinned.
 inline QList<ClipItemPtr> textRows(int count, int pinnedEvery = 0)
 {
@@ -52,25 +45,55 @@ inline QList<ClipItemPtr> textRows(int count, int pinnedEvery = 0)
     return items;
 }
 
-struct PasteRecorder
+struct Rig
 {
-    QList<ClipItemPtr> pasted;
-    int dismissed = 0;
-
-    // The paste path: records the item and runs the hide handler it got,
-    // so a test sees that the panel's onDismiss was passed on.
-    std::function<void(const ClipItemPtr &, const std::function<void()> &)> handler()
+    explicit Rig(const QList<ClipItemPtr> &stored = {})
+        : services{filled(store, stored), *store.pasteboard, notifications,
+                   [this](const ClipItemPtr &item, const std::function<void()> &hide) {
+                       // Runs the hide handler it got: a test sees whose dismiss was passed on.
+                       pasted.append(item);
+                       if (hide)
+                           hide();
+                   },
+                   [this](const QUrl &url) { opened.append(url); }, [this] { ++quits; }}
     {
-        return [this](const ClipItemPtr &item, const std::function<void()> &hide) {
-            pasted.append(item);
-            if (hide)
-                hide();
-        };
     }
+    ClipboardManager &manager() const { return *store.manager; }
+    QList<ClipItemPtr> items() const { return store.manager->items(); }
     std::function<void()> onDismiss()
     {
         return [this] { ++dismissed; };
     }
+
+    TestSupport::StoreFixture store;
+    PanelNotifications notifications;
+    QList<ClipItemPtr> pasted;
+    int dismissed = 0;
+    QList<QUrl> opened;
+    int quits = 0;
+    PanelServices services;
+
+private:
+    // The store reopened over a history file of these items.
+    static ClipboardManager &filled(TestSupport::StoreFixture &store, const QList<ClipItemPtr> &items)
+    {
+        if (!items.isEmpty()) {
+            QDir().mkpath(QFileInfo(store.historyPath()).path());
+            TestSupport::writeFile(store.historyPath(), HistoryFile::encode(items));
+            store.reopen();
+            if (store.manager->items().size() != items.size())
+                qFatal("the store read %lld of %lld items", qint64(store.manager->items().size()),
+                       qint64(items.size()));
+        }
+        return *store.manager;
+    }
+};
+
+// The same with the panel's state over the store, wired to the notifications.
+struct StateRig : Rig
+{
+    explicit StateRig(const QList<ClipItemPtr> &stored = {}) : Rig(stored) { state.connectNotifications(notifications); }
+    PanelState state{manager(), services.paste, onDismiss()};
 };
 
 } // namespace PanelTest

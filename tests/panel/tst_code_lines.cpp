@@ -17,29 +17,23 @@ private slots:
         QTest::addColumn<QStringList>("lines");
 
         QTest::newRow("empty") << QString() << QStringList{QString()};
-        QTest::newRow("no separator") << "let a = 1" << QStringList{"let a = 1"};
         QTest::newRow("trailing LF") << "let a = 1\n" << QStringList{"let a = 1", ""};
         QTest::newRow("CR LF is two") << "a\r\nb" << QStringList{"a", "", "b"};
-        QTest::newRow("only separators") << "\n\n" << QStringList{"", "", ""};
         QTest::newRow("VT FF NEL LS PS") << QString::fromUtf16(u"a\vb\fc\u0085d\u2028e\u2029")
                                          << QStringList{"a", "b", "c", "d", "e", ""};
-        QTest::newRow("tabs and spaces stay") << "\t x \n  " << QStringList{"\t x ", "  "};
         // Not separators: NUL, U+001C..U+001E, non-breaking space.
         QTest::newRow("look-alikes") << QString::fromUtf16(u"a\u001Cb\u00A0c") << QStringList{QString::fromUtf16(u"a\u001Cb\u00A0c")};
-        QTest::newRow("astral text") << QString::fromUtf16(u"\U0001F600\n\U0001F600")
-                                     << QStringList{QString::fromUtf16(u"\U0001F600"), QString::fromUtf16(u"\U0001F600")};
     }
 
     void split()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, lines);
-        QCOMPARE(CodeLines::splitLines(text), lines);
-
         const CodeLines::LineIndex index(text);
-        QCOMPARE(index.count(), lines.size());
+        QStringList split;
         for (qsizetype i = 0; i < index.count(); ++i)
-            QCOMPARE(index.line(text, i).toString(), lines[i]);
+            split << index.line(text, i).toString();
+        QCOMPARE(split, lines);
     }
 
     void classes_data()
@@ -47,31 +41,20 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<LineClass>("expected");
 
-        QTest::newRow("empty") << "" << LineClass::Plain;
-        QTest::newRow("blanks only") << " \t  " << LineClass::Plain;
         QTest::newRow("slash comment") << "// note" << LineClass::Comment;
         QTest::newRow("indented hash") << "    # heading" << LineClass::Comment;
-        QTest::newRow("css id") << "#main { color: red; }" << LineClass::Comment;
         QTest::newRow("comment beats control") << "// return x" << LineClass::Comment;
         QTest::newRow("single slash") << "/ return x" << LineClass::Control;
-        QTest::newRow("tab import") << "\timport os" << LineClass::Import;
         QTest::newRow("from import") << "from x import y" << LineClass::Import;
         QTest::newRow("import mid-line") << "x = 1  # import y" << LineClass::Plain;
-        QTest::newRow("import upper case") << "IMPORT X" << LineClass::Plain;
-        QTest::newRow("import with trailing space trimmed") << "import   " << LineClass::Plain;
-        QTest::newRow("function is no func") << "export default function f() {" << LineClass::Plain;
         QTest::newRow("function with return") << "function f() { return 1 }" << LineClass::Control;
-        QTest::newRow("func") << "func area() -> Int {" << LineClass::Definition;
         QTest::newRow("func after modifiers") << "    private static func f() {" << LineClass::Definition;
-        QTest::newRow("override func") << "override func viewDidLoad() {" << LineClass::Definition;
         QTest::newRow("undef contains def") << "undef x" << LineClass::Definition;
-        QTest::newRow("def in string") << "print(\"def \")" << LineClass::Definition;
         QTest::newRow("definition beats control") << "def area(r): return r * r" << LineClass::Definition;
         QTest::newRow("guard") << "guard let x else { return }" << LineClass::Control;
         QTest::newRow("return at end trimmed") << "  return " << LineClass::Plain;
         QTest::newRow("Return capitalised") << "Return x" << LineClass::Plain;
         // U+3000 is Zs and trimmed; U+00A0 too. U+200B is not Zs.
-        QTest::newRow("ideographic space indent") << QString::fromUtf16(u"\u3000# x") << LineClass::Comment;
         QTest::newRow("nbsp indent") << QString::fromUtf16(u"\u00A0import os") << LineClass::Import;
         QTest::newRow("zero width space kept") << QString::fromUtf16(u"\u200B# x") << LineClass::Plain;
     }
@@ -90,11 +73,8 @@ private slots:
         QTest::addColumn<int>("endColumn");
         QTest::addColumn<QString>("expanded");
 
-        QTest::newRow("ascii") << "abc" << 0 << 3 << "abc";
-        QTest::newRow("tab to stop") << "\tx" << 0 << 5 << "    x";
         QTest::newRow("tab mid-stop") << "ab\tx" << 0 << 5 << "ab  x";
         QTest::newRow("tab from offset") << "\t" << 6 << 8 << "  ";
-        QTest::newRow("wide") << QString::fromUtf16(u"\u4E2D\u6587") << 0 << 4 << QString::fromUtf16(u"\u4E2D\u6587");
         QTest::newRow("tab after wide") << QString::fromUtf16(u"\u4E2D\t") << 0 << 4 << QString::fromUtf16(u"\u4E2D  ");
         QTest::newRow("combining mark") << QString::fromUtf16(u"e\u0301") << 0 << 1 << QString::fromUtf16(u"e\u0301");
         QTest::newRow("astral wide emoji") << QString::fromUtf16(u"\U0001F600") << 0 << 2 << QString::fromUtf16(u"\U0001F600");
@@ -116,7 +96,6 @@ private slots:
         QTest::addColumn<QString>("label");
 
         QTest::newRow("empty") << QString() << QString::fromUtf16(u"1 lines \u2022 0 chars");
-        QTest::newRow("trailing LF") << "let a = 1\n" << QString::fromUtf16(u"2 lines \u2022 10 chars");
         QTest::newRow("CR LF one char") << "a\r\nb" << QString::fromUtf16(u"3 lines \u2022 3 chars");
         QTest::newRow("graphemes") << QString::fromUtf16(u"e\u0301\n\U0001F469\u200D\U0001F4BB")
                                    << QString::fromUtf16(u"2 lines \u2022 3 chars");
