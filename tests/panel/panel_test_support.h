@@ -60,10 +60,7 @@ struct Rig
     }
     ClipboardManager &manager() const { return *store.manager; }
     QList<ClipItemPtr> items() const { return store.manager->items(); }
-    std::function<void()> onDismiss()
-    {
-        return [this] { ++dismissed; };
-    }
+    std::function<void()> onDismiss() { return [this] { ++dismissed; }; }
 
     TestSupport::StoreFixture store;
     PanelNotifications notifications;

@@ -44,14 +44,6 @@ std::pair<int, int> inkRows(const QImage &image, int left, int right, int top, i
     return {first, last};
 }
 
-QString numbered(int lines)
-{
-    QStringList list;
-    for (int i = 0; i < lines; ++i)
-        list << QStringLiteral("let value%1 = %1").arg(i);
-    return list.join(u'\n');
-}
-
 } // namespace
 
 class TestInspectorPanes : public QObject
@@ -66,7 +58,7 @@ private slots:
         // One more digit, a wider gutter.
         int previousWidth = 0;
         for (int lines : {9, 10, 1000}) {
-            CodeArea area(numbered(lines));
+            CodeArea area(QString(lines - 1, u'\n'));
             QVERIFY(area.gutterWidth() > previousWidth);
             previousWidth = area.gutterWidth();
         }
@@ -111,7 +103,7 @@ private slots:
         QTest::addColumn<bool>("sideways");
         QTest::addColumn<int>("width");
 
-        QTest::newRow("200000 short lines") << numbered(200000) << false << CodeArea::minimumContentWidth;
+        QTest::newRow("200000 short lines") << QString(199999, u'\n') + QStringLiteral("let last = 1") << false << CodeArea::minimumContentWidth;
         QTest::newRow("3 MB line") << QString(3'000'000, u'a') + QStringLiteral("\nb") << true << 600;
     }
 
@@ -173,12 +165,9 @@ private slots:
             QTest::mouseClick(pane()->copyButton(format), Qt::LeftButton);
         };
 
-        // "HEX" is a re-copy: the colour item moves to the top.
+        // "HEX" copies the text as stored.
         click(ColorValue::CopyFormat::Hex);
         QCOMPARE(f.store.pasteboard->writes().last(), QStringLiteral("#1e90ff"));
-        f.manager().checkForChanges();
-        QCOMPARE(f.manager().items().size(), 2);
-        QCOMPARE(f.manager().items().first()->id(), colour->id());
 
         // The snippets are new text: a new item on top, which the inspector turns to.
         click(ColorValue::CopyFormat::SwiftUIColor);
@@ -201,7 +190,6 @@ private slots:
 
         QTest::newRow("port and user") << "http://u@sub.example.org:8080/x" << "sub.example.org" << true << 1;
         QTest::newRow("no host") << "mailto:someone@example.com" << "" << true << 1;
-        QTest::newRow("spaces do not parse") << "not a url at all" << "" << false << 1;
         QTest::newRow("relative is no address") << "example" << "" << false << 1;
         QTest::newRow("71 characters") << "https://developer.example.org/docs/clipboard/history?tab=overview#start"
                                        << "developer.example.org" << true << 1;
@@ -228,28 +216,24 @@ private slots:
         pane.resize(TavorindleView::panelWidth - TavorindleView::listWidth - 1 - 2 * 14, 400);
         pane.show();
         QVERIFY(QTest::qWaitForWindowExposed(&pane));
-        QCOMPARE(pane.hostLabel() ? pane.hostLabel()->text() : QString(), host);
         QCOMPARE(pane.addressLabel()->text(), raw);
-
-        // The lines are the text, or its start and an ellipsis.
+        // Every line drawn whole: the label is tall enough for its lines.
         const auto lines = [](const ElidedTextLabel *label) { return label->displayedLines(label->width()); };
-        const auto check = [&](const ElidedTextLabel *label, int maximum) {
-            QVERIFY(lines(label).size() <= maximum);
-            QVERIFY(label->height() >= int(lines(label).size()) * label->fontMetrics().lineSpacing());
-            QString joined = lines(label).join(QString());
-            if (joined.endsWith(QChar(0x2026)))
-                joined.chop(1);
-            QVERIFY(label->text().startsWith(joined));
+        const auto tallEnough = [](const ElidedTextLabel *label, qsizetype count) {
+            return label->height() >= int(count) * label->fontMetrics().lineSpacing();
         };
-        if (pane.hostLabel()) {
-            check(pane.hostLabel(), 12);
-            QCOMPARE(lines(pane.hostLabel()).join(QString()), host);
-        }
-        check(pane.addressLabel(), 2);
+        QCOMPARE(pane.hostLabel() ? lines(pane.hostLabel()).join(QString()) : QString(), host);
+        QVERIFY(!pane.hostLabel() || tallEnough(pane.hostLabel(), lines(pane.hostLabel()).size()));
+        // The address lines are the text, or its start and an ellipsis.
         const QStringList address = lines(pane.addressLabel());
-        QCOMPARE(address.join(QString()) == raw, !address.last().endsWith(QChar(0x2026)));
+        QVERIFY(address.size() <= 2 && tallEnough(pane.addressLabel(), address.size()));
+        QString shown = address.join(QString());
+        const bool cut = shown.endsWith(QChar(0x2026));
+        shown.chop(cut ? 1 : 0);
+        QVERIFY(raw.startsWith(shown));
+        QCOMPARE(cut, shown != raw);
         if (whole >= 0)
-            QCOMPARE(address.join(QString()) == raw, whole == 1);
+            QCOMPARE(cut, whole == 0);
 
         QTest::mouseClick(pane.openButton(), Qt::LeftButton);
         QCOMPARE(f.opened, opens ? QList<QUrl>{QUrl(raw)} : QList<QUrl>());

@@ -1,12 +1,18 @@
 #include "code_view/code_lines.h"
+#include "inspector/color_value.h"
+#include "inspector/relative_time.h"
+#include "style/named_colors.h"
 
 #include <QTest>
 
 using CodeLines::LineClass;
+using ColorValue::CopyFormat;
 
 Q_DECLARE_METATYPE(LineClass)
 
-class TestCodeLines : public QObject
+// What the panes derive from an item's text: the code view's lines, the
+// colour of a colour item and its copies, the age of an item.
+class TestPaneValues : public QObject
 {
     Q_OBJECT
 
@@ -108,7 +114,76 @@ private slots:
         QFETCH(QString, label);
         QCOMPARE(CodeLines::countsLabel(text), label);
     }
+
+    void parse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("parsed");
+        QTest::addColumn<int>("rgb");
+
+        QTest::newRow("hash lower") << "#1e90ff" << true << 0x1E90FF;
+        QTest::newRow("no hash") << "1E90FF" << true << 0x1E90FF;
+        QTest::newRow("padded") << "  #1E90FF \n" << true << 0x1E90FF;
+        QTest::newRow("digits stop early") << "12G456" << true << 0x000012;
+        QTest::newRow("full-width digits are none") << QString::fromUtf16(u"\uFF11\uFF12\uFF13\uFF14\uFF15\uFF16") << true << 0;
+        QTest::newRow("0X prefix") << "0X12AB" << true << 0x0012AB;
+        QTest::newRow("blank after hash") << "# 12345" << true << 0x012345;
+        QTest::newRow("three digits") << "#FFF" << false << 0;
+        QTest::newRow("eight digits") << "#FF000080" << false << 0;
+        QTest::newRow("two hashes") << "##1E90FF" << false << 0;
+        // Six UTF-16 units but five characters.
+        QTest::newRow("graphemes counted") << QString::fromUtf16(u"#12345\u0301") << false << 0;
+        // Upper-casing comes first: "ß" becomes "SS", seven characters.
+        QTest::newRow("upper-case before length") << QString::fromUtf16(u"#12345\u00DF") << false << 0;
+        QTest::newRow("astral char is one") << QString::fromUtf16(u"#12345\U0001F600") << true << 0x012345;
+    }
+
+    void parse()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, parsed);
+        QFETCH(int, rgb);
+
+        const std::optional<QRgb> result = ColorValue::parseHexRgb(text);
+        QCOMPARE(result.has_value(), parsed);
+        if (parsed)
+            QCOMPARE(int(*result & 0xFFFFFF), rgb);
+        QCOMPARE(ColorValue::colorFromHexOrFallback(text), parsed ? QColor::fromRgb(QRgb(rgb)) : NamedColors::indigo());
+    }
+
+    // The stored text goes in as it is: neither escaped nor trimmed.
+    void copyTexts()
+    {
+        QCOMPARE(ColorValue::copyText(CopyFormat::NSColor, "a\"b\\"), QStringLiteral("NSColor(hex: \"a\"b\\\")"));
+        QCOMPARE(ColorValue::copyText(CopyFormat::SwiftUIColor, " #FFF\n"), QStringLiteral("Color(hex: \" #FFF\n\")"));
+    }
+
+    void units_data()
+    {
+        QTest::addColumn<double>("offset"); // then - now, seconds
+        QTest::addColumn<QString>("expected");
+
+        const double day = 86400;
+        QTest::newRow("now") << 0.0 << "0 sec. ago";
+        QTest::newRow("seconds") << -59.0 << "59 sec. ago";
+        QTest::newRow("minute boundary") << -60.0 << "1 min. ago";
+        QTest::newRow("minutes round down") << -119.0 << "1 min. ago";
+        QTest::newRow("hours") << -3.5 * 3600 << "3 hr. ago";
+        QTest::newRow("days") << -2 * day << "2 days ago";
+        QTest::newRow("weeks") << -15 * day << "2 wk. ago";
+        QTest::newRow("months") << -65 * day << "2 mo. ago";
+        QTest::newRow("years") << -800 * day << "2 yr. ago";
+        QTest::newRow("future") << 300.0 << "in 5 min.";
+    }
+
+    void units()
+    {
+        QFETCH(double, offset);
+        QFETCH(QString, expected);
+        const TimeInterval now = 800000000;
+        QCOMPARE(relativeTimeText(now + offset, now, QStringLiteral("en_US")), expected);
+    }
 };
 
-QTEST_APPLESS_MAIN(TestCodeLines)
-#include "tst_code_lines.moc"
+QTEST_GUILESS_MAIN(TestPaneValues)
+#include "tst_pane_values.moc"
