@@ -59,16 +59,6 @@ qsizetype pieceEnd(QStringView text, qsizetype end)
     return end;
 }
 
-QStringList splitLines(QStringView text)
-{
-    const LineIndex index(text);
-    QStringList lines;
-    lines.reserve(index.count());
-    for (qsizetype i = 0; i < index.count(); ++i)
-        lines.append(index.line(text, i).toString());
-    return lines;
-}
-
 LineClass highlightLine(QStringView line)
 {
     const QStringView t = TextRules::trimmedSpacesAndTabs(line);

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QList>
 #include <QString>
-#include <QStringList>
 #include <QStringView>
 
 // The pure side of the code viewer: how a snippet is cut into lines, which
@@ -36,8 +35,6 @@ private:
     QList<qsizetype> m_starts;
     qsizetype m_textSize = 0;
 };
-
-QStringList splitLines(QStringView text);
 
 // A place to cut text at or just after end that splits no surrogate pair
 // and no base character from its combining marks or joined successor, so

@@ -38,14 +38,14 @@ private:
 } // namespace
 
 ColorPane::ColorPane(ClipItemPtr item, const PanelServices &services, QWidget *parent)
-    : QWidget(parent), m_item(std::move(item)), m_services(services),
-      m_swatchColor(ColorValue::colorFromHexOrFallback(m_item->rawContent()))
+    : QWidget(parent), m_item(std::move(item)), m_services(services)
 {
     auto *card = new PaneCard(this);
     auto *cardRow = new QHBoxLayout(card);
     cardRow->setContentsMargins(12, 12, 12, 12);
     cardRow->setSpacing(14);
-    cardRow->addWidget(new Swatch(m_swatchColor, card), 0, Qt::AlignVCenter);
+    const QColor swatch = ColorValue::colorFromHexOrFallback(m_item->rawContent());
+    cardRow->addWidget(new Swatch(swatch, card), 0, Qt::AlignVCenter);
 
     auto *textColumn = new QVBoxLayout;
     textColumn->setSpacing(4);

@@ -17,14 +17,12 @@ class ColorPane : public QWidget
 public:
     ColorPane(ClipItemPtr item, const PanelServices &services, QWidget *parent = nullptr);
 
-    QColor swatchColor() const { return m_swatchColor; }
     QLabel *valueLabel() const { return m_value; }
     QPushButton *copyButton(ColorValue::CopyFormat format) const;
 
 private:
     ClipItemPtr m_item;
     const PanelServices &m_services;
-    QColor m_swatchColor;
     QLabel *m_value = nullptr;
     QList<QPushButton *> m_buttons;
 };

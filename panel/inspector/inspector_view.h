@@ -46,7 +46,6 @@ protected:
 private:
     void showActiveItem(bool fade);
     void show(const ClipItemPtr &item, bool fade);
-    void startFade();
 
     PanelState &m_state;
     const PanelServices &m_services;

@@ -17,7 +17,6 @@ public:
 
     explicit TextBlocks(QString text);
 
-    const QString &text() const { return m_text; }
     // Appends about budget more characters of the text through cursor (at
     // the document's end); false once all of it is in.
     bool appendTo(QTextCursor &cursor, qsizetype budget);

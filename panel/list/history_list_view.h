@@ -26,7 +26,6 @@ public:
 
     HistoryListView(PanelState &state, const PanelServices &services, QWidget *parent = nullptr);
 
-    HistoryListModel *historyModel() const { return m_model; }
     const RowHighlight &highlight() const { return *m_highlight; }
     // The padded rectangle of the row for id, in viewport coordinates
     // (empty when the row is not listed).

@@ -16,7 +16,6 @@ public:
 
     explicit RowHighlight(QObject *parent = nullptr);
 
-    const std::optional<QUuid> &activeId() const { return m_current; }
     void setActiveId(const std::optional<QUuid> &id, bool animated);
     // 1 for the active row once settled, 0 for every other row.
     qreal factor(const QUuid &id) const;

@@ -35,7 +35,6 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
-    Style buttonStyle() const { return m_style; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
