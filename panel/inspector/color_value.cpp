@@ -31,8 +31,10 @@ char32_t codePointAt(QStringView text, qsizetype i)
     return c.unicode();
 }
 
-} // namespace
-
+// Reads an unsigned hexadecimal number the way a text scanner does: leading
+// whitespace and line breaks skipped, an optional "0x"/"0X", then the longest
+// run of hex digits. 0 when no digit follows; saturates at the maximum on
+// overflow, the remaining digits still being consumed.
 quint64 scanHexUInt64(QStringView text)
 {
     qsizetype i = 0;
@@ -57,6 +59,8 @@ quint64 scanHexUInt64(QStringView text)
     }
     return value;
 }
+
+} // namespace
 
 std::optional<QRgb> parseHexRgb(QStringView text)
 {

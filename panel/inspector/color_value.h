@@ -12,12 +12,6 @@ class Pasteboard;
 
 namespace ColorValue {
 
-// Reads an unsigned hexadecimal number the way a text scanner does: leading
-// whitespace and line breaks skipped, an optional "0x"/"0X", then the longest
-// run of hex digits. 0 when no digit follows; saturates at the maximum on
-// overflow, the remaining digits still being consumed.
-quint64 scanHexUInt64(QStringView text);
-
 // The 8-bit red, green and blue of a six-digit hex notation ("#" optional,
 // surrounding whitespace ignored), or nothing for any other text.
 std::optional<QRgb> parseHexRgb(QStringView text);
