@@ -210,8 +210,9 @@ private slots:
     void hidePathsAllRunTheSequence_data()
     {
         QTest::addColumn<QString>("path");
-        for (const char *path : {"Escape", "panel cancel", "window closed", "dismiss", "outside click",
-                                 "hot key", "toggle", "tray click"})
+        // The hot key and the tray's left click are a toggle (their routing is
+        // tested on its own).
+        for (const char *path : {"Escape", "panel cancel", "window closed", "dismiss", "outside click", "toggle"})
             QTest::newRow(path) << QString::fromLatin1(path);
     }
 
@@ -241,12 +242,8 @@ private slots:
             shell.view->dismiss();
         else if (path == "outside click")
             clickOutside(shell);
-        else if (path == "hot key")
-            shell.backend.press();
         else if (path == "toggle")
             shell.delegate->toggleHUD();
-        else if (path == "tray click")
-            shell.delegate->statusItemClicked(QSystemTrayIcon::Trigger);
 
         QTRY_VERIFY(!shell.delegate->isHUDVisible());
         QCoreApplication::processEvents();
