@@ -144,7 +144,6 @@ private slots:
         QTest::newRow("bottom pinned") << 200 << "bottom" << 200 << true << "item 198";
         QTest::newRow("all pinned") << 200 << "all" << 200 << false << "";
         QTest::newRow("250 loaded, one removed") << 250 << "none" << 250 << true << "item 249";
-        QTest::newRow("below the limit") << 10 << "none" << 11 << true << "";
         QTest::newRow("one below, then at the limit") << 199 << "none" << 200 << true << "";
     }
 
