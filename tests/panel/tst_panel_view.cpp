@@ -286,6 +286,10 @@ private slots:
         QTRY_COMPARE(panel.state().hoveredItemId(), underPointer->id());
         emit panel.notifications.tavorindlePasteSelected();
         QCOMPARE(panel.pasted, QList<ClipItemPtr>{underPointer});
+        // Also when the rows move with no mouse event at all (the click above
+        // brings one of its own).
+        panel.manager().togglePin(underPointer);
+        QTRY_COMPARE(panel.state().hoveredItemId(), panel.rows()[2]->id());
 
         const ClipItemPtr second = panel.rows()[1];
         QTest::mouseClick(panel.list()->viewport(), Qt::LeftButton, {}, panel.rowCentre(1));
