@@ -102,24 +102,16 @@ void TestBackendChoice::choice_data()
 
 void TestBackendChoice::choice()
 {
-    SessionDescription session;
     QFETCH(QString, qtPlatform);
-    session.qtPlatform = qtPlatform;
     QFETCH(bool, waylandSession);
-    session.waylandSession = waylandSession;
     QFETCH(bool, waylandConnected);
-    session.waylandConnected = waylandConnected;
     QFETCH(QStringList, globals);
-    session.waylandGlobals = globals;
     QFETCH(bool, x11Connected);
-    session.x11Connected = x11Connected;
     QFETCH(QString, requested);
-    session.requested = requested;
     QFETCH(QString, desktop);
-    session.desktop = desktop;
     QFETCH(bool, gnomeBridge);
-    session.gnomeBridge = gnomeBridge;
-
+    const SessionDescription session{qtPlatform, waylandSession, waylandConnected, globals,
+                                     x11Connected, desktop, requested, gnomeBridge};
     const BackendChoice choice = chooseBackends(session);
     QTEST(choice.clipboard, "clipboard");
     QTEST(choice.hotKeys, "hotKeys");

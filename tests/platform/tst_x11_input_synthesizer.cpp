@@ -1,13 +1,12 @@
 // Synthesized paste strokes as a real X client receives them.
+#include "helper_process.h"
 #include "paste_stroke.h"
 #include "x11/x11_connection.h"
 #include "x11/x11_input_synthesizer.h"
 #include "x11/x11_window_system.h"
-#include "x11_test_tools.h"
 
+#include <QScopeGuard>
 #include <QTest>
-
-using namespace X11TestTools;
 
 Q_DECLARE_METATYPE(PasteStroke)
 
@@ -61,12 +60,9 @@ void TestX11InputSynthesizer::strokeCarriesOnlyItsOwnModifiers()
     X11WindowSystem windows(m_connection);
     QVERIFY(input.mayPostInputEvents());
 
-    QProcess logger;
-    logger.start(helperPath("x11_key_logger"), {instanceName, className});
-    QVERIFY(logger.waitForStarted());
-    LineReader reader(logger);
-    QTRY_VERIFY(reader.output().startsWith("window "));
-    const auto window = reader.lines().first().mid(7).toULongLong();
+    HelperProcess logger(QStringLiteral(X11_KEY_LOGGER), {instanceName, className});
+    const auto window = logger.waitForLine("window ").value_or("window 0").mid(7).toULongLong();
+    QVERIFY(window);
     windows.activate(window);
     QTRY_COMPARE(windows.activeWindow(), window);
 
@@ -75,20 +71,24 @@ void TestX11InputSynthesizer::strokeCarriesOnlyItsOwnModifiers()
     QVERIFY(windowClass);
     QCOMPARE(pasteStrokeForWindowClass(windowClass->instanceName, windowClass->className), stroke);
 
+    const auto xdotool = [](const QStringList &arguments) {
+        return AppProcess::run(QStringLiteral("xdotool"), arguments).exitCode == 0;
+    };
     if (!heldKey.isEmpty())
         QVERIFY(xdotool({"keydown", heldKey}));
-    const qsizetype before = reader.lines().size();
+    const auto release = qScopeGuard([&] {
+        if (!heldKey.isEmpty())
+            xdotool({"keyup", heldKey});
+    });
     input.postPasteStroke(stroke);
-    QTRY_VERIFY(reader.output().contains("release v"));
-    const QList<QByteArray> lines = reader.lines().mid(before - 1);
-    QVERIFY2(lines.contains(expectedPress), reader.output().constData());
-    if (!restored.isEmpty()) {
-        // The keys the user holds are down again after the stroke.
-        QTRY_VERIFY(reader.output().mid(reader.output().lastIndexOf("release Control_L")).contains(restored));
-        QVERIFY(xdotool({"keyup", heldKey}));
-    }
-    logger.kill();
-    logger.waitForFinished();
+    QVERIFY(logger.waitForLine("release v"));
+    QVERIFY2(logger.lines().contains(expectedPress), logger.lines().join('|').constData());
+    // The keys the user holds are down again after the stroke.
+    const auto afterStroke = [&] {
+        const QByteArray output = logger.lines().join('\n');
+        return output.mid(output.lastIndexOf("release Control_L"));
+    };
+    QTRY_VERIFY(afterStroke().contains(restored));
 }
 
 QTEST_MAIN(TestX11InputSynthesizer)

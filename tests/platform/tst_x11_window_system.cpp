@@ -1,32 +1,40 @@
 // The active window, window classes and activation under a real window manager.
+#include "helper_process.h"
 #include "x11/x11_connection.h"
 #include "x11/x11_window_system.h"
-#include "x11_test_tools.h"
 
-#include <QGuiApplication>
 #include <QRasterWindow>
 #include <QTest>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-using namespace X11TestTools;
-
 namespace {
 
-// Starts a logger window and returns its id once the window manager has
-// made it the active window.
-quint64 startWindow(QProcess &process, LineReader &reader, const QString &instanceName,
-                    const QString &className)
+// A window of another program, and its id once it is mapped.
+struct OtherWindow
 {
-    process.start(helperPath("x11_key_logger"), {instanceName, className});
-    if (!process.waitForStarted())
-        return 0;
-    QElapsedTimer timer;
-    timer.start();
-    while (!reader.output().startsWith("window ") && timer.elapsed() < 5000)
-        QTest::qWait(5);
-    return reader.lines().first().mid(7).toULongLong();
+    OtherWindow(const QString &instanceName, const QString &className)
+        : process(QStringLiteral(X11_KEY_LOGGER), {instanceName, className})
+        , id(process.waitForLine("window ").value_or("window 0").mid(7).toULongLong())
+    {
+    }
+    HelperProcess process;
+    quint64 id;
+};
+
+// A window's CARDINAL property, as xprop reads it.
+std::vector<unsigned long> cardinals(quint64 window, const char *property)
+{
+    const QByteArray out = AppProcess::run("xprop", {"-id", QString::number(window), property}).out;
+    std::vector<unsigned long> values;
+    for (const QByteArray &value : out.mid(out.indexOf('=') + 1).split(',')) {
+        bool ok = false;
+        const unsigned long number = value.trimmed().toULong(&ok);
+        if (ok)
+            values.push_back(number);
+    }
+    return values;
 }
 
 } // namespace
@@ -41,25 +49,6 @@ private slots:
     void compositorIsSeenByItsSelection();
     void shadowTilesAreHandedToTheCompositor();
 };
-
-namespace {
-
-// A window's CARDINAL property, as xprop reads it.
-std::vector<unsigned long> cardinals(quint64 window, const char *property)
-{
-    QByteArray out;
-    run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QString::fromLatin1(property)}, &out);
-    std::vector<unsigned long> values;
-    for (const QByteArray &value : out.mid(out.indexOf('=') + 1).split(',')) {
-        bool ok = false;
-        const unsigned long number = value.trimmed().toULong(&ok);
-        if (ok)
-            values.push_back(number);
-    }
-    return values;
-}
-
-} // namespace
 
 void TestX11WindowSystem::shadowTilesAreHandedToTheCompositor()
 {
@@ -116,31 +105,22 @@ void TestX11WindowSystem::activeWindowClassAndActivation()
     QVERIFY(connection);
     X11WindowSystem windows(connection);
 
-    QProcess first;
-    LineReader firstReader(first);
-    const quint64 a = startWindow(first, firstReader, QStringLiteral("editor-one"), QStringLiteral("EditorOne"));
-    QVERIFY(a);
-    QTRY_COMPARE(windows.activeWindow(), a);
-    QProcess second;
-    LineReader secondReader(second);
-    const quint64 b = startWindow(second, secondReader, QStringLiteral("editor-two"), QStringLiteral("EditorTwo"));
-    QVERIFY(b);
-    QTRY_COMPARE(windows.activeWindow(), b);
+    OtherWindow a(QStringLiteral("editor-one"), QStringLiteral("EditorOne"));
+    QVERIFY(a.id);
+    QTRY_COMPARE(windows.activeWindow(), a.id);
+    OtherWindow b(QStringLiteral("editor-two"), QStringLiteral("EditorTwo"));
+    QVERIFY(b.id);
+    QTRY_COMPARE(windows.activeWindow(), b.id);
 
-    QCOMPARE(windows.windowClass(b),
+    QCOMPARE(windows.windowClass(b.id),
              std::optional<WindowSystem::WindowClass>({QStringLiteral("editor-two"), QStringLiteral("EditorTwo")}));
-    QVERIFY(!windows.isOwnWindow(b));
+    QVERIFY(!windows.isOwnWindow(b.id));
 
     // The remembered window comes back.
-    windows.activate(a);
-    QTRY_COMPARE(windows.activeWindow(), a);
-    windows.activate(b);
-    QTRY_COMPARE(windows.activeWindow(), b);
-
-    first.kill();
-    second.kill();
-    first.waitForFinished();
-    second.waitForFinished();
+    windows.activate(a.id);
+    QTRY_COMPARE(windows.activeWindow(), a.id);
+    windows.activate(b.id);
+    QTRY_COMPARE(windows.activeWindow(), b.id);
 }
 
 void TestX11WindowSystem::ownWindowsAreKnownAndHidden()

@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <poll.h>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -78,14 +80,8 @@ int main(int argc, char **argv)
     std::string text = argv[2];
     if (text.size() > 1 && text[0] == '@') {
         // Texts too long for a command line come from a file.
-        FILE *file = std::fopen(text.c_str() + 1, "rb");
-        if (!file)
-            return 5;
-        text.clear();
-        char buffer[65536];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-            text.append(buffer, n);
-        std::fclose(file);
+        std::ifstream file(text.substr(1), std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(file), {});
     }
     FILE *log = std::fopen(argv[3], "w");
     if (!log)
