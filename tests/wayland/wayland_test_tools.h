@@ -1,59 +1,31 @@
 #pragma once
 
-// The compositors and programs the Wayland tests run against: headless sway
-// (as an unprivileged user when we are root: sway refuses root), the ext
-// test compositor, and stand-ins for other programs.
-#include <QByteArray>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QStringList>
-#include <QTemporaryDir>
+// The compositors the Wayland tests run against: headless sway (as an
+// unprivileged user when we are root: sway refuses root), and the ext test
+// compositor, which plays other programs itself.
+#include "helper_process.h"
 
+#include <QJsonObject>
+
+#include <functional>
 #include <memory>
-#include <optional>
 
 namespace WaylandTestTools {
 
-QString helperPath(const char *name);
-
-// A process whose output lines are read as they come, while our event
-// loop keeps running.
-class Program
+// A stand-in program built beside the test.
+inline QString helperPath(const char *name)
 {
-public:
-    Program(const QString &path, const QStringList &arguments, const QProcessEnvironment &environment);
-    ~Program();
-    // Waits for a line that starts with prefix; the line, or nothing.
-    std::optional<QByteArray> waitForLine(const QByteArray &prefix, int timeoutMs = 10000);
-    bool printed(const QByteArray &prefix);
-    QList<QByteArray> lines();
-    void write(const QByteArray &line);
-    void kill();
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name);
+}
 
-private:
-    QProcess m_process;
-    QByteArray m_output;
-    int m_consumed = 0;
-};
-
-// Runs a program to its end while our event loop keeps running.
-bool run(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
-         QByteArray *output = nullptr, const QByteArray &input = {}, int timeoutMs = 10000);
-
-// A compositor of our own or sway, with the folder its socket lives in.
-class Compositor
+// A compositor and, for its clients, the runtime folder and the display.
+struct Compositor
 {
-public:
-    virtual ~Compositor() = default;
-    // For clients: the runtime folder and the display.
-    QProcessEnvironment environment() const { return m_environment; }
-    QByteArray socketPath() const;
-    // Makes this process's own Wayland connections go to it.
-    void useForThisProcess() const;
-
-protected:
-    QProcessEnvironment m_environment;
+    QByteArray socketPath() const
+    {
+        return QFile::encodeName(environment.value("XDG_RUNTIME_DIR") + '/' + environment.value("WAYLAND_DISPLAY"));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 
 // The ext_data_control_v1 test compositor; commands as its source says.
@@ -64,11 +36,11 @@ public:
     bool isReady() const { return m_ready; }
     // Sends a command and waits for its "ok".
     bool command(const QByteArray &line);
-    Program &program() { return *m_program; }
+    HelperProcess &program() { return *m_program; }
 
 private:
     QTemporaryDir m_runtime;
-    std::unique_ptr<Program> m_program;
+    std::unique_ptr<HelperProcess> m_program;
     bool m_ready = false;
 };
 
@@ -79,24 +51,23 @@ class HeadlessSway final : public Compositor
 public:
     // extraConfig: more lines for sway's configuration.
     explicit HeadlessSway(const QByteArray &extraConfig = {});
-    ~HeadlessSway() override;
+    ~HeadlessSway();
     bool isReady() const { return m_ready; }
     QString error() const { return m_error; }
     // Runs swaymsg with the arguments; its output.
     QByteArray swaymsg(const QStringList &arguments);
-    // Holds the configuration and the runtime folder; readable by sway's user.
+    // The first node of sway's tree that matches.
+    std::optional<QJsonObject> find(const std::function<bool(const QJsonObject &)> &match);
+    // Whether the window with that app id has the focus.
+    bool focuses(const QString &appId);
+    // Holds the configuration, the log, and sway's home and runtime folders.
     QString folder() const { return m_folder.path(); }
-    bool runAsNobody() const { return m_asNobody; }
 
 private:
     QTemporaryDir m_folder;
-    std::unique_ptr<QProcess> m_process;
+    QProcess m_process;
     bool m_ready = false;
-    bool m_asNobody = false;
     QString m_error;
 };
-
-// Whether sway and the tools the tests drive are installed.
-bool swayAvailable();
 
 } // namespace WaylandTestTools

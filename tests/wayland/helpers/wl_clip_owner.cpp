@@ -1,4 +1,4 @@
-// A Wayland program that copies, for the clipboard tests in a real
+// A Wayland program that copies, for the tests and benchmarks in a real
 // compositor: it takes the selection through the clipboard-manager
 // protocol (no window or focus needed) with the types and behaviour asked:
 //   wl_clip_owner MODE TYPES DATA
@@ -6,23 +6,13 @@
 // 20 ms); TYPES comma-separated; DATA b64:<base64> or fill:<bytes>.
 // Prints "ready" once the selection is set, "receive TYPE" for each read,
 // and quits when another program's copy replaces its own.
+#include "clip_data.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
-
-#include <QByteArray>
 
 #include <wayland-client.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <csignal>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <string>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -45,34 +35,13 @@ void onGlobal(void *, wl_registry *registry, uint32_t name, const char *interfac
 
 void onGlobalRemove(void *, wl_registry *, uint32_t) {}
 
-void writeAll(int fd, bool slow)
-{
-    // Each read gets the whole content: blocking writes, in a thread so
-    // that other readers and events are not held up.
-    std::thread([fd, slow] {
-        size_t offset = 0;
-        while (offset < content.size()) {
-            const size_t length = slow ? std::min<size_t>(1024, content.size() - offset) : content.size() - offset;
-            const ssize_t count = write(fd, content.data() + offset, length);
-            if (count <= 0)
-                break;
-            offset += size_t(count);
-            if (slow)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        close(fd);
-    }).detach();
-}
-
 void onSend(void *, zwlr_data_control_source_v1 *, const char *type, int32_t fd)
 {
-    std::printf("receive %s\n", type);
-    std::fflush(stdout);
-    if (mode == "hang") {
+    say(std::string("receive ") + type);
+    if (mode == "hang")
         hung.push_back(fd);
-        return;
-    }
-    writeAll(fd, mode == "slow");
+    else
+        serveInThread(fd, content, mode == "slow");
 }
 
 void onCancelled(void *, zwlr_data_control_source_v1 *)
@@ -90,15 +59,7 @@ int main(int argc, char **argv)
     }
     std::signal(SIGPIPE, SIG_IGN);
     mode = argv[1];
-    const std::string data = argv[3];
-    if (data.rfind("b64:", 0) == 0) {
-        content = QByteArray::fromBase64(QByteArray::fromStdString(data.substr(4))).toStdString();
-    } else if (data.rfind("fill:", 0) == 0) {
-        const size_t n = std::stoul(data.substr(5));
-        content.reserve(n);
-        for (size_t i = 0; i < n; ++i)
-            content += char('a' + i % 26);
-    }
+    content = clipContent(argv[3]);
     wl_display *display = wl_display_connect(nullptr);
     if (!display) {
         std::fprintf(stderr, "no Wayland display\n");
@@ -116,19 +77,11 @@ int main(int argc, char **argv)
     zwlr_data_control_source_v1 *source = zwlr_data_control_manager_v1_create_data_source(manager);
     static const zwlr_data_control_source_v1_listener sourceListener{onSend, onCancelled};
     zwlr_data_control_source_v1_add_listener(source, &sourceListener, nullptr);
-    std::string types = argv[2];
-    for (size_t start = 0, end; start <= types.size(); start = end + 1) {
-        end = types.find(',', start);
-        if (end == std::string::npos)
-            end = types.size();
-        const std::string type = types.substr(start, end - start);
-        if (!type.empty())
-            zwlr_data_control_source_v1_offer(source, type.c_str());
-    }
+    for (const QByteArray &type : QByteArray(argv[2]).split(','))
+        zwlr_data_control_source_v1_offer(source, type.constData());
     zwlr_data_control_device_v1_set_selection(device, source);
     wl_display_roundtrip(display);
-    std::printf("ready\n");
-    std::fflush(stdout);
+    say("ready");
     while (!done && wl_display_dispatch(display) >= 0) {
     }
     for (int fd : hung)
