@@ -39,7 +39,9 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, HistoryStorage storag
 
 ClipboardManager::~ClipboardManager()
 {
-    if (!waitForSaved())
+    using namespace std::chrono_literals;
+    // A quit that already waited out a hung disk is not held a second time.
+    if (!waitForSaved(m_saveWaitRanOut ? 0ms : HistoryWriter::quitTimeout))
         report("Could not save clip history: ", QStringLiteral("the last change was still being written when "
                                                               "the program ended; the file keeps an earlier list"));
 }
@@ -47,7 +49,8 @@ ClipboardManager::~ClipboardManager()
 bool ClipboardManager::waitForSaved(std::chrono::milliseconds timeout)
 {
     m_captures.finish();
-    return m_writer->waitUntilWritten(timeout);
+    m_saveWaitRanOut = !m_writer->waitUntilWritten(timeout);
+    return !m_saveWaitRanOut;
 }
 
 ClipboardManager &ClipboardManager::shared()

@@ -100,4 +100,5 @@ private:
     CaptureQueue m_captures;
     bool m_mayWriteHistory = true;
     std::unique_ptr<HistoryWriter> m_writer;
+    bool m_saveWaitRanOut = false; // the quit already waited its bound
 };

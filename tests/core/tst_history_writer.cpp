@@ -5,6 +5,7 @@
 #include "memory/memory_pasteboard.h"
 #include "test_support.h"
 
+#include <QElapsedTimer>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
@@ -84,6 +85,22 @@ private slots:
         fixture.manager.reset(); // as at quit
         disks.join();
         QCOMPARE(readFile(fixture.historyPath()), last);
+    }
+
+    void aHungDiskHoldsTheQuitOnce()
+    {
+        StoreFixture fixture;
+        HeldDisk disk;
+        fixture.manager = disk.store(fixture);
+        fixture.copy(QStringLiteral("first"));
+        QVERIFY(disk.entered.tryAcquire(1, 10000));
+        QVERIFY(!fixture.manager->waitForSaved(std::chrono::milliseconds(100))); // the quit's wait runs out
+        QElapsedTimer clock;
+        clock.start();
+        fixture.manager.reset();
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        disk.gate.release(100);
+        QTRY_VERIFY(QFile::exists(fixture.historyPath())); // the write itself goes on
     }
 };
 
