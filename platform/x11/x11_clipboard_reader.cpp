@@ -27,44 +27,48 @@ struct PropertyValue
     unsigned long totalBytes = 0;
 };
 
+// A property's type, format and size in bytes, without its data; nothing
+// when the server refused the request.
+std::optional<PropertyValue> peekProperty(Display *display, Window window, Atom property)
+{
+    PropertyValue value;
+    unsigned long count = 0;
+    unsigned char *data = nullptr;
+    const int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &value.type,
+                                          &value.format, &count, &value.totalBytes, &data);
+    if (data)
+        XFree(data);
+    return status == Success ? std::optional(value) : std::nullopt;
+}
+
 // Reads a whole property of one of our windows: the server answers, never
 // another client.
 std::optional<PropertyValue> readProperty(Display *display, Window window, Atom property,
                                           bool deleteIt, qint64 maxBytes)
 {
+    auto value = peekProperty(display, window, property);
+    if (!value || value->type == None)
+        return value;
+    if (qint64(value->totalBytes) > maxBytes) {
+        if (deleteIt)
+            XDeleteProperty(display, window, property);
+        return value;
+    }
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char *data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType, &type,
-                           &format, &count, &after, &data)
-        != Success)
-        return std::nullopt;
-    if (data)
-        XFree(data);
-    PropertyValue value;
-    value.type = type;
-    value.format = format;
-    value.totalBytes = after;
-    if (type == None)
-        return value;
-    if (qint64(after) > maxBytes) {
-        if (deleteIt)
-            XDeleteProperty(display, window, property);
-        return value;
-    }
-    data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, long((after + 3) / 4), deleteIt ? True : False,
+    if (XGetWindowProperty(display, window, property, 0, long((value->totalBytes + 3) / 4), deleteIt ? True : False,
                            AnyPropertyType, &type, &format, &count, &after, &data)
         != Success)
         return std::nullopt;
     if (data) {
         if (format == 32) {
             const auto *longs = reinterpret_cast<const unsigned long *>(data);
-            value.items.assign(longs, longs + count);
+            value->items.assign(longs, longs + count);
         } else {
-            value.bytes = QByteArray(reinterpret_cast<const char *>(data),
+            value->bytes = QByteArray(reinterpret_cast<const char *>(data),
                                      qsizetype(count) * (format / 8));
         }
         XFree(data);
@@ -195,22 +199,13 @@ std::pair<unsigned long, unsigned long> X11ClipboardReader::takeProperty(unsigne
 {
     if (property == None)
         return {None, 0};
-    Display *display = m_connection->display();
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long size = 0;
-    unsigned char *data = nullptr;
-    const int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType,
-                                          &type, &format, &count, &size, &data);
-    if (data)
-        XFree(data);
-    if (status != Success)
+    const auto value = peekProperty(m_connection->display(), window, property);
+    if (!value)
         return {None, 0};
-    if (type != None)
-        XDeleteProperty(display, window, property);
+    if (value->type != None)
+        XDeleteProperty(m_connection->display(), window, property);
     m_connection->flush();
-    return {type, size};
+    return {value->type, value->totalBytes};
 }
 
 void X11ClipboardReader::start(unsigned long time)
@@ -251,21 +246,13 @@ void X11ClipboardReader::onConversionDone(unsigned long property)
     // Only the type and size now; the text is taken in slices.
     Display *display = m_connection->display();
     const Window window = m_read->window.id();
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    const int status = XGetWindowProperty(display, window, property, 0, 0, False, AnyPropertyType,
-                                          &type, &format, &count, &after, &data);
-    if (data)
-        XFree(data);
+    const auto value = peekProperty(display, window, property);
     m_connection->dispatchQueuedSoon();
-    if (status != Success || type == None) {
+    if (!value || value->type == None) {
         drop();
         return;
     }
-    if (type == m_connection->atom("INCR")) {
+    if (value->type == m_connection->atom("INCR")) {
         // Deleting the property asks the owner for the first chunk.
         XDeleteProperty(display, window, property);
         m_connection->flush();
@@ -273,7 +260,7 @@ void X11ClipboardReader::onConversionDone(unsigned long property)
         m_readTimer.start(m_limits.dataTimeout);
         return;
     }
-    if (!isTextReply(type, format)) {
+    if (!isTextReply(value->type, value->format)) {
         // Not the text asked for, whatever the bytes say: the next target.
         XDeleteProperty(display, window, property);
         requestNextTextTarget();
