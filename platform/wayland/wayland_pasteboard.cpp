@@ -59,15 +59,6 @@ struct WaylandPasteboard::Read
     }
 };
 
-struct WaylandPasteboard::Serve
-{
-    UniqueFd fd;
-    QByteArray data;
-    qsizetype offset = 0;
-    std::unique_ptr<QSocketNotifier> notifier;
-    QTimer timer;
-};
-
 WaylandPasteboard::WaylandPasteboard(std::shared_ptr<WaylandConnection> connection, Protocol protocol,
                                      Limits limits, QObject *parent)
     : Pasteboard(parent)
@@ -452,47 +443,10 @@ void WaylandPasteboard::writeSettled(wl_callback *callback)
 
 void WaylandPasteboard::sendRequested(Handle source, const QByteArray &mimeType, int fd)
 {
-    auto serve = std::make_unique<Serve>();
-    serve->fd = UniqueFd(fd);
+    UniqueFd pipe(fd);
     if (source != m_source || mimeType == ownWriteMarker())
         return; // an old source of ours, or the marker: nothing to give
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    serve->data = mimeType == "STRING" ? QString::fromUtf8(m_ownedUtf8).toLatin1() : m_ownedUtf8;
-    Serve *raw = serve.get();
-    serve->timer.setSingleShot(true);
-    // A reader that stops reading is given up on.
-    connect(&serve->timer, &QTimer::timeout, this, [this, raw] { endServe(raw); });
-    m_serves.push_back(std::move(serve));
-    continueServe(raw);
-}
-
-void WaylandPasteboard::continueServe(Serve *serve)
-{
-    while (serve->offset < serve->data.size()) {
-        const ssize_t count = ::write(serve->fd.get(), serve->data.constData() + serve->offset,
-                                      size_t(serve->data.size() - serve->offset));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN) {
-                if (!serve->notifier) {
-                    serve->notifier = std::make_unique<QSocketNotifier>(serve->fd.get(), QSocketNotifier::Write);
-                    connect(serve->notifier.get(), &QSocketNotifier::activated, this,
-                            [this, serve] { continueServe(serve); });
-                }
-                serve->timer.start(m_limits.serveTimeout);
-                return;
-            }
-            break; // the reader went away
-        }
-        serve->offset += count;
-    }
-    endServe(serve);
-}
-
-void WaylandPasteboard::endServe(Serve *serve)
-{
-    m_serves.remove_if([serve](const std::unique_ptr<Serve> &s) { return s.get() == serve; });
+    m_writers.write(std::move(pipe), mimeType == "STRING" ? QString::fromUtf8(m_ownedUtf8).toLatin1() : m_ownedUtf8);
 }
 
 void WaylandPasteboard::cancelled(Handle source)
@@ -517,5 +471,5 @@ void WaylandPasteboard::onConnectionLost()
     dropClaim();
     retireRead();
     dropHeld();
-    m_serves.clear();
+    m_writers.clear();
 }

@@ -3,12 +3,12 @@
 #include "pasteboard.h"
 #include "pasteboard_content.h"
 #include "wayland/data_control.h"
+#include "wayland/pipe_writers.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QTimer>
 
-#include <list>
 #include <memory>
 
 class WaylandConnection;
@@ -21,7 +21,7 @@ struct wl_callback;
 // pipe in slices across turns of the event loop, bounded in time and size.
 // The counter moves, and changed() fires, once the snapshot of a new
 // selection is complete or dropped; a newer selection abandons an older
-// read. Our own writes are served through non-blocking pipes.
+// read. Our own writes are served by PipeWriters.
 //
 // On Wayland a deliberate clear and an owner that quits both show as an
 // empty selection: both count as a loss of the content (ownerVanished()).
@@ -49,7 +49,7 @@ public:
     // Whether a read of another program's content is under way.
     bool isReading() const { return m_read != nullptr; }
     // How many programs are being served our content right now.
-    int servingCount() const { return int(m_serves.size()); }
+    int servingCount() const { return m_writers.count(); }
 
     // Put beside our own offers so that the compositor's echo of a write of
     // ours is known for what it is.
@@ -57,7 +57,6 @@ public:
 
 private:
     struct Read;
-    struct Serve;
 
     void offerAnnounced(Handle offer) override;
     void offerType(Handle offer, const QByteArray &mimeType) override;
@@ -85,8 +84,6 @@ private:
     void dropHeld();
     static void onWriteSettled(void *data, wl_callback *callback, uint32_t);
     void writeSettled(wl_callback *callback);
-    void continueServe(Serve *serve);
-    void endServe(Serve *serve);
     void onConnectionLost();
 
     std::shared_ptr<WaylandConnection> m_connection;
@@ -117,5 +114,5 @@ private:
     wl_callback *m_claimSync = nullptr;
     QByteArray m_claimedUtf8;
 
-    std::list<std::unique_ptr<Serve>> m_serves;
+    PipeWriters m_writers{m_limits.serveTimeout};
 };
