@@ -1,6 +1,6 @@
 #include "portal/portal_hot_key_backend.h"
+#include "portal/portal_shortcut.h"
 
-#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
@@ -20,28 +20,6 @@ const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session"
 // Fixed, so that the desktop can remember what the user assigned.
 const QString sessionToken = QStringLiteral("tavorindle");
 
-struct PortalShortcut
-{
-    QString id;
-    QVariantMap properties;
-};
-
-QDBusArgument &operator<<(QDBusArgument &argument, const PortalShortcut &shortcut)
-{
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, PortalShortcut &shortcut)
-{
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
 QList<PortalShortcut> shortcutsFrom(const QVariant &value)
 {
     QList<PortalShortcut> shortcuts;
@@ -51,8 +29,6 @@ QList<PortalShortcut> shortcutsFrom(const QVariant &value)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(PortalShortcut)
 
 // One Request object's Response, handed to a function.
 class PortalResponse : public QObject

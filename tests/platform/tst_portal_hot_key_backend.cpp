@@ -1,8 +1,8 @@
 // The global key through the desktop portal, against a stand-in
 // GlobalShortcuts service on a private session bus.
 #include "portal/portal_hot_key_backend.h"
+#include "portal/portal_shortcut.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -20,29 +20,6 @@ namespace {
 
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-
-// One entry of the portal's a(sa{sv}) shortcut lists.
-struct BoundShortcut
-{
-    QString id;
-    QVariantMap properties;
-};
-
-QDBusArgument &operator<<(QDBusArgument &argument, const BoundShortcut &shortcut)
-{
-    argument.beginStructure();
-    argument << shortcut.id << shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, BoundShortcut &shortcut)
-{
-    argument.beginStructure();
-    argument >> shortcut.id >> shortcut.properties;
-    argument.endStructure();
-    return argument;
-}
 
 // What the stand-in portal does when asked to bind.
 enum class Portal { WithoutShortcuts, Refusing, BindingAtOnce, BindingLater };
@@ -83,7 +60,7 @@ public:
             respond(request, 0, {{QStringLiteral("session_handle"), m_session}});
         } else if (member == QLatin1String("BindShortcuts")) {
             m_bindRequest = request;
-            for (const BoundShortcut &shortcut : qdbus_cast<QList<BoundShortcut>>(message.arguments().value(1)))
+            for (const PortalShortcut &shortcut : qdbus_cast<QList<PortalShortcut>>(message.arguments().value(1)))
                 m_asked << shortcut.id + QLatin1Char('=')
                         + shortcut.properties.value(QStringLiteral("preferred_trigger")).toString();
             if (m_behaviour == Portal::Refusing)
@@ -124,7 +101,7 @@ public:
 private:
     QVariant shortcuts(const QString &trigger) const
     {
-        return QVariant::fromValue(QList<BoundShortcut>{
+        return QVariant::fromValue(QList<PortalShortcut>{
             {QStringLiteral("toggle"), {{QStringLiteral("description"), QStringLiteral("toggle")},
                                         {QStringLiteral("trigger_description"), trigger}}}});
     }
@@ -145,8 +122,6 @@ private:
 };
 
 } // namespace
-
-Q_DECLARE_METATYPE(BoundShortcut)
 
 class TestPortalHotKeyBackend : public QObject
 {
@@ -173,8 +148,8 @@ private:
 
 void TestPortalHotKeyBackend::initTestCase()
 {
-    qDBusRegisterMetaType<BoundShortcut>();
-    qDBusRegisterMetaType<QList<BoundShortcut>>();
+    qDBusRegisterMetaType<PortalShortcut>();
+    qDBusRegisterMetaType<QList<PortalShortcut>>();
     // A bus that starts no services: the real portal must not answer.
     QVERIFY(m_folder.isValid());
     const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
