@@ -63,10 +63,14 @@ bool isGnome(const SessionDescription &session)
 
 } // namespace
 
+bool isHeadlessQtPlatform(const QString &qtPlatform)
+{
+    return qtPlatform == QLatin1String("offscreen") || qtPlatform == QLatin1String("minimal");
+}
+
 BackendChoice chooseBackends(const SessionDescription &session)
 {
-    // Tests and other headless runs touch no desktop.
-    if (session.qtPlatform == QLatin1String("offscreen") || session.qtPlatform == QLatin1String("minimal"))
+    if (isHeadlessQtPlatform(session.qtPlatform))
         return portable();
 
     QStringList notes;

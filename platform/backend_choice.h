@@ -63,3 +63,7 @@ inline constexpr char foreignToplevel[] = "zwlr_foreign_toplevel_manager_v1";
 // notes say so. GNOME, which offers no such protocol, is served by its
 // shell's bridge extension wherever that is enabled.
 BackendChoice chooseBackends(const SessionDescription &session);
+
+// Qt's platforms without a desktop (tests and other headless runs), where
+// no backend connects to anything.
+bool isHeadlessQtPlatform(const QString &qtPlatform);

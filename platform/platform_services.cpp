@@ -78,8 +78,7 @@ PlatformServices createPlatformServices()
     session.waylandSession = isWaylandSession();
     session.desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
     session.requested = qEnvironmentVariable("TAVORINDLE_PLATFORM").trimmed().toLower();
-    const bool headless = session.qtPlatform == QLatin1String("offscreen")
-        || session.qtPlatform == QLatin1String("minimal");
+    const bool headless = isHeadlessQtPlatform(session.qtPlatform);
     const auto x11 = headless ? nullptr : openX11(session.waylandSession);
     session.x11Connected = x11 != nullptr;
     const auto wayland = headless || !session.waylandSession ? nullptr : WaylandBackends::connect();
