@@ -1,7 +1,7 @@
 // The clipboard through GNOME Shell's bridge, in a headless GNOME Shell whose
 // bridge trusts this executable (bench/scripts/bench_gnome.sh sets that up):
 // the latency from a Wayland copy to the saved history, and how long the
-// event loop stalls while a 50 MB copy comes over the bus.
+// event loop stalls while a 50 MB copy comes through the pipe the shell writes.
 #include "clipboard_manager.h"
 #include "clock.h"
 #include "gnome/gnome_bridge.h"
