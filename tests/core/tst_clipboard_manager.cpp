@@ -10,21 +10,16 @@ using namespace TestSupport;
 
 namespace {
 
-QStringList contents(const ClipboardManager &manager)
+QStringList contents(const QList<ClipItemPtr> &items)
 {
     QStringList list;
-    for (const auto &item : manager.items())
+    for (const auto &item : items)
         list << item->rawContent();
     return list;
 }
 
-QStringList savedContents(const StoreFixture &fixture)
-{
-    QStringList list;
-    for (const auto &item : HistoryFile::decode(fixture.saved()).items)
-        list << item->rawContent();
-    return list;
-}
+QStringList contents(const ClipboardManager &manager) { return contents(manager.items()); }
+QStringList savedContents(const StoreFixture &fixture) { return contents(HistoryFile::decode(fixture.saved()).items); }
 
 // Writes a history file of n items, "item 0" at the top; pinned as chosen.
 void seedHistory(StoreFixture &fixture, int n, const std::function<bool(int)> &pinned)
@@ -242,21 +237,6 @@ private slots:
         QCOMPARE(spy.size(), 1);
         fixture.manager->stopObserving();
         QVERIFY(!fixture.manager->isObserving());
-    }
-
-    void captureFromElsewhere()
-    {
-        StoreFixture fixture;
-        auto &m = *fixture.manager;
-        const qint64 count = m.lastChangeCount();
-        m.capture(QStringLiteral(" \n "));
-        QVERIFY(m.items().isEmpty());
-        m.capture(QStringLiteral("  piped in\n"));
-        m.capture(QStringLiteral("second"));
-        m.capture(QStringLiteral("piped in"));
-        QCOMPARE(contents(m), (QStringList{"piped in", "second"}));
-        QCOMPARE(savedContents(fixture), contents(m));
-        QCOMPARE(m.lastChangeCount(), count); // the clipboard is none of its business
     }
 
     void largeCopiesEnterInCopyOrder_data()
