@@ -17,7 +17,8 @@ using namespace TestSupport;
 
 namespace {
 
-// A disk that holds every write until the test lets it go.
+// A disk that holds every write until the test lets it go; the fixture's
+// store is put over it.
 struct HeldDisk
 {
     QSemaphore entered;
@@ -25,7 +26,7 @@ struct HeldDisk
     std::atomic<int> writes = 0;
     std::atomic<bool> onStoreThread = false;
 
-    std::unique_ptr<ClipboardManager> store(StoreFixture &fixture)
+    explicit HeldDisk(StoreFixture &fixture)
     {
         HistoryStorage storage(fixture.folderPath());
         storage.setBeforeWrite([this, storeThread = QThread::currentThread()] {
@@ -37,7 +38,7 @@ struct HeldDisk
             entered.release();
             gate.tryAcquire(1, 10000);
         });
-        return std::make_unique<ClipboardManager>(*fixture.pasteboard, storage, fixture.clock);
+        fixture.manager = std::make_unique<ClipboardManager>(*fixture.pasteboard, storage, fixture.clock);
     }
 };
 
@@ -50,8 +51,7 @@ private slots:
     void slowDiskNeverHoldsTheStore()
     {
         StoreFixture fixture;
-        HeldDisk disk;
-        fixture.manager = disk.store(fixture);
+        HeldDisk disk(fixture);
         auto &m = *fixture.manager;
         for (int i = 0; i < 50; ++i)
             fixture.copy(QStringLiteral("copy %1").arg(i));
@@ -72,8 +72,7 @@ private slots:
     void quitWaitsForTheLastWrite()
     {
         StoreFixture fixture;
-        HeldDisk disk;
-        fixture.manager = disk.store(fixture);
+        HeldDisk disk(fixture);
         fixture.copy(QStringLiteral("first"));
         QVERIFY(disk.entered.tryAcquire(1, 10000)); // its write has begun
         fixture.copy(QStringLiteral("last"));
@@ -90,8 +89,7 @@ private slots:
     void aHungDiskHoldsTheQuitOnce()
     {
         StoreFixture fixture;
-        HeldDisk disk;
-        fixture.manager = disk.store(fixture);
+        HeldDisk disk(fixture);
         fixture.copy(QStringLiteral("first"));
         QVERIFY(disk.entered.tryAcquire(1, 10000));
         QVERIFY(!fixture.manager->waitForSaved(std::chrono::milliseconds(100))); // the quit's wait runs out
