@@ -62,8 +62,17 @@ struct CommandsFixture
                               [] {}, [] {}, [] {}}};
 };
 
-const QByteArray fullListing = "1: first line second line\n2: a note\n3: https://example.com\n"
-                               "4: func greet() { print(\"hi\") }\n5: #ff8800\n";
+// The fixture's items as picker lines, numbered in the order given.
+const QByteArray first = "first line second line", note = "a note", url = "https://example.com",
+                 code = "func greet() { print(\"hi\") }", colour = "#ff8800";
+QByteArray listing(const QList<QByteArray> &lines)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        out += QByteArray::number(i + 1) + ": " + lines[i] + '\n';
+    return out;
+}
+const QByteArray fullListing = listing({first, note, url, code, colour});
 
 } // namespace
 
@@ -84,37 +93,26 @@ private slots:
             QTest::newRow(name) << line << body << status << data << after;
         };
         row("list, picker form", "list form=picker", "data", fullListing);
-        row("code keeps its number", "list form=picker filter=code", "data", "4: func greet() { print(\"hi\") }\n");
-        row("text holds colours", "list form=picker filter=Text", "data",
-            "1: first line second line\n2: a note\n5: #ff8800\n");
-        row("search finds the language in any case", "list form=picker search=SWIFT", "data",
-            "4: func greet() { print(\"hi\") }\n");
-        row("NUL-separated", "list form=picker null=1 filter=links", "data",
-            QByteArray("3: https://example.com\0", 23));
+        row("code keeps its number", "list form=picker filter=code", "data", "4: " + code + '\n');
+        row("text holds colours", "list form=picker filter=Text", "data", listing({first, note}) + "5: " + colour + '\n');
+        row("search finds the language in any case", "list form=picker search=SWIFT", "data", "4: " + code + '\n');
+        row("NUL-separated", "list form=picker null=1 filter=links", "data", "3: " + url + '\0');
         row("unknown filter", "list filter=colour", "error: unknown filter", "");
         row("unknown form", "list form=xml", "error: unknown list form", "");
         row("print a multi-line item exactly", "print item=1", "data", "first line\nsecond line");
-        row("print by a picker line that moved", "print item=1%3A%20%23ff8800", "data", "#ff8800");
+        row("print by a picker line that moved", "print item=1%3A%20%23ff8800", "data", colour);
         row("print by a stale picker line", "print item=4%3A%20gone", "error: no item matches the chosen "
             "line; the history changed since it was listed", "");
         row("no such number", "print item=6", "error: no item 6: the history holds 5 items", "");
         row("not a reference", "print item=first", "error: not an item number, id or picker line", "");
-        row("pin", "pin item=5", "ok", "",
-            "1: #ff8800\n2: first line second line\n3: a note\n4: https://example.com\n"
-            "5: func greet() { print(\"hi\") }\n");
+        row("pin", "pin item=5", "ok", "", listing({colour, first, note, url, code}));
         row("pin a pinned item", "pin item=1", "ok", "");
-        row("unpin", "unpin item=1", "ok", "",
-            "1: a note\n2: https://example.com\n3: func greet() { print(\"hi\") }\n4: #ff8800\n"
-            "5: first line second line\n");
-        row("delete", "delete item=3", "ok", "",
-            "1: first line second line\n2: a note\n3: func greet() { print(\"hi\") }\n4: #ff8800\n");
-        row("clear keeps the pinned", "clear", "ok", "", "1: first line second line\n");
-        row("add classifies", "add length=7", "ok", "",
-            "1: first line second line\n2: #00ff00\n3: a note\n4: https://example.com\n"
-            "5: func greet() { print(\"hi\") }\n6: #ff8800\n", "#00ff00");
-        row("add trims, and a re-copy moves up", "add length=12", "ok", "",
-            "1: first line second line\n2: #ff8800\n3: a note\n4: https://example.com\n"
-            "5: func greet() { print(\"hi\") }\n", "\n  #ff8800 \n");
+        row("unpin", "unpin item=1", "ok", "", listing({note, url, code, colour, first}));
+        row("delete", "delete item=3", "ok", "", listing({first, note, code, colour}));
+        row("clear keeps the pinned", "clear", "ok", "", listing({first}));
+        row("add classifies", "add length=7", "ok", "", listing({first, "#00ff00", note, url, code, colour}), "#00ff00");
+        row("add trims, and a re-copy moves up", "add length=12", "ok", "", listing({first, colour, note, url, code}),
+            "\n  #ff8800 \n");
         row("add blank", "add length=3", "error: nothing to add: the text is blank", "", fullListing, " \n\t");
         row("add not UTF-8", "add length=2", "error: the text is not valid UTF-8", "", fullListing, "\xff\xfe");
         row("a body where none is taken", "clear length=1", "error: clear takes no input", "", fullListing, "x");
