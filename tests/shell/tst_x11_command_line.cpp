@@ -17,6 +17,9 @@ QString xclip(const QStringList &arguments, const QByteArray &input = {})
     return QString::fromUtf8(run("xclip", QStringList{"-selection", "clipboard"} + arguments, input).out);
 }
 
+// Copied oldest first, so listed in this order.
+const QStringList copied{"#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
+                         "line one\nline two\n  indented", "alpha text"};
 const QByteArray fullListing = "1: #336699\n2: SELECT name FROM users WHERE id = 1;\n3: https://example.org/page\n"
                                "4: line one line two indented\n5: alpha text\n";
 
@@ -33,12 +36,13 @@ private slots:
         for (const char *tool : {"xdotool", "xclip", "dmenu"})
             QVERIFY2(!QStandardPaths::findExecutable(tool).isEmpty(), tool);
         QVERIFY(m_app.start());
-        for (const char *text : {"alpha text", "line one\nline two\n  indented", "https://example.org/page",
-                                 "SELECT name FROM users WHERE id = 1;", "#336699"}) {
-            xclip({}, text);
-            QVERIFY2(m_app.recorded(QString::fromUtf8(text)), text);
+        for (auto text = copied.crbegin(); text != copied.crend(); ++text) {
+            xclip({}, text->toUtf8());
+            QVERIFY2(m_app.recorded(*text), qPrintable(*text));
         }
         QVERIFY(m_target.showExposed());
+        m_withBinary = m_app.environment();
+        m_withBinary.insert("PATH", QFileInfo(TAVORINDLE_BINARY).path() + u':' + m_withBinary.value("PATH"));
     }
 
     void commands_data()
@@ -61,13 +65,11 @@ private slots:
         row("no such item", {"print", "9"}, 1, "", "tavorindle: no item 9: the history holds 5 items\n");
         row("not an item", {"print", "nine"}, 2, "", "'nine' is not an item number");
         row("unknown option", {"list", "--frobnicate"}, 2, "", "frobnicate");
-        row("add from standard input", {"add"}, 0, "", {},
-            {"from standard input", "#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
-             "line one\nline two\n  indented", "alpha text"}, "from standard input\n");
+        row("add from standard input", {"add"}, 0, "", {}, QStringList{"from standard input"} + copied,
+            "from standard input\n");
         row("add a blank text", {"add"}, 1, "", "tavorindle: nothing to add: the text is blank\n", {}, " \n ");
         row("pin by a picker line from standard input", {"pin", "-"}, 0, "", {},
-            {"from standard input", "*#336699", "SELECT name FROM users WHERE id = 1;", "https://example.org/page",
-             "line one\nline two\n  indented", "alpha text"}, "2: #336699\n");
+            QStringList{"from standard input", "*#336699"} + copied.mid(1), "2: #336699\n");
         row("clear keeps the pinned", {"clear"}, 0, "", {}, {"*#336699"});
         row("no item chosen in a launcher", {"paste", "-"}, 1, "", "tavorindle: no item chosen\n", {}, "");
         row("list what is left", {"list", "--picker"}, 0, "1: #336699\n");
@@ -128,10 +130,8 @@ private slots:
         QCOMPARE(m_app.command({"add"}, "chosen in dmenu").exitCode, 0);
 
         QVERIFY(m_target.activateEmpty());
-        QProcessEnvironment environment = m_app.environment();
-        environment.insert("PATH", QFileInfo(TAVORINDLE_BINARY).path() + u':' + environment.value("PATH"));
         QProcess shell;
-        shell.setProcessEnvironment(environment);
+        shell.setProcessEnvironment(m_withBinary);
         shell.start("sh", {"-c", recipe});
         // dmenu shows the list and takes the keyboard.
         QVERIFY(waitUntil([] { return run("xdotool", {"search", "--class", "dmenu"}).exitCode == 0; }));
@@ -173,9 +173,7 @@ private slots:
         } else {
             script = QStringLiteral("source %1tavorindle.fish; complete -C '%2'").arg(completions, line);
         }
-        QProcessEnvironment environment = m_app.environment();
-        environment.insert("PATH", QFileInfo(TAVORINDLE_BINARY).path() + u':' + environment.value("PATH"));
-        const auto result = run(shell, {"-c", script}, {}, environment);
+        const auto result = run(shell, {"-c", script}, {}, m_withBinary);
         QCOMPARE(result.out, offered);
     }
 
@@ -201,6 +199,7 @@ private:
 
     App m_app;
     PasteTarget m_target;
+    QProcessEnvironment m_withBinary; // the program's, with the built binary first on PATH
 };
 
 QTEST_MAIN(TestX11CommandLine)
