@@ -60,19 +60,17 @@ private slots:
         QTest::addColumn<int>("advice");
         QTest::addColumn<int>("presses");
 
-        QTest::newRow("granted at once") << false << true << QList<GrabState>{} << GrabState::Grabbed << 0 << 1;
-        QTest::newRow("taken by another program") << false << false << QList<GrabState>{}
-                                                  << GrabState::Unavailable << 1 << 0;
-        QTest::newRow("granted later") << true << true << QList<GrabState>{GrabState::Grabbed}
-                                       << GrabState::Pending << 0 << 1;
-        QTest::newRow("refused later") << true << true << QList<GrabState>{GrabState::Unavailable}
-                                       << GrabState::Pending << 1 << 0;
-        QTest::newRow("granted, then lost") << false << true << QList<GrabState>{GrabState::Unavailable}
-                                            << GrabState::Grabbed << 1 << 0;
-        QTest::newRow("lost, then back") << false << true
-                                         << QList<GrabState>{GrabState::Unavailable, GrabState::Grabbed}
-                                         << GrabState::Grabbed << 1 << 1;
-        QTest::newRow("never answered") << true << true << QList<GrabState>{} << GrabState::Pending << 0 << 0;
+        const auto row = [](const char *name, bool answersLater, bool available, const QList<GrabState> &later,
+                            GrabState atRegistration, int advice, int presses) {
+            QTest::newRow(name) << answersLater << available << later << atRegistration << advice << presses;
+        };
+        row("granted at once", false, true, {}, GrabState::Grabbed, 0, 1);
+        row("taken by another program", false, false, {}, GrabState::Unavailable, 1, 0);
+        row("granted later", true, true, {GrabState::Grabbed}, GrabState::Pending, 0, 1);
+        row("refused later", true, true, {GrabState::Unavailable}, GrabState::Pending, 1, 0);
+        row("granted, then lost", false, true, {GrabState::Unavailable}, GrabState::Grabbed, 1, 0);
+        row("lost, then back", false, true, {GrabState::Unavailable, GrabState::Grabbed}, GrabState::Grabbed, 1, 1);
+        row("never answered", true, true, {}, GrabState::Pending, 0, 0);
     }
     void followsTheDesktopsAnswer()
     {

@@ -74,19 +74,17 @@ private slots:
         QTest::addColumn<QByteArray>("pasted");
         QTest::addColumn<QString>("newest");
         QTest::addColumn<int>("restored");
-        const QByteArray a("  copied by A \n");
-        QTest::newRow("A quits") << QStringList{"A quits"} << a << "copied by A" << 1;
-        QTest::newRow("A quits, B copies")
-            << QStringList{"A quits", "B copies"} << QByteArray("copied by B") << "copied by B" << 0;
-        QTest::newRow("B takes a time, A quits, B copies with that older time")
-            << QStringList{"B stamps", "A quits", "B claims"} << QByteArray("copied by B") << "copied by B" << 0;
-        QTest::newRow("A quits, B copies and quits")
-            << QStringList{"A quits", "B copies", "B quits"} << QByteArray() << "copied by A" << 0;
-        QTest::newRow("A quits, A's copy is given back, then B copies")
-            << QStringList{"A quits", "resume", "B copies"} << QByteArray("copied by B") << "copied by B" << 1;
+        const auto row = [](const char *name, const QStringList &steps, const QByteArray &pasted, const char *newest,
+                            int restored) { QTest::newRow(name) << steps << pasted << QString(newest) << restored; };
+        row("A quits", {"A quits"}, "  copied by A \n", "copied by A", 1);
+        row("A quits, B copies", {"A quits", "B copies"}, "copied by B", "copied by B", 0);
+        row("B takes a time, A quits, B copies with that older time", {"B stamps", "A quits", "B claims"}, "copied by B",
+            "copied by B", 0);
+        row("A quits, B copies and quits", {"A quits", "B copies", "B quits"}, "", "copied by A", 0);
+        row("A quits, A's copy is given back, then B copies", {"A quits", "resume", "B copies"}, "copied by B",
+            "copied by B", 1);
         // A password manager's copy replaces A's, then quits: nothing comes back.
-        QTest::newRow("B copies concealed and quits")
-            << QStringList{"B conceals", "settle", "B quits"} << QByteArray() << "copied by A" << 0;
+        row("B copies concealed and quits", {"B conceals", "settle", "B quits"}, "", "copied by A", 0);
     }
 
     void newerCopyIsNeverReplaced()
