@@ -11,23 +11,6 @@ using Decision = KeyMonitor::Decision;
 Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
 Q_DECLARE_METATYPE(KeyMonitor::Decision)
 
-namespace {
-
-// A panel with a search field, as the shell hosts it.
-struct Panel
-{
-    Panel()
-    {
-        (new QVBoxLayout(&window))->addWidget(field);
-        window.show();
-        field->setFocus();
-    }
-    QWidget window;
-    QLineEdit *field = new QLineEdit;
-};
-
-} // namespace
-
 class TestKeyMonitor : public QObject
 {
     Q_OBJECT
@@ -90,20 +73,25 @@ private slots:
 
     void shortcutOverrideKeepsTheKeyFromShortcuts()
     {
-        Panel panel;
+        // A panel with a search field, as the shell hosts it.
+        QWidget panel;
+        auto *field = new QLineEdit;
+        (new QVBoxLayout(&panel))->addWidget(field);
         int shortcutFired = 0;
-        auto *action = new QAction(&panel.window);
+        auto *action = new QAction(&panel);
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_3));
-        panel.window.addAction(action);
+        panel.addAction(action);
         connect(action, &QAction::triggered, this, [&] { ++shortcutFired; });
-        QApplication::setActiveWindow(&panel.window);
-        QVERIFY(QTest::qWaitForWindowActive(&panel.window));
-        QTest::keyClick(panel.field, Qt::Key_3, Qt::ControlModifier);
+        panel.show();
+        field->setFocus();
+        QApplication::setActiveWindow(&panel);
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        QTest::keyClick(field, Qt::Key_3, Qt::ControlModifier);
         QCOMPARE(shortcutFired, 1); // the shortcut works while no monitor runs
 
         QList<Decision> seen;
-        KeyMonitor monitor(&panel.window, [&](const Decision &d) { seen.append(d); });
-        QTest::keyClick(panel.field, Qt::Key_3, Qt::ControlModifier);
+        KeyMonitor monitor(&panel, [&](const Decision &d) { seen.append(d); });
+        QTest::keyClick(field, Qt::Key_3, Qt::ControlModifier);
         QCOMPARE(shortcutFired, 1);
         QCOMPARE(seen, QList<Decision>{(Decision{Action::QuickPaste, 2})});
     }
