@@ -239,6 +239,17 @@ private slots:
         QVERIFY(!fixture.manager->isObserving());
     }
 
+    void pipedInTextLeavesTheClipboardAlone()
+    {
+        // A copy not yet polled is still taken in after it.
+        StoreFixture fixture;
+        fixture.pasteboard->simulateCopy(QStringLiteral("copied"));
+        fixture.manager->capture(QStringLiteral("piped in"));
+        fixture.manager->checkForChanges();
+        fixture.manager->finishCaptures();
+        QCOMPARE(contents(*fixture.manager), (QStringList{"copied", "piped in"}));
+    }
+
     void largeCopiesEnterInCopyOrder_data()
     {
         // Large texts (past the size analysed at once) are "L..."; each copy
