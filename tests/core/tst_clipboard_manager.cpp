@@ -21,15 +21,6 @@ QStringList contents(const QList<ClipItemPtr> &items)
 QStringList contents(const ClipboardManager &manager) { return contents(manager.items()); }
 QStringList savedContents(const StoreFixture &fixture) { return contents(HistoryFile::decode(fixture.saved()).items); }
 
-// Writes a history file of n items, "item 0" at the top; pinned as chosen.
-void seedHistory(StoreFixture &fixture, int n, const std::function<bool(int)> &pinned)
-{
-    QList<ClipItemPtr> items;
-    for (int i = 0; i < n; ++i)
-        items << makeItem(QStringLiteral("item %1").arg(i), ClipContentType::Text, 1000.0 - i, pinned(i));
-    fixture.writeHistory(HistoryFile::encode(items));
-}
-
 } // namespace
 
 class TestClipboardManager : public QObject
@@ -149,10 +140,13 @@ private slots:
         QFETCH(int, expectedCount);
         QFETCH(bool, newItemKept);
         QFETCH(QString, removed);
+        // A history file of that many items, "item 0" at the top.
+        QList<ClipItemPtr> items;
+        for (int i = 0; i < stored; ++i)
+            items << makeItem(QStringLiteral("item %1").arg(i), ClipContentType::Text, 1000.0 - i,
+                              pinning == "all" || (pinning == "bottom" && i == stored - 1));
         StoreFixture fixture;
-        seedHistory(fixture, stored, [&](int i) {
-            return pinning == "all" || (pinning == "bottom" && i == stored - 1);
-        });
+        fixture.writeHistory(HistoryFile::encode(items));
         QCOMPARE(fixture.manager->items().size(), stored);
         fixture.copy(QStringLiteral("new"));
         QCOMPARE(fixture.manager->items().size(), expectedCount);

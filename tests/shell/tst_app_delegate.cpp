@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTest>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -49,15 +48,9 @@ public:
 };
 
 // The panel view stand-in: a search field that keys land in.
-class FakeView : public QWidget
+struct FakeView : QLineEdit
 {
-public:
-    explicit FakeView(std::function<void()> onDismiss) : dismiss(std::move(onDismiss))
-    {
-        (new QVBoxLayout(this))->addWidget(field);
-    }
     std::function<void()> dismiss;
-    QLineEdit *field = new QLineEdit;
 };
 
 struct Shell
@@ -80,7 +73,8 @@ struct Shell
             notifications,
             [this](std::function<void()> onDismiss) -> QWidget * {
                 ++viewsMade;
-                view = new FakeView(std::move(onDismiss));
+                view = new FakeView;
+                view->dismiss = std::move(onDismiss);
                 return view;
             },
             [this](const QUrl &url) { opened.append(url); },
@@ -229,7 +223,7 @@ private slots:
         shell.windows.log.clear();
 
         if (path == "Escape")
-            QTest::keyClick(shell.view->field, Qt::Key_Escape);
+            QTest::keyClick(shell.view, Qt::Key_Escape);
         else if (path == "panel cancel")
             QTest::keyClick(shell.delegate->hudWindow(), Qt::Key_Escape);
         else if (path == "window closed")
@@ -339,7 +333,7 @@ private slots:
         connect(&n, &PanelNotifications::tavorindlePasteSelected, this, [&] { heard.append("paste"); });
         connect(&n, &PanelNotifications::tavorindleQuickPaste, this, [&](int i) { heard.append(QString::number(i)); });
 
-        QLineEdit *field = shell.view->field;
+        QLineEdit *field = shell.view;
         for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Return})
             QTest::keyClick(field, key);
         QTest::keyClick(field, Qt::Key_9, Qt::ControlModifier);
