@@ -21,8 +21,6 @@ private slots:
         QCOMPARE(manager.registerDefaultHotKey(), GrabState::Unavailable);
         backend.setAvailable(true);
         QCOMPARE(manager.registerDefaultHotKey(), GrabState::Grabbed);
-        QCOMPARE(backend.grabbedCombination(),
-                 std::optional(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V)));
         backend.press(); // no callback yet: nothing to call
         manager.onHotKeyTriggered = [&] { ++calls; }; // read at each press
         backend.press();
