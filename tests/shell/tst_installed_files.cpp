@@ -2,7 +2,6 @@
 // distributions check it with.
 #include "app_process.h"
 
-#include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>

@@ -72,7 +72,6 @@ private slots:
             QStringList{"from standard input", "*#336699"} + copied.mid(1), "2: #336699\n");
         row("clear keeps the pinned", {"clear"}, 0, "", {}, {"*#336699"});
         row("no item chosen in a launcher", {"paste", "-"}, 1, "", "tavorindle: no item chosen\n", {}, "");
-        row("list what is left", {"list", "--picker"}, 0, "1: #336699\n");
     }
 
     void commands()
