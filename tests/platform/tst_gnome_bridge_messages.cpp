@@ -115,10 +115,7 @@ private slots:
         QCOMPARE(::write(fds[1], written.constData(), size_t(written.size())), written.size());
         if (closed)
             ::close(fds[1]);
-        PasteboardLimits limits;
-        limits.maxBytes = 16;
-        limits.dataTimeout = std::chrono::milliseconds(200);
-        BridgeTextReader reader(UniqueFd(fds[0]), limits, 4);
+        BridgeTextReader reader(UniqueFd(fds[0]), {.dataTimeout = std::chrono::milliseconds(200), .maxBytes = 16}, 4);
         std::optional<std::optional<QString>> result;
         bool wasTooLong = false;
         connect(&reader, &BridgeTextReader::finished, this, [&](const std::optional<QString> &text, bool over) {

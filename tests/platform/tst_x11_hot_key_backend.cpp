@@ -58,132 +58,125 @@ class TestX11HotKeyBackend : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void pressesCountOnceAndOnlyForTheGrab_data();
-    void pressesCountOnceAndOnlyForTheGrab();
-    void holdingTheKeysCountsOnce();
-    void combinationTakenByAnotherProgramFails();
-    void grabFollowsTheKeyboardMapping();
+    void init()
+    {
+        m_connection = X11Connection::open();
+        QVERIFY(m_connection);
+    }
+
+    void pressesCountOnceAndOnlyForTheGrab_data()
+    {
+        QTest::addColumn<QString>("lockKey");
+        QTest::addColumn<bool>("ungrabbed");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<int>("presses");
+        const QStringList ours{"super+shift+v"};
+        QTest::newRow("no lock") << QString() << false << ours << 1;
+        QTest::newRow("Num Lock") << QStringLiteral("Num_Lock") << false << ours << 1;
+        QTest::newRow("Caps Lock") << QStringLiteral("Caps_Lock") << false << ours << 1;
+        QTest::newRow("other combinations") << QString() << false << QStringList{"super+v", "ctrl+shift+v", "super+shift+c"}
+                                            << 0;
+        QTest::newRow("after ungrab") << QString() << true << ours << 0;
+    }
+
+    void pressesCountOnceAndOnlyForTheGrab()
+    {
+        QFETCH(QString, lockKey);
+        QFETCH(bool, ungrabbed);
+        QFETCH(QStringList, keys);
+        QFETCH(int, presses);
+        X11HotKeyBackend backend(m_connection);
+        QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
+        QVERIFY(backend.isGrabbed());
+        if (ungrabbed) {
+            backend.ungrab();
+            QVERIFY(!backend.isGrabbed());
+        }
+        QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
+        if (!lockKey.isEmpty())
+            QVERIFY(xdotool({"key", lockKey}));
+        const auto lockOff = qScopeGuard([&] {
+            if (!lockKey.isEmpty())
+                xdotool({"key", lockKey});
+        });
+        if (lockKey == QLatin1String("Num_Lock"))
+            QVERIFY(numLockOn(m_connection->display()));
+        for (const QString &key : keys)
+            QVERIFY(xdotool({"key", key}));
+        QTRY_COMPARE(spy.count(), presses);
+        QTest::qWait(150);
+        QCOMPARE(spy.count(), presses);
+    }
+
+    void holdingTheKeysCountsOnce()
+    {
+        X11HotKeyBackend backend(m_connection);
+        QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
+        QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
+        QVERIFY(xdotool({"keydown", "super+shift+v"}));
+        QTRY_COMPARE(spy.count(), 1);
+        QTest::qWait(700); // longer than the server's repeat delay
+        QVERIFY(xdotool({"keyup", "v"}));
+        QVERIFY(xdotool({"keyup", "super+shift"}));
+        QTest::qWait(100);
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void combinationTakenByAnotherProgramFails()
+    {
+        // Another client (its own connection) holds the combination first.
+        auto otherConnection = X11Connection::open();
+        QVERIFY(otherConnection);
+        X11HotKeyBackend other(otherConnection);
+        QCOMPARE(other.grab(superShiftV), GrabState::Grabbed);
+
+        X11HotKeyBackend backend(m_connection);
+        QCOMPARE(backend.grab(superShiftV), GrabState::Unavailable);
+        QVERIFY(!backend.isGrabbed());
+        // The failed attempt left the other program's grab intact.
+        QSignalSpy spy(&other, &GlobalHotKeyBackend::pressed);
+        QVERIFY(xdotool({"key", "super+shift+v"}));
+        QTRY_COMPARE(spy.count(), 1);
+
+        other.ungrab();
+        QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
+    }
+
+    void grabFollowsTheKeyboardMapping()
+    {
+        X11HotKeyBackend backend(m_connection);
+        QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
+        QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
+        QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
+
+        // Layout switches, on a connection of their own: one without "v" loses
+        // the grab; one with "v" on another key code brings it back there.
+        Display *display = XOpenDisplay(nullptr);
+        QVERIFY(display);
+        const KeyCode code = XKeysymToKeycode(display, XK_v);
+        const KeyCode spare = spareKeyCode(display);
+        QVERIFY(spare);
+        const auto restore = qScopeGuard([&] {
+            mapKey(display, spare, NoSymbol, NoSymbol);
+            mapKey(display, code, XK_v, XK_V);
+            XCloseDisplay(display);
+        });
+        mapKey(display, code, NoSymbol, NoSymbol);
+        QTRY_VERIFY(!backend.isGrabbed());
+        mapKey(display, spare, XK_v, XK_V);
+        QTRY_VERIFY(backend.isGrabbed());
+        QCOMPARE(XKeysymToKeycode(m_connection->display(), XK_v), spare);
+        // Each turn is reported once, so that the user can be told.
+        QCOMPARE(states.count(), 2);
+        QCOMPARE(states.at(0).at(0).value<GrabState>(), GrabState::Unavailable);
+        QCOMPARE(states.at(1).at(0).value<GrabState>(), GrabState::Grabbed);
+        QVERIFY(xdotool({"key", "super+shift+v"}));
+        QTRY_COMPARE(spy.count(), 1);
+    }
 
 private:
     std::shared_ptr<X11Connection> m_connection;
 };
-
-void TestX11HotKeyBackend::init()
-{
-    m_connection = X11Connection::open();
-    QVERIFY(m_connection);
-}
-
-void TestX11HotKeyBackend::pressesCountOnceAndOnlyForTheGrab_data()
-{
-    QTest::addColumn<QString>("lockKey");
-    QTest::addColumn<bool>("ungrabbed");
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<int>("presses");
-    const QStringList ours{"super+shift+v"};
-    QTest::newRow("no lock") << QString() << false << ours << 1;
-    QTest::newRow("Num Lock") << QStringLiteral("Num_Lock") << false << ours << 1;
-    QTest::newRow("Caps Lock") << QStringLiteral("Caps_Lock") << false << ours << 1;
-    QTest::newRow("other combinations") << QString() << false << QStringList{"super+v", "ctrl+shift+v", "super+shift+c"}
-                                        << 0;
-    QTest::newRow("after ungrab") << QString() << true << ours << 0;
-}
-
-void TestX11HotKeyBackend::pressesCountOnceAndOnlyForTheGrab()
-{
-    QFETCH(QString, lockKey);
-    QFETCH(bool, ungrabbed);
-    QFETCH(QStringList, keys);
-    QFETCH(int, presses);
-    X11HotKeyBackend backend(m_connection);
-    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
-    QVERIFY(backend.isGrabbed());
-    if (ungrabbed) {
-        backend.ungrab();
-        QVERIFY(!backend.isGrabbed());
-    }
-    QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
-    if (!lockKey.isEmpty())
-        QVERIFY(xdotool({"key", lockKey}));
-    const auto lockOff = qScopeGuard([&] {
-        if (!lockKey.isEmpty())
-            xdotool({"key", lockKey});
-    });
-    if (lockKey == QLatin1String("Num_Lock"))
-        QVERIFY(numLockOn(m_connection->display()));
-    for (const QString &key : keys)
-        QVERIFY(xdotool({"key", key}));
-    QTRY_COMPARE(spy.count(), presses);
-    QTest::qWait(150);
-    QCOMPARE(spy.count(), presses);
-}
-
-void TestX11HotKeyBackend::holdingTheKeysCountsOnce()
-{
-    X11HotKeyBackend backend(m_connection);
-    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
-    QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
-    QVERIFY(xdotool({"keydown", "super+shift+v"}));
-    QTRY_COMPARE(spy.count(), 1);
-    QTest::qWait(700); // longer than the server's repeat delay
-    QVERIFY(xdotool({"keyup", "v"}));
-    QVERIFY(xdotool({"keyup", "super+shift"}));
-    QTest::qWait(100);
-    QCOMPARE(spy.count(), 1);
-}
-
-void TestX11HotKeyBackend::combinationTakenByAnotherProgramFails()
-{
-    // Another client (its own connection) holds the combination first.
-    auto otherConnection = X11Connection::open();
-    QVERIFY(otherConnection);
-    X11HotKeyBackend other(otherConnection);
-    QCOMPARE(other.grab(superShiftV), GrabState::Grabbed);
-
-    X11HotKeyBackend backend(m_connection);
-    QCOMPARE(backend.grab(superShiftV), GrabState::Unavailable);
-    QVERIFY(!backend.isGrabbed());
-    // The failed attempt left the other program's grab intact.
-    QSignalSpy spy(&other, &GlobalHotKeyBackend::pressed);
-    QVERIFY(xdotool({"key", "super+shift+v"}));
-    QTRY_COMPARE(spy.count(), 1);
-
-    other.ungrab();
-    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
-}
-
-void TestX11HotKeyBackend::grabFollowsTheKeyboardMapping()
-{
-    X11HotKeyBackend backend(m_connection);
-    QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
-    QSignalSpy spy(&backend, &GlobalHotKeyBackend::pressed);
-    QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
-
-    // Layout switches, on a connection of their own: one without "v" loses
-    // the grab; one with "v" on another key code brings it back there.
-    Display *display = XOpenDisplay(nullptr);
-    QVERIFY(display);
-    const KeyCode code = XKeysymToKeycode(display, XK_v);
-    const KeyCode spare = spareKeyCode(display);
-    QVERIFY(spare);
-    const auto restore = qScopeGuard([&] {
-        mapKey(display, spare, NoSymbol, NoSymbol);
-        mapKey(display, code, XK_v, XK_V);
-        XCloseDisplay(display);
-    });
-    mapKey(display, code, NoSymbol, NoSymbol);
-    QTRY_VERIFY(!backend.isGrabbed());
-    mapKey(display, spare, XK_v, XK_V);
-    QTRY_VERIFY(backend.isGrabbed());
-    QCOMPARE(XKeysymToKeycode(m_connection->display(), XK_v), spare);
-    // Each turn is reported once, so that the user can be told.
-    QCOMPARE(states.count(), 2);
-    QCOMPARE(states.at(0).at(0).value<GrabState>(), GrabState::Unavailable);
-    QCOMPARE(states.at(1).at(0).value<GrabState>(), GrabState::Grabbed);
-    QVERIFY(xdotool({"key", "super+shift+v"}));
-    QTRY_COMPARE(spy.count(), 1);
-}
 
 QTEST_MAIN(TestX11HotKeyBackend)
 #include "tst_x11_hot_key_backend.moc"

@@ -13,21 +13,19 @@ class TestX11PlatformServices : public QObject
 {
     Q_OBJECT
 private slots:
-    void onXcbTheNativeBackendsRun();
+    void onXcbTheNativeBackendsRun()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        PlatformServices services = createPlatformServices();
+        auto *pasteboard = dynamic_cast<X11Pasteboard *>(services.pasteboard.get());
+        QVERIFY(pasteboard);
+        QVERIFY(pasteboard->watchesOwnerChanges());
+        QVERIFY(dynamic_cast<X11HotKeyBackend *>(services.hotKeys.get()));
+        QVERIFY(dynamic_cast<X11InputSynthesizer *>(services.inputSynthesizer.get()));
+        QVERIFY(dynamic_cast<X11WindowSystem *>(services.windowSystem.get()));
+        QVERIFY(services.inputSynthesizer->mayPostInputEvents());
+    }
 };
-
-void TestX11PlatformServices::onXcbTheNativeBackendsRun()
-{
-    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    PlatformServices services = createPlatformServices();
-    auto *pasteboard = dynamic_cast<X11Pasteboard *>(services.pasteboard.get());
-    QVERIFY(pasteboard);
-    QVERIFY(pasteboard->watchesOwnerChanges());
-    QVERIFY(dynamic_cast<X11HotKeyBackend *>(services.hotKeys.get()));
-    QVERIFY(dynamic_cast<X11InputSynthesizer *>(services.inputSynthesizer.get()));
-    QVERIFY(dynamic_cast<X11WindowSystem *>(services.windowSystem.get()));
-    QVERIFY(services.inputSynthesizer->mayPostInputEvents());
-}
 
 QTEST_MAIN(TestX11PlatformServices)
 #include "tst_x11_platform_services.moc"
