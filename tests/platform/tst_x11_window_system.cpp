@@ -43,120 +43,110 @@ class TestX11WindowSystem : public QObject
 {
     Q_OBJECT
 private slots:
-    void activeWindowClassAndActivation();
-    void ownWindowsAreKnownAndHidden();
-    void unknownWindowsAreHandledQuietly();
-    void compositorIsSeenByItsSelection();
-    void shadowTilesAreHandedToTheCompositor();
+    void init()
+    {
+        m_connection = X11Connection::open();
+        QVERIFY(m_connection);
+        m_windows.emplace(m_connection);
+    }
+
+    void activeWindowClassAndActivation()
+    {
+
+        OtherWindow a(QStringLiteral("editor-one"), QStringLiteral("EditorOne"));
+        QVERIFY(a.id);
+        QTRY_COMPARE(m_windows->activeWindow(), a.id);
+        OtherWindow b(QStringLiteral("editor-two"), QStringLiteral("EditorTwo"));
+        QVERIFY(b.id);
+        QTRY_COMPARE(m_windows->activeWindow(), b.id);
+
+        QCOMPARE(m_windows->windowClass(b.id),
+                 std::optional<WindowSystem::WindowClass>({QStringLiteral("editor-two"), QStringLiteral("EditorTwo")}));
+        QVERIFY(!m_windows->isOwnWindow(b.id));
+
+        // The remembered window comes back.
+        m_windows->activate(a.id);
+        QTRY_COMPARE(m_windows->activeWindow(), a.id);
+        m_windows->activate(b.id);
+        QTRY_COMPARE(m_windows->activeWindow(), b.id);
+    }
+
+    void ownWindowsAreKnownAndHidden()
+    {
+        QRasterWindow window;
+        window.resize(200, 100);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.requestActivate();
+        QTRY_COMPARE(m_windows->activeWindow(), quint64(window.winId()));
+        QVERIFY(m_windows->isOwnWindow(window.winId()));
+
+        m_windows->hideOwnWindows();
+        QVERIFY(!window.isVisible());
+        const auto mapState = [&] {
+            XWindowAttributes attributes{};
+            XGetWindowAttributes(m_connection->display(), window.winId(), &attributes);
+            return attributes.map_state;
+        };
+        QTRY_COMPARE(mapState(), IsUnmapped);
+    }
+
+    void unknownWindowsAreHandledQuietly()
+    {
+        QCOMPARE(m_windows->windowClass(0), std::nullopt);
+        // An id no window has: errors are caught, not fatal.
+        QCOMPARE(m_windows->windowClass(0x3fffff1), std::nullopt);
+        QVERIFY(!m_windows->isOwnWindow(0x3fffff1));
+        m_windows->activate(0);
+    }
+
+    void compositorIsSeenByItsSelection()
+    {
+        Display *display = m_connection->display();
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
+        const Atom selection = XInternAtom(display, name.constData(), False);
+        if (XGetSelectionOwner(display, selection) != None)
+            QSKIP("a compositor already runs on this display");
+        QVERIFY(!m_windows->compositorActive());
+
+        // Stand in for a compositor on a second connection: owning the selection is what counts.
+        Display *compositor = XOpenDisplay(nullptr);
+        QVERIFY(compositor);
+        const Window owner = XCreateSimpleWindow(compositor, DefaultRootWindow(compositor), 0, 0, 1, 1, 0, 0, 0);
+        XSetSelectionOwner(compositor, XInternAtom(compositor, name.constData(), False), owner, CurrentTime);
+        XSync(compositor, False);
+        QVERIFY(m_windows->compositorActive());
+        XCloseDisplay(compositor); // the selection goes with its owner
+        QTRY_VERIFY(!m_windows->compositorActive());
+    }
+
+    void shadowTilesAreHandedToTheCompositor()
+    {
+        QRasterWindow window;
+        WindowSystem::Shadow shadow;
+        for (int i = 0; i < 8; ++i) {
+            shadow.tiles[size_t(i)] = QImage(i + 1, 2, QImage::Format_ARGB32_Premultiplied);
+            shadow.tiles[size_t(i)].fill(qRgba(0, 0, 0, 20 * (i + 1)));
+        }
+        shadow.reach = QMargins(3, 4, 5, 6);
+        m_windows->requestShadow(window.winId(), shadow);
+
+        // Eight 32-bit pixmaps holding the tiles, then top, right, bottom, left.
+        const std::vector<unsigned long> value = cardinals(window.winId(), "_KDE_NET_WM_SHADOW");
+        QCOMPARE(value.size(), size_t(12));
+        QCOMPARE(std::vector<unsigned long>(value.begin() + 8, value.end()), (std::vector<unsigned long>{4, 5, 6, 3}));
+        for (int i = 0; i < 8; ++i) {
+            XImage *image = XGetImage(m_connection->display(), value[size_t(i)], 0, 0, uint(i + 1), 2, AllPlanes, ZPixmap);
+            QVERIFY(image);
+            QCOMPARE(QList<int>({image->depth, int(XGetPixel(image, i, 1) >> 24)}), QList<int>({32, 20 * (i + 1)}));
+            XDestroyImage(image);
+        }
+    }
+
+private:
+    std::shared_ptr<X11Connection> m_connection;
+    std::optional<X11WindowSystem> m_windows;
 };
-
-void TestX11WindowSystem::shadowTilesAreHandedToTheCompositor()
-{
-    auto connection = X11Connection::open();
-    QVERIFY(connection);
-    X11WindowSystem windows(connection);
-    QRasterWindow window;
-    WindowSystem::Shadow shadow;
-    for (int i = 0; i < 8; ++i) {
-        shadow.tiles[size_t(i)] = QImage(i + 1, 2, QImage::Format_ARGB32_Premultiplied);
-        shadow.tiles[size_t(i)].fill(qRgba(0, 0, 0, 20 * (i + 1)));
-    }
-    shadow.reach = QMargins(3, 4, 5, 6);
-    windows.requestShadow(window.winId(), shadow);
-
-    // Eight 32-bit pixmaps holding the tiles, then top, right, bottom, left.
-    const std::vector<unsigned long> value = cardinals(window.winId(), "_KDE_NET_WM_SHADOW");
-    QCOMPARE(value.size(), size_t(12));
-    QCOMPARE(std::vector<unsigned long>(value.begin() + 8, value.end()), (std::vector<unsigned long>{4, 5, 6, 3}));
-    for (int i = 0; i < 8; ++i) {
-        XImage *image = XGetImage(connection->display(), value[size_t(i)], 0, 0, uint(i + 1), 2, AllPlanes, ZPixmap);
-        QVERIFY(image);
-        QCOMPARE(QList<int>({image->depth, int(XGetPixel(image, i, 1) >> 24)}), QList<int>({32, 20 * (i + 1)}));
-        XDestroyImage(image);
-    }
-}
-
-void TestX11WindowSystem::compositorIsSeenByItsSelection()
-{
-    auto connection = X11Connection::open();
-    QVERIFY(connection);
-    X11WindowSystem windows(connection);
-    Display *display = connection->display();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
-    const Atom selection = XInternAtom(display, name.constData(), False);
-    if (XGetSelectionOwner(display, selection) != None)
-        QSKIP("a compositor already runs on this display");
-    QVERIFY(!windows.compositorActive());
-
-    // Stand in for a compositor on a second connection: owning the selection is what counts.
-    Display *compositor = XOpenDisplay(nullptr);
-    QVERIFY(compositor);
-    const Window owner = XCreateSimpleWindow(compositor, DefaultRootWindow(compositor), 0, 0, 1, 1, 0, 0, 0);
-    XSetSelectionOwner(compositor, XInternAtom(compositor, name.constData(), False), owner, CurrentTime);
-    XSync(compositor, False);
-    QVERIFY(windows.compositorActive());
-    XCloseDisplay(compositor); // the selection goes with its owner
-    QTRY_VERIFY(!windows.compositorActive());
-}
-
-void TestX11WindowSystem::activeWindowClassAndActivation()
-{
-    auto connection = X11Connection::open();
-    QVERIFY(connection);
-    X11WindowSystem windows(connection);
-
-    OtherWindow a(QStringLiteral("editor-one"), QStringLiteral("EditorOne"));
-    QVERIFY(a.id);
-    QTRY_COMPARE(windows.activeWindow(), a.id);
-    OtherWindow b(QStringLiteral("editor-two"), QStringLiteral("EditorTwo"));
-    QVERIFY(b.id);
-    QTRY_COMPARE(windows.activeWindow(), b.id);
-
-    QCOMPARE(windows.windowClass(b.id),
-             std::optional<WindowSystem::WindowClass>({QStringLiteral("editor-two"), QStringLiteral("EditorTwo")}));
-    QVERIFY(!windows.isOwnWindow(b.id));
-
-    // The remembered window comes back.
-    windows.activate(a.id);
-    QTRY_COMPARE(windows.activeWindow(), a.id);
-    windows.activate(b.id);
-    QTRY_COMPARE(windows.activeWindow(), b.id);
-}
-
-void TestX11WindowSystem::ownWindowsAreKnownAndHidden()
-{
-    auto connection = X11Connection::open();
-    QVERIFY(connection);
-    X11WindowSystem windows(connection);
-    QRasterWindow window;
-    window.resize(200, 100);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.requestActivate();
-    QTRY_COMPARE(windows.activeWindow(), quint64(window.winId()));
-    QVERIFY(windows.isOwnWindow(window.winId()));
-
-    windows.hideOwnWindows();
-    QVERIFY(!window.isVisible());
-    const auto mapState = [&] {
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(connection->display(), window.winId(), &attributes);
-        return attributes.map_state;
-    };
-    QTRY_COMPARE(mapState(), IsUnmapped);
-}
-
-void TestX11WindowSystem::unknownWindowsAreHandledQuietly()
-{
-    auto connection = X11Connection::open();
-    QVERIFY(connection);
-    X11WindowSystem windows(connection);
-    QCOMPARE(windows.windowClass(0), std::nullopt);
-    // An id no window has: errors are caught, not fatal.
-    QCOMPARE(windows.windowClass(0x3fffff1), std::nullopt);
-    QVERIFY(!windows.isOwnWindow(0x3fffff1));
-    windows.activate(0);
-}
 
 QTEST_MAIN(TestX11WindowSystem)
 #include "tst_x11_window_system.moc"
