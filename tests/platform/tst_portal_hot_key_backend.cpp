@@ -24,12 +24,22 @@ const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.Global
 // What the stand-in portal does when asked to bind.
 enum class Portal { WithoutShortcuts, Refusing, BindingAtOnce, BindingLater };
 
-// Plays xdg-desktop-portal's GlobalShortcuts frontend, by the messages it
-// gets: requests answer through Request objects' Response signals.
+// Plays xdg-desktop-portal's GlobalShortcuts frontend on the bus while it
+// lives, by the messages it gets: requests answer through Request objects'
+// Response signals.
 class PortalStandIn final : public QDBusVirtualObject
 {
 public:
-    PortalStandIn(QDBusConnection bus, Portal behaviour) : m_bus(bus), m_behaviour(behaviour) {}
+    PortalStandIn(QDBusConnection bus, Portal behaviour) : m_bus(bus), m_behaviour(behaviour)
+    {
+        m_bus.registerVirtualObject(portalPath, this, QDBusConnection::SubPath);
+        m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    }
+    ~PortalStandIn() override
+    {
+        m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        m_bus.unregisterObject(portalPath, QDBusConnection::UnregisterTree);
+    }
 
     QString introspect(const QString &) const override { return {}; }
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &) override
@@ -75,25 +85,15 @@ public:
     void bind(const QString &trigger) { respond(m_bindRequest, 0, {{QStringLiteral("shortcuts"), shortcuts(trigger)}}); }
     void activate(const QString &session)
     {
-        QDBusMessage signal = QDBusMessage::createSignal(portalPath, shortcutsInterface, QStringLiteral("Activated"));
-        signal << QVariant::fromValue(QDBusObjectPath(session)) << QStringLiteral("toggle") << qulonglong(0)
-               << QVariantMap();
-        m_bus.send(signal);
+        send(portalPath, shortcutsInterface, "Activated",
+             {QVariant::fromValue(QDBusObjectPath(session)), QStringLiteral("toggle"), qulonglong(0), QVariantMap()});
     }
     void change(const QString &trigger)
     {
-        QDBusMessage signal = QDBusMessage::createSignal(portalPath, shortcutsInterface,
-                                                         QStringLiteral("ShortcutsChanged"));
-        signal << QVariant::fromValue(QDBusObjectPath(m_session)) << shortcuts(trigger);
-        m_bus.send(signal);
+        send(portalPath, shortcutsInterface, "ShortcutsChanged",
+             {QVariant::fromValue(QDBusObjectPath(m_session)), shortcuts(trigger)});
     }
-    void closeSession()
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(m_session, QStringLiteral("org.freedesktop.portal.Session"),
-                                                         QStringLiteral("Closed"));
-        signal << QVariantMap();
-        m_bus.send(signal);
-    }
+    void closeSession() { send(m_session, QStringLiteral("org.freedesktop.portal.Session"), "Closed", {QVariantMap()}); }
     QString session() const { return m_session; }
     int sessions() const { return m_sessions; }
     QStringList asked() const { return m_asked; }
@@ -107,9 +107,12 @@ private:
     }
     void respond(const QString &request, uint code, const QVariantMap &results)
     {
-        QDBusMessage signal = QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"),
-                                                         QStringLiteral("Response"));
-        signal << code << results;
+        send(request, QStringLiteral("org.freedesktop.portal.Request"), "Response", {code, results});
+    }
+    void send(const QString &path, const QString &interface, const char *name, const QVariantList &arguments)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(path, interface, QLatin1String(name));
+        signal.setArguments(arguments);
         m_bus.send(signal);
     }
 
@@ -127,17 +130,130 @@ class TestPortalHotKeyBackend : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void cleanup();
-    void followsThePortal_data();
-    void followsThePortal();
-    void aSessionFromActivationToItsEnd();
+    void initTestCase()
+    {
+        qDBusRegisterMetaType<PortalShortcut>();
+        qDBusRegisterMetaType<QList<PortalShortcut>>();
+        // A bus that starts no services: the real portal must not answer.
+        QVERIFY(m_folder.isValid());
+        const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                   "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(m_folder.path())
+                   + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                     "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
+        file.close();
+        m_daemon.start(QStringLiteral("dbus-daemon"), {"--config-file=" + config, "--nofork", "--print-address=1"});
+        QVERIFY2(m_daemon.waitForStarted(), "dbus-daemon is not installed");
+        QTRY_VERIFY(m_daemon.canReadLine());
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        QVERIFY(!m_address.isEmpty());
+    }
+
+    void cleanupTestCase()
+    {
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
+    }
+
+    void cleanup()
+    {
+        for (const QString &name : std::as_const(m_names))
+            QDBusConnection::disconnectFromBus(name);
+        m_names.clear();
+    }
+
+    void followsThePortal_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<Portal>("behaviour");
+        QTest::addColumn<GrabState>("settled");
+        QTest::addColumn<QString>("trigger");
+
+        QTest::newRow("no portal") << false << Portal::WithoutShortcuts << GrabState::Unavailable << "";
+        QTest::newRow("portal without shortcuts") << true << Portal::WithoutShortcuts << GrabState::Unavailable << "";
+        QTest::newRow("refused") << true << Portal::Refusing << GrabState::Unavailable << "";
+        QTest::newRow("bound at once") << true << Portal::BindingAtOnce << GrabState::Grabbed << "Super+Shift+V";
+        QTest::newRow("bound later") << true << Portal::BindingLater << GrabState::Grabbed << "Ctrl+Alt+H";
+    }
+
+    void followsThePortal()
+    {
+        QFETCH(bool, present);
+        QFETCH(Portal, behaviour);
+        QFETCH(GrabState, settled);
+        QFETCH(QString, trigger);
+
+        QDBusConnection portalBus = connect(QStringLiteral("portal"));
+        std::unique_ptr<PortalStandIn> portal;
+        if (present)
+            portal = std::make_unique<PortalStandIn>(portalBus, behaviour);
+
+        PortalHotKeyBackend backend(connect(QStringLiteral("program")));
+        QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
+        QCOMPARE(backend.grab(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V)), GrabState::Pending);
+        if (behaviour == Portal::BindingLater) {
+            // The user is being asked: nothing settles meanwhile.
+            QTRY_COMPARE(portal->asked(), QStringList{"toggle=LOGO+SHIFT+v"});
+            QTest::qWait(100);
+            QCOMPARE(states.count(), 0);
+            QCOMPARE(backend.grabState(), GrabState::Pending);
+            portal->bind(trigger);
+        }
+        QTRY_COMPARE(states.count(), 1);
+        QCOMPARE(states.at(0).at(0).value<GrabState>(), settled);
+        QCOMPARE(backend.grabState(), settled);
+        QCOMPARE(backend.triggerDescription(), trigger);
+        QCOMPARE(backend.unavailableReason().isEmpty(), settled != GrabState::Unavailable);
+    }
+
+    void aSessionFromActivationToItsEnd()
+    {
+        QDBusConnection portalBus = connect(QStringLiteral("portal"));
+        PortalStandIn portal(portalBus, Portal::BindingAtOnce);
+        PortalHotKeyBackend backend(connect(QStringLiteral("program")));
+        QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
+        QSignalSpy pressed(&backend, &GlobalHotKeyBackend::pressed);
+        const QKeyCombination key(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V);
+        backend.grab(key);
+        QTRY_COMPARE(backend.grabState(), GrabState::Grabbed);
+
+        // Only our session's activations are presses.
+        portal.activate(QStringLiteral("/org/freedesktop/portal/desktop/session/other/tavorindle"));
+        portal.activate(portal.session());
+        QTRY_COMPARE(pressed.count(), 1);
+
+        portal.change(QStringLiteral("Meta+C"));
+        QTRY_COMPARE(states.count(), 2);
+        QCOMPARE(backend.grabState(), GrabState::Grabbed);
+        QCOMPARE(backend.triggerDescription(), QStringLiteral("Meta+C"));
+
+        // A closed session's presses no longer count; a new grab opens a new one.
+        portal.closeSession();
+        QTRY_COMPARE(states.count(), 3);
+        QCOMPARE(backend.grabState(), GrabState::Unavailable);
+        portal.activate(portal.session());
+        backend.grab(key);
+        QTRY_COMPARE(backend.grabState(), GrabState::Grabbed);
+        QCOMPARE(portal.sessions(), 2);
+
+        // Nor do they after ungrab().
+        backend.ungrab();
+        QCOMPARE(backend.grabState(), GrabState::Released);
+        portal.activate(portal.session());
+        QTest::qWait(50);
+        QCOMPARE(pressed.count(), 1);
+    }
 
 private:
-    QDBusConnection connect(const QString &name);
-    std::unique_ptr<PortalStandIn> startPortal(Portal behaviour, QDBusConnection &bus);
-    void stopPortal(QDBusConnection &bus);
+    QDBusConnection connect(const QString &name)
+    {
+        const QString unique = name + QString::number(++m_connections);
+        m_names << unique;
+        return QDBusConnection::connectToBus(m_address, unique);
+    }
 
     QTemporaryDir m_folder;
     QProcess m_daemon;
@@ -145,146 +261,6 @@ private:
     QStringList m_names;
     int m_connections = 0;
 };
-
-void TestPortalHotKeyBackend::initTestCase()
-{
-    qDBusRegisterMetaType<PortalShortcut>();
-    qDBusRegisterMetaType<QList<PortalShortcut>>();
-    // A bus that starts no services: the real portal must not answer.
-    QVERIFY(m_folder.isValid());
-    const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
-    QFile file(config);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(m_folder.path())
-               + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                 "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
-    file.close();
-    m_daemon.start(QStringLiteral("dbus-daemon"), {"--config-file=" + config, "--nofork", "--print-address=1"});
-    QVERIFY2(m_daemon.waitForStarted(), "dbus-daemon is not installed");
-    QTRY_VERIFY(m_daemon.canReadLine());
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    QVERIFY(!m_address.isEmpty());
-}
-
-void TestPortalHotKeyBackend::cleanupTestCase()
-{
-    m_daemon.terminate();
-    m_daemon.waitForFinished();
-}
-
-QDBusConnection TestPortalHotKeyBackend::connect(const QString &name)
-{
-    const QString unique = name + QString::number(++m_connections);
-    m_names << unique;
-    return QDBusConnection::connectToBus(m_address, unique);
-}
-
-void TestPortalHotKeyBackend::cleanup()
-{
-    for (const QString &name : std::as_const(m_names))
-        QDBusConnection::disconnectFromBus(name);
-    m_names.clear();
-}
-
-std::unique_ptr<PortalStandIn> TestPortalHotKeyBackend::startPortal(Portal behaviour, QDBusConnection &bus)
-{
-    auto portal = std::make_unique<PortalStandIn>(bus, behaviour);
-    bus.registerVirtualObject(portalPath, portal.get(), QDBusConnection::SubPath);
-    bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
-    return portal;
-}
-
-void TestPortalHotKeyBackend::stopPortal(QDBusConnection &bus)
-{
-    bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
-    bus.unregisterObject(portalPath, QDBusConnection::UnregisterTree);
-}
-
-void TestPortalHotKeyBackend::followsThePortal_data()
-{
-    QTest::addColumn<bool>("present");
-    QTest::addColumn<Portal>("behaviour");
-    QTest::addColumn<GrabState>("settled");
-    QTest::addColumn<QString>("trigger");
-
-    QTest::newRow("no portal") << false << Portal::WithoutShortcuts << GrabState::Unavailable << "";
-    QTest::newRow("portal without shortcuts") << true << Portal::WithoutShortcuts << GrabState::Unavailable << "";
-    QTest::newRow("refused") << true << Portal::Refusing << GrabState::Unavailable << "";
-    QTest::newRow("bound at once") << true << Portal::BindingAtOnce << GrabState::Grabbed << "Super+Shift+V";
-    QTest::newRow("bound later") << true << Portal::BindingLater << GrabState::Grabbed << "Ctrl+Alt+H";
-}
-
-void TestPortalHotKeyBackend::followsThePortal()
-{
-    QFETCH(bool, present);
-    QFETCH(Portal, behaviour);
-    QFETCH(GrabState, settled);
-    QFETCH(QString, trigger);
-
-    QDBusConnection portalBus = connect(QStringLiteral("portal"));
-    std::unique_ptr<PortalStandIn> portal;
-    if (present)
-        portal = startPortal(behaviour, portalBus);
-    const auto cleanup = qScopeGuard([&] { stopPortal(portalBus); });
-
-    PortalHotKeyBackend backend(connect(QStringLiteral("program")));
-    QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
-    QCOMPARE(backend.grab(QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V)), GrabState::Pending);
-    if (behaviour == Portal::BindingLater) {
-        // The user is being asked: nothing settles meanwhile.
-        QTRY_COMPARE(portal->asked(), QStringList{"toggle=LOGO+SHIFT+v"});
-        QTest::qWait(100);
-        QCOMPARE(states.count(), 0);
-        QCOMPARE(backend.grabState(), GrabState::Pending);
-        portal->bind(trigger);
-    }
-    QTRY_COMPARE(states.count(), 1);
-    QCOMPARE(states.at(0).at(0).value<GrabState>(), settled);
-    QCOMPARE(backend.grabState(), settled);
-    QCOMPARE(backend.triggerDescription(), trigger);
-    QCOMPARE(backend.unavailableReason().isEmpty(), settled != GrabState::Unavailable);
-}
-
-void TestPortalHotKeyBackend::aSessionFromActivationToItsEnd()
-{
-    QDBusConnection portalBus = connect(QStringLiteral("portal"));
-    auto portal = startPortal(Portal::BindingAtOnce, portalBus);
-    const auto cleanup = qScopeGuard([&] { stopPortal(portalBus); });
-    PortalHotKeyBackend backend(connect(QStringLiteral("program")));
-    QSignalSpy states(&backend, &GlobalHotKeyBackend::grabStateChanged);
-    QSignalSpy pressed(&backend, &GlobalHotKeyBackend::pressed);
-    const QKeyCombination key(Qt::MetaModifier | Qt::ShiftModifier, Qt::Key_V);
-    backend.grab(key);
-    QTRY_COMPARE(backend.grabState(), GrabState::Grabbed);
-
-    // Only our session's activations are presses.
-    portal->activate(QStringLiteral("/org/freedesktop/portal/desktop/session/other/tavorindle"));
-    portal->activate(portal->session());
-    QTRY_COMPARE(pressed.count(), 1);
-
-    portal->change(QStringLiteral("Meta+C"));
-    QTRY_COMPARE(states.count(), 2);
-    QCOMPARE(backend.grabState(), GrabState::Grabbed);
-    QCOMPARE(backend.triggerDescription(), QStringLiteral("Meta+C"));
-
-    // A closed session's presses no longer count; a new grab opens a new one.
-    portal->closeSession();
-    QTRY_COMPARE(states.count(), 3);
-    QCOMPARE(backend.grabState(), GrabState::Unavailable);
-    portal->activate(portal->session());
-    backend.grab(key);
-    QTRY_COMPARE(backend.grabState(), GrabState::Grabbed);
-    QCOMPARE(portal->sessions(), 2);
-
-    // Nor do they after ungrab().
-    backend.ungrab();
-    QCOMPARE(backend.grabState(), GrabState::Released);
-    portal->activate(portal->session());
-    QTest::qWait(50);
-    QCOMPARE(pressed.count(), 1);
-}
 
 QTEST_GUILESS_MAIN(TestPortalHotKeyBackend)
 #include "tst_portal_hot_key_backend.moc"
