@@ -25,13 +25,99 @@ class TestWaylandAppEndToEnd : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void copiesAreRecordedWithTheirKindButNotConcealedOnes();
-    void boundKeyOpensTheCentredPanelAndEscapeGivesTheFocusBack();
-    void returnPastesTheSelectedRowIntoThePreviousWindow();
-    void quitLeavesTheHistoryFile();
+    void initTestCase()
+    {
+        for (const char *tool : {"wl-copy", "wl-paste", "wtype", "swaymsg"})
+            QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(), tool);
+        // Installed where sway's user can run it.
+        ::chmod(QFile::encodeName(m_install.path()).constData(), 0755);
+        m_binary = m_install.filePath(QStringLiteral("tavorindle"));
+        QVERIFY(QFile::copy(QStringLiteral(TAVORINDLE_BINARY), m_binary));
+        const QByteArray binary = QFile::encodeName(m_binary);
+        m_sway = std::make_unique<HeadlessSway>("bindsym Mod4+Shift+v exec " + binary + " --toggle\n"
+                                                "exec env TAVORINDLE_TRACE=1 " + binary + "\n");
+        QVERIFY2(m_sway->isReady(), qPrintable(m_sway->error()));
+        // What sway starts writes to sway's log.
+        const auto log = [&] { return TestSupport::readFile(m_sway->folder() + "/sway.log"); };
+        QVERIFY2(waitUntil([&] { return log().contains("tavorindle-trace ready"); }, 15000), log().right(3000).constData());
+
+        m_target = std::make_unique<HelperProcess>(WAYLAND_WINDOW, QStringList{"paste-target"}, m_sway->environment);
+        QVERIFY(m_target->waitForLine("focus"));
+        for (const char *text : {"first clip", "second clip", "third clip"})
+            QVERIFY2(copy(QLatin1String(text)), text);
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_sway && m_sway->isReady())
+            m_sway->swaymsg({"exec", m_binary + QStringLiteral(" --quit")});
+        m_target.reset();
+        m_sway.reset();
+    }
+
+    void init()
+    {
+        if (panel())
+            type({"-k", "Escape"});
+        QVERIFY(panelHidesAndTargetIsFocused());
+    }
+
+    void copiesAreRecordedWithTheirKindButNotConcealedOnes()
+    {
+        HelperProcess owner(helperPath("wl_clip_owner"),
+                            {"serve", "text/plain;charset=utf-8,x-kde-passwordManagerHint", "b64:" + QByteArray("hunter2").toBase64()},
+                            m_sway->environment);
+        QVERIFY(owner.waitForLine("ready"));
+        // Copies after it are recorded: by then the concealed one was seen.
+        QVERIFY(copy(QStringLiteral("https://example.org/page")));
+        QVERIFY(copy(QStringLiteral("#ff8800")));
+        const auto items = AppProcess::readHistory(historyPath());
+        QCOMPARE(items.at(0).kind, QStringLiteral("color"));
+        QCOMPARE(items.at(1).kind, QStringLiteral("link"));
+        QVERIFY(!history().contains("hunter2"));
+        QVERIFY(!owner.printed("receive "));
+    }
+
+    void boundKeyOpensTheCentredPanelAndEscapeGivesTheFocusBack()
+    {
+        QVERIFY(openPanel());
+        const QJsonObject rect = (*panel())["rect"].toObject();
+        const QRect geometry(rect["x"].toInt(), rect["y"].toInt(), rect["width"].toInt(), rect["height"].toInt());
+        QCOMPARE(geometry.size(), panelSize);
+        QCOMPARE(geometry.center(), QRect(0, 0, 1280, 800).center());
+        QVERIFY(type({"-k", "Escape"}));
+        QVERIFY(panelHidesAndTargetIsFocused());
+
+        // The same key closes it again.
+        QVERIFY(openPanel());
+        QVERIFY(type(toggleKey));
+        QVERIFY(panelHidesAndTargetIsFocused());
+        QVERIFY(!m_target->printed("text "));
+    }
+
+    void returnPastesTheSelectedRowIntoThePreviousWindow()
+    {
+        const QString second = history().at(1);
+        QVERIFY(openPanel());
+        QVERIFY(type({"-k", "Down", "-s", "50", "-k", "Return"}));
+        QVERIFY(panelHidesAndTargetIsFocused());
+        const auto pasted = m_target->waitForLine("text ");
+        QVERIFY(pasted);
+        QCOMPARE(QByteArray::fromBase64(pasted->mid(5)), second.toUtf8());
+        QCOMPARE(AppProcess::run("wl-paste", {"--no-newline"}, {}, m_sway->environment).out, second.toUtf8());
+        // The pasted row moved to the top of the saved history.
+        QTRY_COMPARE(history().value(0), second);
+    }
+
+    void quitLeavesTheHistoryFile()
+    {
+        const QByteArray before = TestSupport::readFile(historyPath());
+        m_sway->swaymsg({"exec", m_binary + QStringLiteral(" --quit")});
+        // Our copy of the binary lives in a folder of this test's own.
+        QVERIFY(waitUntil([&] { return AppProcess::run("pgrep", {"-f", m_binary}).exitCode != 0; }));
+        QCOMPARE(history().size(), 5);
+        QCOMPARE(TestSupport::readFile(historyPath()), before);
+    }
 
 private:
     // Our panel in sway's tree, when it is shown.
@@ -69,100 +155,6 @@ private:
     std::unique_ptr<HeadlessSway> m_sway;
     std::unique_ptr<HelperProcess> m_target;
 };
-
-void TestWaylandAppEndToEnd::initTestCase()
-{
-    for (const char *tool : {"wl-copy", "wl-paste", "wtype", "swaymsg"})
-        QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(), tool);
-    // Installed where sway's user can run it.
-    ::chmod(QFile::encodeName(m_install.path()).constData(), 0755);
-    m_binary = m_install.filePath(QStringLiteral("tavorindle"));
-    QVERIFY(QFile::copy(QStringLiteral(TAVORINDLE_BINARY), m_binary));
-    const QByteArray binary = QFile::encodeName(m_binary);
-    m_sway = std::make_unique<HeadlessSway>("bindsym Mod4+Shift+v exec " + binary + " --toggle\n"
-                                            "exec env TAVORINDLE_TRACE=1 " + binary + "\n");
-    QVERIFY2(m_sway->isReady(), qPrintable(m_sway->error()));
-    // What sway starts writes to sway's log.
-    const auto log = [&] { return TestSupport::readFile(m_sway->folder() + "/sway.log"); };
-    QVERIFY2(waitUntil([&] { return log().contains("tavorindle-trace ready"); }, 15000), log().right(3000).constData());
-
-    m_target = std::make_unique<HelperProcess>(WAYLAND_WINDOW, QStringList{"paste-target"}, m_sway->environment);
-    QVERIFY(m_target->waitForLine("focus"));
-    for (const char *text : {"first clip", "second clip", "third clip"})
-        QVERIFY2(copy(QLatin1String(text)), text);
-}
-
-void TestWaylandAppEndToEnd::cleanupTestCase()
-{
-    if (m_sway && m_sway->isReady())
-        m_sway->swaymsg({"exec", m_binary + QStringLiteral(" --quit")});
-    m_target.reset();
-    m_sway.reset();
-}
-
-void TestWaylandAppEndToEnd::init()
-{
-    if (panel())
-        type({"-k", "Escape"});
-    QVERIFY(panelHidesAndTargetIsFocused());
-}
-
-void TestWaylandAppEndToEnd::copiesAreRecordedWithTheirKindButNotConcealedOnes()
-{
-    HelperProcess owner(helperPath("wl_clip_owner"),
-                        {"serve", "text/plain;charset=utf-8,x-kde-passwordManagerHint", "b64:" + QByteArray("hunter2").toBase64()},
-                        m_sway->environment);
-    QVERIFY(owner.waitForLine("ready"));
-    // Copies after it are recorded: by then the concealed one was seen.
-    QVERIFY(copy(QStringLiteral("https://example.org/page")));
-    QVERIFY(copy(QStringLiteral("#ff8800")));
-    const auto items = AppProcess::readHistory(historyPath());
-    QCOMPARE(items.at(0).kind, QStringLiteral("color"));
-    QCOMPARE(items.at(1).kind, QStringLiteral("link"));
-    QVERIFY(!history().contains("hunter2"));
-    QVERIFY(!owner.printed("receive "));
-}
-
-void TestWaylandAppEndToEnd::boundKeyOpensTheCentredPanelAndEscapeGivesTheFocusBack()
-{
-    QVERIFY(openPanel());
-    const QJsonObject rect = (*panel())["rect"].toObject();
-    const QRect geometry(rect["x"].toInt(), rect["y"].toInt(), rect["width"].toInt(), rect["height"].toInt());
-    QCOMPARE(geometry.size(), panelSize);
-    QCOMPARE(geometry.center(), QRect(0, 0, 1280, 800).center());
-    QVERIFY(type({"-k", "Escape"}));
-    QVERIFY(panelHidesAndTargetIsFocused());
-
-    // The same key closes it again.
-    QVERIFY(openPanel());
-    QVERIFY(type(toggleKey));
-    QVERIFY(panelHidesAndTargetIsFocused());
-    QVERIFY(!m_target->printed("text "));
-}
-
-void TestWaylandAppEndToEnd::returnPastesTheSelectedRowIntoThePreviousWindow()
-{
-    const QString second = history().at(1);
-    QVERIFY(openPanel());
-    QVERIFY(type({"-k", "Down", "-s", "50", "-k", "Return"}));
-    QVERIFY(panelHidesAndTargetIsFocused());
-    const auto pasted = m_target->waitForLine("text ");
-    QVERIFY(pasted);
-    QCOMPARE(QByteArray::fromBase64(pasted->mid(5)), second.toUtf8());
-    QCOMPARE(AppProcess::run("wl-paste", {"--no-newline"}, {}, m_sway->environment).out, second.toUtf8());
-    // The pasted row moved to the top of the saved history.
-    QTRY_COMPARE(history().value(0), second);
-}
-
-void TestWaylandAppEndToEnd::quitLeavesTheHistoryFile()
-{
-    const QByteArray before = TestSupport::readFile(historyPath());
-    m_sway->swaymsg({"exec", m_binary + QStringLiteral(" --quit")});
-    // Our copy of the binary lives in a folder of this test's own.
-    QVERIFY(waitUntil([&] { return AppProcess::run("pgrep", {"-f", m_binary}).exitCode != 0; }));
-    QCOMPARE(history().size(), 5);
-    QCOMPARE(TestSupport::readFile(historyPath()), before);
-}
 
 QTEST_MAIN(TestWaylandAppEndToEnd)
 #include "tst_wayland_app_e2e.moc"

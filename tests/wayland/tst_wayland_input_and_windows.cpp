@@ -15,11 +15,70 @@ class TestWaylandInputAndWindows : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void pasteStrokeLandsInTheActiveWindow_data();
-    void pasteStrokeLandsInTheActiveWindow();
-    void activationGivesTheFocusBack();
+    void initTestCase()
+    {
+        m_sway = std::make_unique<HeadlessSway>();
+        QVERIFY2(m_sway->isReady(), qPrintable(m_sway->error()));
+        m_connection = WaylandConnection::open(m_sway->socketPath());
+        QVERIFY(m_connection);
+        // Made once, well before the first stroke, as the program does.
+        m_keyboard = std::make_unique<VirtualKeyboardSynthesizer>(m_connection);
+        m_windows = std::make_unique<ForeignToplevelWindowSystem>(m_connection, QStringList{"tavorindle"});
+        QVERIFY(m_keyboard->mayPostInputEvents());
+        QVERIFY(m_windows->isWatching());
+    }
+
+    void cleanupTestCase()
+    {
+        m_windows.reset();
+        m_keyboard.reset();
+        m_connection.reset();
+        m_sway.reset();
+    }
+
+    void pasteStrokeLandsInTheActiveWindow_data()
+    {
+        QTest::addColumn<QString>("appId");
+        QTest::addColumn<QByteArray>("stroke");
+        QTest::newRow("a Qt program") << "org.example.notes" << QByteArray("key Ctrl+V");
+        QTest::newRow("foot") << "foot" << QByteArray("key Ctrl+Shift+V");
+        QTest::newRow("GNOME Terminal") << "org.gnome.Terminal" << QByteArray("key Ctrl+Shift+V");
+    }
+
+    void pasteStrokeLandsInTheActiveWindow()
+    {
+        QFETCH(QString, appId);
+        QFETCH(QByteArray, stroke);
+        auto window = openWindow(appId);
+        QVERIFY(window);
+        QTRY_COMPARE(activeAppId(), appId);
+        QVERIFY(!m_windows->isOwnWindow(m_windows->activeWindow()));
+
+        m_keyboard->postPasteStroke(pasteStrokeForWindowClass(appId, appId));
+        QCOMPARE(window->waitForLine("key "), std::optional(stroke));
+        // One stroke, no stray keys after it.
+        QTest::qWait(100);
+        QVERIFY(!window->waitForLine("key ", 0));
+    }
+
+    void activationGivesTheFocusBack()
+    {
+        auto first = openWindow(QStringLiteral("first"));
+        QVERIFY(first);
+        QTRY_COMPARE(activeAppId(), QStringLiteral("first"));
+        const auto remembered = m_windows->activeWindow();
+        QVERIFY(m_sway->focuses(QStringLiteral("first")));
+
+        auto second = openWindow(QStringLiteral("second"));
+        QVERIFY(second);
+        QTRY_VERIFY(m_windows->activeWindow() != remembered);
+        QVERIFY(m_sway->focuses(QStringLiteral("second")));
+
+        m_windows->activate(remembered);
+        QVERIFY(first->waitForLine("focus"));
+        QTRY_COMPARE(m_windows->activeWindow(), remembered);
+        QVERIFY(m_sway->focuses(QStringLiteral("first")));
+    }
 
 private:
     // Another program's window, once it has the focus.
@@ -40,71 +99,6 @@ private:
     std::unique_ptr<VirtualKeyboardSynthesizer> m_keyboard;
     std::unique_ptr<ForeignToplevelWindowSystem> m_windows;
 };
-
-void TestWaylandInputAndWindows::initTestCase()
-{
-    m_sway = std::make_unique<HeadlessSway>();
-    QVERIFY2(m_sway->isReady(), qPrintable(m_sway->error()));
-    m_connection = WaylandConnection::open(m_sway->socketPath());
-    QVERIFY(m_connection);
-    // Made once, well before the first stroke, as the program does.
-    m_keyboard = std::make_unique<VirtualKeyboardSynthesizer>(m_connection);
-    m_windows = std::make_unique<ForeignToplevelWindowSystem>(m_connection, QStringList{"tavorindle"});
-    QVERIFY(m_keyboard->mayPostInputEvents());
-    QVERIFY(m_windows->isWatching());
-}
-
-void TestWaylandInputAndWindows::cleanupTestCase()
-{
-    m_windows.reset();
-    m_keyboard.reset();
-    m_connection.reset();
-    m_sway.reset();
-}
-
-void TestWaylandInputAndWindows::pasteStrokeLandsInTheActiveWindow_data()
-{
-    QTest::addColumn<QString>("appId");
-    QTest::addColumn<QByteArray>("stroke");
-    QTest::newRow("a Qt program") << "org.example.notes" << QByteArray("key Ctrl+V");
-    QTest::newRow("foot") << "foot" << QByteArray("key Ctrl+Shift+V");
-    QTest::newRow("GNOME Terminal") << "org.gnome.Terminal" << QByteArray("key Ctrl+Shift+V");
-}
-
-void TestWaylandInputAndWindows::pasteStrokeLandsInTheActiveWindow()
-{
-    QFETCH(QString, appId);
-    QFETCH(QByteArray, stroke);
-    auto window = openWindow(appId);
-    QVERIFY(window);
-    QTRY_COMPARE(activeAppId(), appId);
-    QVERIFY(!m_windows->isOwnWindow(m_windows->activeWindow()));
-
-    m_keyboard->postPasteStroke(pasteStrokeForWindowClass(appId, appId));
-    QCOMPARE(window->waitForLine("key "), std::optional(stroke));
-    // One stroke, no stray keys after it.
-    QTest::qWait(100);
-    QVERIFY(!window->waitForLine("key ", 0));
-}
-
-void TestWaylandInputAndWindows::activationGivesTheFocusBack()
-{
-    auto first = openWindow(QStringLiteral("first"));
-    QVERIFY(first);
-    QTRY_COMPARE(activeAppId(), QStringLiteral("first"));
-    const auto remembered = m_windows->activeWindow();
-    QVERIFY(m_sway->focuses(QStringLiteral("first")));
-
-    auto second = openWindow(QStringLiteral("second"));
-    QVERIFY(second);
-    QTRY_VERIFY(m_windows->activeWindow() != remembered);
-    QVERIFY(m_sway->focuses(QStringLiteral("second")));
-
-    m_windows->activate(remembered);
-    QVERIFY(first->waitForLine("focus"));
-    QTRY_COMPARE(m_windows->activeWindow(), remembered);
-    QVERIFY(m_sway->focuses(QStringLiteral("first")));
-}
 
 QTEST_MAIN(TestWaylandInputAndWindows)
 #include "tst_wayland_input_and_windows.moc"

@@ -15,18 +15,214 @@ class TestWaylandPasteboard : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void contentPresentAtStartIsNoChange();
-    void recordsWhatAnotherProgramCopies_data();
-    void recordsWhatAnotherProgramCopies();
-    void lossOfTheContentIsAnnounced_data();
-    void lossOfTheContentIsAnnounced();
-    void ownWriteIsServedAndCountedOnce();
-    void newerCopyReplacesAReadUnderWay_data();
-    void newerCopyReplacesAReadUnderWay();
-    void readerThatStopsReadingCostsNothing();
-    void endedDeviceAndLostCompositorAreSurvived();
+    void init()
+    {
+        m_compositor = std::make_unique<TestCompositor>();
+        QVERIFY(m_compositor->isReady());
+        m_connection = WaylandConnection::open(m_compositor->socketPath());
+        QVERIFY(m_connection);
+    }
+
+    void cleanup()
+    {
+        m_connection.reset();
+        m_compositor.reset();
+    }
+
+    void contentPresentAtStartIsNoChange()
+    {
+        QVERIFY(copy("serve", "from before"));
+        auto pasteboard = makePasteboard();
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        QTRY_COMPARE(pasteboard->string(), std::optional<QString>("from before"));
+        QCOMPARE(pasteboard->changeCount(), 0);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void recordsWhatAnotherProgramCopies_data()
+    {
+        QTest::addColumn<QByteArray>("types");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<std::optional<QString>>("text");
+
+        const QByteArray plain = "text/plain;charset=utf-8,text/plain";
+        const qint64 cap = qint64(64) << 20;
+        QTest::newRow("plain") << plain << QByteArray("hello") << cap << true << std::optional<QString>("hello");
+        const QString multi = QStringLiteral("Grüße\n\tzweite Zeile ✓\n😀");
+        QTest::newRow("multi-line UTF-8") << plain << multi.toUtf8() << cap << true << std::optional(multi);
+        const QString big = QString("abcdefghijklmnopqrstuvwxyz").repeated(170000).left(4 << 20);
+        QTest::newRow("4 MB") << plain << QByteArray("fill:4194304") << cap << true << std::optional(big);
+        QTest::newRow("X11 text type only") << QByteArray("UTF8_STRING") << QByteArray("x") << cap << true
+                                            << std::optional<QString>("x");
+        QTest::newRow("concealed") << QByteArray("text/plain;charset=utf-8,x-kde-passwordManagerHint")
+                                   << QByteArray("secret") << cap << false << std::optional<QString>();
+        QTest::newRow("image only") << QByteArray("image/png") << QByteArray("\x89PNG") << cap << false
+                                    << std::optional<QString>();
+        QTest::newRow("oversize") << plain << QByteArray("fill:2000000") << qint64(1 << 20) << true
+                                  << std::optional<QString>();
+    }
+
+    void recordsWhatAnotherProgramCopies()
+    {
+        QFETCH(QByteArray, types);
+        QFETCH(QByteArray, data);
+        QFETCH(qint64, maxBytes);
+        QFETCH(bool, read);
+        QFETCH(std::optional<QString>, text);
+
+        auto pasteboard = makePasteboard({.maxBytes = maxBytes});
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        QVERIFY(copy("serve", data, types));
+        QTRY_COMPARE(changed.count(), 1);
+        QCOMPARE(pasteboard->changeCount(), 1);
+        QCOMPARE(pasteboard->types(), std::optional(QString::fromUtf8(types).split(u',')));
+        QCOMPARE(pasteboard->string(), text);
+        // Each case has a compositor of its own: whatever was asked for was this copy.
+        QCOMPARE(m_compositor->program().printed("receive "), read);
+    }
+
+    void lossOfTheContentIsAnnounced_data()
+    {
+        QTest::addColumn<QByteArray>("loss");
+        QTest::addColumn<bool>("offeredAgain");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("cleared, or its owner quit") << QByteArray("clear") << false << QString();
+        QTest::newRow("content offered again") << QByteArray("clear") << true << "lost text";
+        QTest::newRow("a newer copy on its way") << QByteArray("swap serve text/plain;charset=utf-8 b64:"
+                                                               + QByteArray("newer").toBase64())
+                                                 << true << "newer";
+    }
+
+    void lossOfTheContentIsAnnounced()
+    {
+        QFETCH(QByteArray, loss);
+        QFETCH(bool, offeredAgain);
+        QFETCH(QString, after);
+        auto pasteboard = makePasteboard();
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        QVERIFY(copy("serve", "lost text"));
+        QTRY_COMPARE(changed.count(), 1);
+
+        // What the keeper does: look at the lost content, offer it again.
+        std::optional<QString> seenWhileAnnounced;
+        connect(pasteboard.get(), &Pasteboard::ownerVanished, this, [&] {
+            seenWhileAnnounced = pasteboard->string();
+            if (offeredAgain)
+                QVERIFY(pasteboard->setStringIfUnowned(*seenWhileAnnounced));
+        });
+        // The owner quits; with swap, another program copies before we can answer.
+        QVERIFY(m_compositor->command(loss));
+        QTRY_COMPARE(seenWhileAnnounced, std::optional<QString>("lost text"));
+        if (!offeredAgain) {
+            QTRY_COMPARE(changed.count(), 2);
+            QCOMPARE(pasteboard->changeCount(), 2);
+            QCOMPARE(pasteboard->string(), std::nullopt);
+            QCOMPARE(pasteboard->types(), std::nullopt);
+            return;
+        }
+        // Either our claim holds, or the newer copy stands and is news.
+        QTRY_COMPARE(pasteboard->string(), std::optional(after));
+        // The claim goes out after one round trip and is in place after another.
+        m_connection->roundtrip();
+        m_connection->roundtrip();
+        QCOMPARE(paste("text/plain;charset=utf-8"), std::optional(after.toUtf8()));
+        const int changes = loss == "clear" ? 1 : 2;
+        QCOMPARE(changed.count(), changes);
+        QCOMPARE(pasteboard->changeCount(), changes + 1);
+        // Nothing to make good outside an announced loss.
+        QVERIFY(!pasteboard->setStringIfUnowned(QStringLiteral("late")));
+    }
+
+    void ownWriteIsServedAndCountedOnce()
+    {
+        // Larger than a pipe holds, so that it is served across loop turns.
+        const QString text = QStringLiteral("ours ✓\n").repeated(300000);
+        auto pasteboard = makePasteboard();
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        pasteboard->setString(text);
+        QCOMPARE(pasteboard->changeCount(), 1);
+        QCOMPARE(paste("text/plain;charset=utf-8"), std::optional(text.toUtf8()));
+        // The compositor's echo of our write has come and gone by now.
+        m_connection->roundtrip();
+        QTest::qWait(50);
+        QCOMPARE(pasteboard->changeCount(), 1);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(pasteboard->string(), std::optional(text));
+
+        // Another program's copy right after is news again.
+        QVERIFY(copy("serve", "theirs"));
+        QTRY_COMPARE(pasteboard->string(), std::optional<QString>("theirs"));
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void newerCopyReplacesAReadUnderWay_data()
+    {
+        QTest::addColumn<QByteArray>("mode");
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("an owner that never writes") << QByteArray("hang") << QByteArray("never sent");
+        QTest::newRow("an owner that writes slowly") << QByteArray("slow") << QByteArray("fill:100000");
+    }
+
+    void newerCopyReplacesAReadUnderWay()
+    {
+        QFETCH(QByteArray, mode);
+        QFETCH(QByteArray, data);
+        auto pasteboard = makePasteboard();
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        StallMeter meter;
+        QVERIFY(copy(mode, data));
+        QTRY_VERIFY(pasteboard->isReading());
+        QTest::qWait(300);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(copy("serve", "next"));
+        QTRY_COMPARE(pasteboard->string(), std::optional<QString>("next"));
+        // The older read is dropped, not finished late.
+        QTest::qWait(300);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(pasteboard->string(), std::optional<QString>("next"));
+        // A read that waited on the owner would have held the loop for seconds;
+        // the bound leaves room for a busy machine.
+        QVERIFY2(meter.longestMs() < 250, qPrintable(QString::number(meter.longestMs())));
+    }
+
+    void readerThatStopsReadingCostsNothing()
+    {
+        auto pasteboard = makePasteboard({.serveTimeout = std::chrono::milliseconds(400)});
+        pasteboard->setString(QString(8 << 20, u'q'));
+        m_connection->roundtrip();
+        StallMeter meter;
+        QVERIFY(m_compositor->command("stall text/plain"));
+        QTRY_COMPARE(pasteboard->servingCount(), 1);
+        // Given up after the timeout; others are served meanwhile.
+        QTRY_COMPARE_WITH_TIMEOUT(pasteboard->servingCount(), 0, 3000);
+        QCOMPARE(paste("text/plain")->size(), 8 << 20);
+        QVERIFY2(meter.longestMs() < 250, qPrintable(QString::number(meter.longestMs())));
+    }
+
+    void endedDeviceAndLostCompositorAreSurvived()
+    {
+        auto pasteboard = makePasteboard();
+        QVERIFY(copy("serve", "kept"));
+        QTRY_COMPARE(pasteboard->string(), std::optional<QString>("kept"));
+
+        QVERIFY(m_compositor->command("finish"));
+        QTRY_VERIFY(!pasteboard->watchesChanges());
+        const qint64 count = pasteboard->changeCount();
+        QVERIFY(copy("serve", "unseen"));
+        QTest::qWait(100);
+        QCOMPARE(pasteboard->changeCount(), count);
+
+        QSignalSpy lost(m_connection.get(), &WaylandConnection::lost);
+        QVERIFY(m_compositor->command("drop"));
+        QTRY_COMPARE(lost.count(), 1);
+        QVERIFY(m_connection->isLost());
+        // Writes still count, and what was learnt stays.
+        pasteboard->setString(QStringLiteral("after"));
+        QCOMPARE(pasteboard->changeCount(), count + 1);
+        QCOMPARE(pasteboard->string(), std::optional<QString>("after"));
+    }
 
 private:
     // Another program copies data offered under the types; mode serve, hang or slow.
@@ -55,219 +251,6 @@ private:
     std::unique_ptr<TestCompositor> m_compositor;
     std::shared_ptr<WaylandConnection> m_connection;
 };
-
-void TestWaylandPasteboard::init()
-{
-    m_compositor = std::make_unique<TestCompositor>();
-    QVERIFY(m_compositor->isReady());
-    m_connection = WaylandConnection::open(m_compositor->socketPath());
-    QVERIFY(m_connection);
-}
-
-void TestWaylandPasteboard::cleanup()
-{
-    m_connection.reset();
-    m_compositor.reset();
-}
-
-void TestWaylandPasteboard::contentPresentAtStartIsNoChange()
-{
-    QVERIFY(copy("serve", "from before"));
-    auto pasteboard = makePasteboard();
-    QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
-    QTRY_COMPARE(pasteboard->string(), std::optional<QString>("from before"));
-    QCOMPARE(pasteboard->changeCount(), 0);
-    QCOMPARE(changed.count(), 0);
-}
-
-void TestWaylandPasteboard::recordsWhatAnotherProgramCopies_data()
-{
-    QTest::addColumn<QByteArray>("types");
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<qint64>("maxBytes");
-    QTest::addColumn<bool>("read");
-    QTest::addColumn<std::optional<QString>>("text");
-
-    const QByteArray plain = "text/plain;charset=utf-8,text/plain";
-    const qint64 cap = qint64(64) << 20;
-    QTest::newRow("plain") << plain << QByteArray("hello") << cap << true << std::optional<QString>("hello");
-    const QString multi = QStringLiteral("Grüße\n\tzweite Zeile ✓\n😀");
-    QTest::newRow("multi-line UTF-8") << plain << multi.toUtf8() << cap << true << std::optional(multi);
-    const QString big = QString("abcdefghijklmnopqrstuvwxyz").repeated(170000).left(4 << 20);
-    QTest::newRow("4 MB") << plain << QByteArray("fill:4194304") << cap << true << std::optional(big);
-    QTest::newRow("X11 text type only") << QByteArray("UTF8_STRING") << QByteArray("x") << cap << true
-                                        << std::optional<QString>("x");
-    QTest::newRow("concealed") << QByteArray("text/plain;charset=utf-8,x-kde-passwordManagerHint")
-                               << QByteArray("secret") << cap << false << std::optional<QString>();
-    QTest::newRow("image only") << QByteArray("image/png") << QByteArray("\x89PNG") << cap << false
-                                << std::optional<QString>();
-    QTest::newRow("oversize") << plain << QByteArray("fill:2000000") << qint64(1 << 20) << true
-                              << std::optional<QString>();
-}
-
-void TestWaylandPasteboard::recordsWhatAnotherProgramCopies()
-{
-    QFETCH(QByteArray, types);
-    QFETCH(QByteArray, data);
-    QFETCH(qint64, maxBytes);
-    QFETCH(bool, read);
-    QFETCH(std::optional<QString>, text);
-
-    PasteboardLimits limits;
-    limits.maxBytes = maxBytes;
-    auto pasteboard = makePasteboard(limits);
-    QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
-    QVERIFY(copy("serve", data, types));
-    QTRY_COMPARE(changed.count(), 1);
-    QCOMPARE(pasteboard->changeCount(), 1);
-    QCOMPARE(pasteboard->types(), std::optional(QString::fromUtf8(types).split(u',')));
-    QCOMPARE(pasteboard->string(), text);
-    // Each case has a compositor of its own: whatever was asked for was this copy.
-    QCOMPARE(m_compositor->program().printed("receive "), read);
-}
-
-void TestWaylandPasteboard::lossOfTheContentIsAnnounced_data()
-{
-    QTest::addColumn<QByteArray>("loss");
-    QTest::addColumn<bool>("offeredAgain");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("cleared, or its owner quit") << QByteArray("clear") << false << QString();
-    QTest::newRow("content offered again") << QByteArray("clear") << true << "lost text";
-    QTest::newRow("a newer copy on its way") << QByteArray("swap serve text/plain;charset=utf-8 b64:"
-                                                           + QByteArray("newer").toBase64())
-                                             << true << "newer";
-}
-
-void TestWaylandPasteboard::lossOfTheContentIsAnnounced()
-{
-    QFETCH(QByteArray, loss);
-    QFETCH(bool, offeredAgain);
-    QFETCH(QString, after);
-    auto pasteboard = makePasteboard();
-    QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
-    QVERIFY(copy("serve", "lost text"));
-    QTRY_COMPARE(changed.count(), 1);
-
-    // What the keeper does: look at the lost content, offer it again.
-    std::optional<QString> seenWhileAnnounced;
-    connect(pasteboard.get(), &Pasteboard::ownerVanished, this, [&] {
-        seenWhileAnnounced = pasteboard->string();
-        if (offeredAgain)
-            QVERIFY(pasteboard->setStringIfUnowned(*seenWhileAnnounced));
-    });
-    // The owner quits; with swap, another program copies before we can answer.
-    QVERIFY(m_compositor->command(loss));
-    QTRY_COMPARE(seenWhileAnnounced, std::optional<QString>("lost text"));
-    if (!offeredAgain) {
-        QTRY_COMPARE(changed.count(), 2);
-        QCOMPARE(pasteboard->changeCount(), 2);
-        QCOMPARE(pasteboard->string(), std::nullopt);
-        QCOMPARE(pasteboard->types(), std::nullopt);
-        return;
-    }
-    // Either our claim holds, or the newer copy stands and is news.
-    QTRY_COMPARE(pasteboard->string(), std::optional(after));
-    // The claim goes out after one round trip and is in place after another.
-    m_connection->roundtrip();
-    m_connection->roundtrip();
-    QCOMPARE(paste("text/plain;charset=utf-8"), std::optional(after.toUtf8()));
-    const int changes = loss == "clear" ? 1 : 2;
-    QCOMPARE(changed.count(), changes);
-    QCOMPARE(pasteboard->changeCount(), changes + 1);
-    // Nothing to make good outside an announced loss.
-    QVERIFY(!pasteboard->setStringIfUnowned(QStringLiteral("late")));
-}
-
-void TestWaylandPasteboard::ownWriteIsServedAndCountedOnce()
-{
-    // Larger than a pipe holds, so that it is served across loop turns.
-    const QString text = QStringLiteral("ours ✓\n").repeated(300000);
-    auto pasteboard = makePasteboard();
-    QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
-    pasteboard->setString(text);
-    QCOMPARE(pasteboard->changeCount(), 1);
-    QCOMPARE(paste("text/plain;charset=utf-8"), std::optional(text.toUtf8()));
-    // The compositor's echo of our write has come and gone by now.
-    m_connection->roundtrip();
-    QTest::qWait(50);
-    QCOMPARE(pasteboard->changeCount(), 1);
-    QCOMPARE(changed.count(), 0);
-    QCOMPARE(pasteboard->string(), std::optional(text));
-
-    // Another program's copy right after is news again.
-    QVERIFY(copy("serve", "theirs"));
-    QTRY_COMPARE(pasteboard->string(), std::optional<QString>("theirs"));
-    QCOMPARE(changed.count(), 1);
-}
-
-void TestWaylandPasteboard::newerCopyReplacesAReadUnderWay_data()
-{
-    QTest::addColumn<QByteArray>("mode");
-    QTest::addColumn<QByteArray>("data");
-    QTest::newRow("an owner that never writes") << QByteArray("hang") << QByteArray("never sent");
-    QTest::newRow("an owner that writes slowly") << QByteArray("slow") << QByteArray("fill:100000");
-}
-
-void TestWaylandPasteboard::newerCopyReplacesAReadUnderWay()
-{
-    QFETCH(QByteArray, mode);
-    QFETCH(QByteArray, data);
-    auto pasteboard = makePasteboard();
-    QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
-    StallMeter meter;
-    QVERIFY(copy(mode, data));
-    QTRY_VERIFY(pasteboard->isReading());
-    QTest::qWait(300);
-    QCOMPARE(changed.count(), 0);
-    QVERIFY(copy("serve", "next"));
-    QTRY_COMPARE(pasteboard->string(), std::optional<QString>("next"));
-    // The older read is dropped, not finished late.
-    QTest::qWait(300);
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(pasteboard->string(), std::optional<QString>("next"));
-    // A read that waited on the owner would have held the loop for seconds;
-    // the bound leaves room for a busy machine.
-    QVERIFY2(meter.longestMs() < 250, qPrintable(QString::number(meter.longestMs())));
-}
-
-void TestWaylandPasteboard::readerThatStopsReadingCostsNothing()
-{
-    PasteboardLimits limits;
-    limits.serveTimeout = std::chrono::milliseconds(400);
-    auto pasteboard = makePasteboard(limits);
-    pasteboard->setString(QString(8 << 20, u'q'));
-    m_connection->roundtrip();
-    StallMeter meter;
-    QVERIFY(m_compositor->command("stall text/plain"));
-    QTRY_COMPARE(pasteboard->servingCount(), 1);
-    // Given up after the timeout; others are served meanwhile.
-    QTRY_COMPARE_WITH_TIMEOUT(pasteboard->servingCount(), 0, 3000);
-    QCOMPARE(paste("text/plain")->size(), 8 << 20);
-    QVERIFY2(meter.longestMs() < 250, qPrintable(QString::number(meter.longestMs())));
-}
-
-void TestWaylandPasteboard::endedDeviceAndLostCompositorAreSurvived()
-{
-    auto pasteboard = makePasteboard();
-    QVERIFY(copy("serve", "kept"));
-    QTRY_COMPARE(pasteboard->string(), std::optional<QString>("kept"));
-
-    QVERIFY(m_compositor->command("finish"));
-    QTRY_VERIFY(!pasteboard->watchesChanges());
-    const qint64 count = pasteboard->changeCount();
-    QVERIFY(copy("serve", "unseen"));
-    QTest::qWait(100);
-    QCOMPARE(pasteboard->changeCount(), count);
-
-    QSignalSpy lost(m_connection.get(), &WaylandConnection::lost);
-    QVERIFY(m_compositor->command("drop"));
-    QTRY_COMPARE(lost.count(), 1);
-    QVERIFY(m_connection->isLost());
-    // Writes still count, and what was learnt stays.
-    pasteboard->setString(QStringLiteral("after"));
-    QCOMPARE(pasteboard->changeCount(), count + 1);
-    QCOMPARE(pasteboard->string(), std::optional<QString>("after"));
-}
 
 QTEST_MAIN(TestWaylandPasteboard)
 #include "tst_wayland_pasteboard.moc"

@@ -11,22 +11,6 @@
 
 namespace WaylandTestTools {
 
-TestCompositor::TestCompositor()
-{
-    environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
-    environment.insert("WAYLAND_DISPLAY", "wayland-test");
-    environment.remove("WAYLAND_SOCKET");
-    m_program = std::make_unique<HelperProcess>(helperPath("test_compositor"), QStringList{"wayland-test"},
-                                                environment);
-    m_ready = m_program->waitForLine("ready").has_value();
-}
-
-bool TestCompositor::command(const QByteArray &line)
-{
-    m_program->write(line);
-    return m_program->waitForLine("ok").has_value();
-}
-
 HeadlessSway::HeadlessSway(const QByteArray &extraConfig)
 {
     if (QStandardPaths::findExecutable("sway").isEmpty() || QStandardPaths::findExecutable("swaymsg").isEmpty()) {
@@ -103,13 +87,10 @@ HeadlessSway::HeadlessSway(const QByteArray &extraConfig)
 
 HeadlessSway::~HeadlessSway()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
+    if (!m_process.waitForFinished(3000))
         m_process.kill();
-        m_process.waitForFinished(3000);
-    }
+    m_process.waitForFinished(3000);
 }
 
 QByteArray HeadlessSway::swaymsg(const QStringList &arguments)

@@ -32,15 +32,26 @@ struct Compositor
 class TestCompositor final : public Compositor
 {
 public:
-    TestCompositor();
+    TestCompositor()
+    {
+        environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+        environment.insert("WAYLAND_DISPLAY", "wayland-test");
+        environment.remove("WAYLAND_SOCKET");
+        m_program.emplace(helperPath("test_compositor"), QStringList{"wayland-test"}, environment);
+        m_ready = m_program->waitForLine("ready").has_value();
+    }
     bool isReady() const { return m_ready; }
     // Sends a command and waits for its "ok".
-    bool command(const QByteArray &line);
+    bool command(const QByteArray &line)
+    {
+        m_program->write(line);
+        return m_program->waitForLine("ok").has_value();
+    }
     HelperProcess &program() { return *m_program; }
 
 private:
     QTemporaryDir m_runtime;
-    std::unique_ptr<HelperProcess> m_program;
+    std::optional<HelperProcess> m_program;
     bool m_ready = false;
 };
 
