@@ -14,12 +14,6 @@ class TestX11InputSynthesizer : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_connection = X11Connection::open();
-        QVERIFY(m_connection);
-    }
-
     void strokeCarriesOnlyItsOwnModifiers_data()
     {
         QTest::addColumn<QString>("instanceName");
@@ -29,7 +23,8 @@ private slots:
         QTest::addColumn<QByteArray>("expectedPress");
         QTest::addColumn<QByteArray>("restored");
         // State bits: Shift 1, Control 4, Mod1 (Alt) 8, Mod4 (Super) 64.
-        QTest::newRow("editor") << "gedit" << "Gedit" << "" << PasteStroke::ControlV << QByteArray("press v 4") << QByteArray();
+        QTest::newRow("editor") << "gedit" << "Gedit" << "" << PasteStroke::ControlV << QByteArray("press v 4")
+                                << QByteArray();
         QTest::newRow("editor, Super and Shift still held") << "gedit" << "Gedit" << "super+shift"
                                                             << PasteStroke::ControlV << QByteArray("press v 4")
                                                             << QByteArray("press Super_L");
@@ -48,8 +43,10 @@ private slots:
         QFETCH(QByteArray, expectedPress);
         QFETCH(QByteArray, restored);
 
-        X11InputSynthesizer input(m_connection);
-        X11WindowSystem windows(m_connection);
+        const auto connection = X11Connection::open();
+        QVERIFY(connection);
+        X11InputSynthesizer input(connection);
+        X11WindowSystem windows(connection);
         QVERIFY(input.mayPostInputEvents());
 
         HelperProcess logger(QStringLiteral(X11_KEY_LOGGER), {instanceName, className});
@@ -82,9 +79,6 @@ private slots:
         };
         QTRY_VERIFY(afterStroke().contains(restored));
     }
-
-private:
-    std::shared_ptr<X11Connection> m_connection;
 };
 
 QTEST_MAIN(TestX11InputSynthesizer)
