@@ -28,14 +28,6 @@ private slots:
         QVERIFY(m_windows->isWatching());
     }
 
-    void cleanupTestCase()
-    {
-        m_windows.reset();
-        m_keyboard.reset();
-        m_connection.reset();
-        m_sway.reset();
-    }
-
     void pasteStrokeLandsInTheActiveWindow_data()
     {
         QTest::addColumn<QString>("appId");
@@ -94,6 +86,7 @@ private:
         return windowClass ? windowClass->instanceName : QString();
     }
 
+    // Gone in reverse order: the clients before sway.
     std::unique_ptr<HeadlessSway> m_sway;
     std::shared_ptr<WaylandConnection> m_connection;
     std::unique_ptr<VirtualKeyboardSynthesizer> m_keyboard;
