@@ -150,12 +150,10 @@ private slots:
     void ownerQuitsAndTheShellOffersItAgain()
     {
         const QString text = QStringLiteral("kept after its owner quit");
-        QProcess owner;
-        owner.start("wl-copy", {"--foreground", text});
+        HelperProcess owner("wl-copy", {"--foreground", text});
         QVERIFY(m_app->recorded(text));
         const auto before = m_app->history();
         owner.kill();
-        owner.waitForFinished(2000);
 
         // Mutter offers the text again; it is neither lost nor a new copy.
         QTest::qWait(1000);
