@@ -83,8 +83,8 @@ private slots:
                                              << none << true;
         QTest::newRow("reply as atoms") << QStringList{"--reply-as=ATOM/32"} << "x" << QStringList() << cap << none
                                         << true;
-        QTest::newRow("reply as integers") << QStringList{"--reply-as=INTEGER/16"} << "xy" << QStringList() << cap
-                                           << none << true;
+        QTest::newRow("text in 16-bit items") << QStringList{"--reply-as=UTF8_STRING/16"} << "xy" << QStringList()
+                                              << cap << none << true;
         QTest::newRow("reply of another text type") << QStringList{"--reply-as=STRING/8"} << "x" << QStringList()
                                                     << cap << none << true;
     }
