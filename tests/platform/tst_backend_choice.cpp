@@ -76,9 +76,10 @@ private slots:
         QTest::newRow("GNOME with the bridge, x11 asked")
             << describe("xcb", true, true, gnome, true, "GNOME", "x11", true) << x11 << 0;
         // A data-control global is no use without a seat to hold the selection.
-        QTest::newRow("no seat")
-            << describe("xcb", true, true, {"zwlr_data_control_manager_v1", "zwp_virtual_keyboard_manager_v1"}, true)
-            << backends(C::X11, H::Portal, I::Absent, W::Qt) << 2;
+        QTest::newRow("no seat") << describe("xcb", true, true,
+                                             {"ext_data_control_manager_v1", "zwlr_data_control_manager_v1",
+                                              "zwp_virtual_keyboard_manager_v1"}, true)
+                                 << backends(C::X11, H::Portal, I::Absent, W::Qt) << 2;
         QTest::newRow("plain X11") << describe("xcb", false, false, {}, true) << x11 << 0;
         QTest::newRow("XWayland only") << describe("xcb", true, false, {}, true) << x11 << 1;
         QTest::newRow("nothing") << describe("xcb", false, false, {}, false) << qt << 1;
