@@ -121,7 +121,6 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, input);
         QFETCH(QString, recordedText);
-        QFETCH(QString, kind);
         QFETCH(QString, offered);
 
         const auto before = m_app->history().size();
@@ -136,7 +135,7 @@ private slots:
         QVERIFY(waitUntil([&] { return busTraffic().count(offered.toUtf8()) > reports; }));
         if (!recordedText.isEmpty()) {
             QVERIFY2(m_app->recorded(recordedText), qPrintable(recordedText));
-            QCOMPARE(m_app->history().first().kind, kind);
+            QTEST(m_app->history().first().kind, "kind");
         }
         copySentinel();
         QCOMPARE(m_app->history().size(), before + (recordedText.isEmpty() ? 1 : 2));

@@ -62,10 +62,8 @@ private slots:
     {
         QFETCH(QString, search);
         QFETCH(QString, filter);
-        QFETCH(QString, expected);
-
         const Sample sample;
-        QCOMPARE(sample.letters(filterItems(sample.items, search, *filterCategoryFromRaw(filter))), expected);
+        QTEST(sample.letters(filterItems(sample.items, search, *filterCategoryFromRaw(filter))), "expected");
     }
 
     void sortKeepsStoreOrderForEqualTimes()

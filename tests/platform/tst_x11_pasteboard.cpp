@@ -95,8 +95,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, targets);
         QFETCH(qint64, maxBytes);
-        QFETCH(std::optional<QString>, read);
-        QFETCH(bool, textAskedFor);
         X11Pasteboard pasteboard(m_connection, {.maxBytes = maxBytes});
         const QString log = m_folder.filePath(QStringLiteral("requests.log"));
         StallMeter meter;
@@ -104,12 +102,12 @@ private slots:
         const auto owner = startOwner(options + QStringList{"serve", text, log} + targets);
         QVERIFY(owner);
         QTRY_VERIFY(pasteboard.changeCount() != before);
-        QCOMPARE(pasteboard.string(), read);
+        QTEST(pasteboard.string(), "read");
         if (targets.size() == 1) // the watcher needs to see a marker
             QVERIFY(pasteboard.types()->contains(targets.first()));
         const QList<QByteArray> requests = readFile(log).split('\n');
         QVERIFY(requests.contains("TARGETS"));
-        QCOMPARE(requests.contains("UTF8_STRING"), textAskedFor);
+        QTEST(requests.contains("UTF8_STRING"), "textAskedFor");
         QVERIFY2(meter.longestMs() < 50, qPrintable(QString::number(meter.longestMs())));
     }
 

@@ -69,8 +69,6 @@ private slots:
         QFETCH(QByteArray, types);
         QFETCH(QByteArray, data);
         QFETCH(qint64, maxBytes);
-        QFETCH(bool, read);
-        QFETCH(std::optional<QString>, text);
 
         auto pasteboard = makePasteboard({.maxBytes = maxBytes});
         QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
@@ -78,9 +76,9 @@ private slots:
         QTRY_COMPARE(changed.count(), 1);
         QCOMPARE(pasteboard->changeCount(), 1);
         QCOMPARE(pasteboard->types(), std::optional(QString::fromUtf8(types).split(u',')));
-        QCOMPARE(pasteboard->string(), text);
+        QTEST(pasteboard->string(), "text");
         // Each case has a compositor of its own: whatever was asked for was this copy.
-        QCOMPARE(m_compositor->program().printed("receive "), read);
+        QTEST(m_compositor->program().printed("receive "), "read");
     }
 
     void lossOfTheContentIsAnnounced_data()
