@@ -28,7 +28,7 @@ struct Step
     enum Kind { Report, Write, WriteFails, Restart } kind = Report;
     quint64 serial = 0;
     Origin origin = Origin::Wayland;
-    QString text;
+    QString text = {};
     bool concealed = false;
     quint64 token = 0;
     bool initial = false;
