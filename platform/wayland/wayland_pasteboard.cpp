@@ -64,6 +64,7 @@ WaylandPasteboard::WaylandPasteboard(std::shared_ptr<WaylandConnection> connecti
     : Pasteboard(parent)
     , m_connection(std::move(connection))
     , m_limits(limits)
+    , m_writers(limits.serveTimeout)
 {
     // A reader that stops reading closes its pipe: that must cost a failed
     // write, not the process.

@@ -114,5 +114,5 @@ private:
     wl_callback *m_claimSync = nullptr;
     QByteArray m_claimedUtf8;
 
-    PipeWriters m_writers{m_limits.serveTimeout};
+    PipeWriters m_writers;
 };
