@@ -14,6 +14,9 @@ var Decisions = {
         'com.apple.findmy.item',
         'x-kde-passwordManagerHint',
     ],
+    // A longer list of types might hide a marker past any cut: such a copy
+    // counts as concealed.
+    maxTypes: 1024,
     textTypes: ['text/plain;charset=utf-8', 'UTF8_STRING', 'text/plain'],
     // The program drops longer text; one byte more tells it that the copy
     // was longer.
@@ -23,7 +26,7 @@ var Decisions = {
     keeperWindowMs: 500,
 
     isConcealed(types) {
-        return types.some(t => this.concealedTypes.includes(t));
+        return types.length > this.maxTypes || types.some(t => this.concealedTypes.includes(t));
     },
 
     textType(types) {

@@ -16,6 +16,8 @@ const QStringList &concealedPasteboardTypes()
 
 bool hasConcealedType(const QStringList &types)
 {
+    if (types.size() > maxOfferedTypes)
+        return true;
     for (const QString &type : types) {
         if (concealedPasteboardTypes().contains(type))
             return true;

@@ -6,5 +6,11 @@
 // next to the text: a copy that carries any of them is never read or kept.
 const QStringList &concealedPasteboardTypes();
 
-// Whether any of the offered target names is a concealed marker (exact match).
+// Real programs offer a few dozen types. A longer list is not taken in
+// whole, so a marker could hide past the cut: such a copy counts as
+// concealed. Backends keep at most one type more than this, to tell.
+inline constexpr qsizetype maxOfferedTypes = 1024;
+
+// Whether the offered target names carry a concealed marker (exact
+// match), or are too many to tell.
 bool hasConcealedType(const QStringList &types);

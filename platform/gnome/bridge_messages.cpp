@@ -1,5 +1,7 @@
 #include "gnome/bridge_messages.h"
 
+#include "concealed_types.h"
+
 #include <QMetaType>
 
 #include <utility>
@@ -64,6 +66,11 @@ std::optional<BridgeClipboardChange> decodeClipboardChange(const QVariantMap &ma
         if (error)
             *error = QStringLiteral("text offered for a concealed copy");
         return std::nullopt;
+    }
+    // Whatever the shell judged, the program's own rule decides.
+    if (hasConcealedType(change.types)) {
+        change.concealed = true;
+        change.textReadable = false;
     }
     if (change.origin == BridgeClipboardChange::Origin::Ours && change.token == 0) {
         if (error)

@@ -124,8 +124,8 @@ void WaylandPasteboard::offerAnnounced(Handle offer)
 void WaylandPasteboard::offerType(Handle offer, const QByteArray &mimeType)
 {
     const auto it = m_offers.find(offer);
-    // A program that lists thousands of types is not listened to further.
-    if (it != m_offers.end() && it->size() < 1024)
+    // One past the limit is kept: enough to refuse the copy as a whole.
+    if (it != m_offers.end() && it->size() <= maxOfferedTypes)
         it->append(QString::fromUtf8(mimeType));
 }
 

@@ -276,11 +276,9 @@ bool X11ClipboardReader::isTextReply(unsigned long type, int format) const
 
 void X11ClipboardReader::onTargets(unsigned long property)
 {
-    // Real target lists hold a few dozen names. A huge one would cost a
-    // name lookup per atom, and might hide a concealed marker past any cut:
-    // such a copy is not read at all.
-    constexpr qint64 maxTargets = 1024;
-    constexpr qint64 maxTargetsBytes = maxTargets * 4;
+    // A huge list would cost a name lookup per atom, and might hide a
+    // concealed marker past any cut: such a copy is not read at all.
+    constexpr qint64 maxTargetsBytes = maxOfferedTypes * 4;
     const auto value = readProperty(m_connection->display(), m_read->window.id(), property, true,
                                     maxTargetsBytes);
     m_connection->dispatchQueuedSoon();

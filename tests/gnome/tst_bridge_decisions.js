@@ -33,6 +33,9 @@ const settleRows = [
         {origin: 'keeper', concealed: false, readText: true}],
     ['memory source long after a concealed loss', {owner: {kind: 'memory', ours: false, types: text}, vanishedMsAgo: 900, lostConcealed: true},
         {origin: 'other', concealed: false, readText: true}],
+    ['a marker past the 1,024th type', {owner: {kind: 'wayland', ours: false,
+        types: [...text, ...Array.from({length: 1100}, (_, i) => `x-other-${i}`), 'x-kde-passwordManagerHint']},
+    vanishedMsAgo: null, lostConcealed: false}, {origin: 'wayland', concealed: true, readText: false}],
     ['a client copy right after a concealed loss', {owner: {kind: 'wayland', ours: false, types: text}, vanishedMsAgo: 1, lostConcealed: true},
         {origin: 'wayland', concealed: false, readText: true}],
 ];

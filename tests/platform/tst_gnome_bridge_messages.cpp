@@ -85,6 +85,33 @@ private slots:
         QVERIFY(!decoded || (decoded->serial == 7 && decoded->origin == Origin::Wayland && decoded->textReadable));
     }
 
+    // The shell's judgement is a hint: a copy the program's own rule calls
+    // concealed is never read, whatever the shell said.
+    void programRuleDecidesConcealment_data()
+    {
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<bool>("concealed");
+        const QStringList text{"text/plain;charset=utf-8"};
+        QStringList crowd = text;
+        for (int i = 0; i < 1100; ++i)
+            crowd << QStringLiteral("x-other-%1").arg(i);
+        QTest::newRow("plain text") << text << false;
+        QTest::newRow("a marker") << text + QStringList{"x-kde-passwordManagerHint"} << true;
+        QTest::newRow("a marker past the 1,024th type") << crowd + QStringList{"x-kde-passwordManagerHint"} << true;
+    }
+
+    void programRuleDecidesConcealment()
+    {
+        QFETCH(QStringList, types);
+        QFETCH(bool, concealed);
+        QVariantMap map = wellFormed();
+        map.insert("types", types);
+        const auto decoded = decodeClipboardChange(map, nullptr);
+        QVERIFY(decoded);
+        QCOMPARE(decoded->concealed, concealed);
+        QCOMPARE(decoded->textReadable, !concealed);
+    }
+
     void pipeReads_data()
     {
         QTest::addColumn<QByteArray>("written");

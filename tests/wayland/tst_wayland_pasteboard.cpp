@@ -1,6 +1,7 @@
 // The Wayland clipboard against other programs, on ext data-control in the
 // test compositor, which plays the other programs itself. (The zwlr
 // protocol, with real programs in sway, is the end-to-end test's.)
+#include "concealed_types.h"
 #include "helper_process.h"
 #include "wayland/wayland_connection.h"
 #include "wayland/wayland_pasteboard.h"
@@ -58,6 +59,12 @@ private slots:
                                             << std::optional<QString>("x");
         QTest::newRow("concealed") << QByteArray("text/plain;charset=utf-8,x-kde-passwordManagerHint")
                                    << QByteArray("secret") << cap << false << std::optional<QString>();
+        QByteArray crowd = plain;
+        for (int i = 0; i < 1100; ++i)
+            crowd += ",x-other-" + QByteArray::number(i);
+        QTest::newRow("concealed past the 1,024th type") << crowd + ",x-kde-passwordManagerHint"
+                                                         << QByteArray("secret") << cap << false
+                                                         << std::optional<QString>();
         QTest::newRow("image only") << QByteArray("image/png") << QByteArray("\x89PNG") << cap << false
                                     << std::optional<QString>();
         QTest::newRow("oversize") << plain << QByteArray("fill:2000000") << qint64(1 << 20) << true
@@ -75,7 +82,8 @@ private slots:
         QVERIFY(copy("serve", data, types));
         QTRY_COMPARE(changed.count(), 1);
         QCOMPARE(pasteboard->changeCount(), 1);
-        QCOMPARE(pasteboard->types(), std::optional(QString::fromUtf8(types).split(u',')));
+        // Past the limit, one type more than it is kept: enough to refuse the copy.
+        QCOMPARE(pasteboard->types(), std::optional(QString::fromUtf8(types).split(u',').mid(0, maxOfferedTypes + 1)));
         QTEST(pasteboard->string(), "text");
         // Each case has a compositor of its own: whatever was asked for was this copy.
         QTEST(m_compositor->program().printed("receive "), "read");
