@@ -94,6 +94,17 @@ QString HistoryStorage::filePath() const
     return folderPath() + QStringLiteral("/history.json");
 }
 
+QString HistoryStorage::lockPath() const
+{
+    return folderPath() + QStringLiteral("/history.lock");
+}
+
+ProcessLock::Outcome HistoryStorage::lock(ProcessLock &lock) const
+{
+    ensureFolder();
+    return lock.acquire(lockPath());
+}
+
 QString HistoryStorage::ensureFolder() const
 {
     const QString folder = folderPath();

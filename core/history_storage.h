@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history_file.h"
+#include "process_lock.h"
 
 // Where the history lives and how it is written: atomically, in a private
 // folder (0700) as a private file (0600).
@@ -14,6 +15,11 @@ public:
 
     QString folderPath() const;
     QString filePath() const;
+    // history.lock beside the file: whoever holds it is the one process
+    // that writes this history, whatever happens to the runtime folder.
+    QString lockPath() const;
+    // Takes that lock (making the folder first).
+    ProcessLock::Outcome lock(ProcessLock &lock) const;
 
     struct LoadResult
     {

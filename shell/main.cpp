@@ -23,6 +23,11 @@
 
 namespace {
 
+QString processText(qint64 pid)
+{
+    return pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString();
+}
+
 void printLine(std::FILE *stream, const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
@@ -124,6 +129,7 @@ int main(int argc, char *argv[])
     Trace::mark("main");
 
     std::optional<InstanceChannel> channel;
+    ProcessLock historyLock; // held until the process ends
     CommandLine command;
     {
         // What runs before the decision to be the program needs no display.
@@ -153,9 +159,29 @@ int main(int argc, char *argv[])
                 return *status;
             // It may have ended meanwhile: then this copy runs instead.
             if (!channel->claim()) {
-                printLine(stderr, QStringLiteral("tavorindle: the running copy does not answer"));
+                printLine(stderr, QStringLiteral("tavorindle: the running copy%1 does not answer")
+                                      .arg(processText(channel->holderPid())));
                 return 1;
             }
+        }
+        // The runtime lock can be lost (a cleaner empties the folder) or
+        // differ (another runtime folder): the history's own lock is what
+        // keeps two copies from writing one file.
+        const HistoryStorage storage;
+        switch (storage.lock(historyLock)) {
+        case ProcessLock::Outcome::Acquired:
+            break;
+        case ProcessLock::Outcome::HeldElsewhere:
+            if (const auto status = runCommand(channel->socketPath(), command))
+                return *status;
+            printLine(stderr, QStringLiteral("tavorindle: another running copy%1 keeps the history in %2 "
+                                             "and cannot be reached; this one ends")
+                                  .arg(processText(historyLock.holderPid()), storage.folderPath()));
+            return 1;
+        case ProcessLock::Outcome::Failed:
+            printLine(stderr, QStringLiteral("tavorindle: %1 (nothing keeps a second copy from writing the "
+                                             "history too)").arg(historyLock.error()));
+            break;
         }
         if (command.request == CommandLine::Request::Quit) {
             printLine(stderr, QStringLiteral("Tavorindle is not running."));

@@ -57,6 +57,19 @@ ChannelConnection::~ChannelConnection()
     m_budget.give(m_reserved);
 }
 
+void ChannelConnection::refuse(const QByteArray &reason)
+{
+    m_timer.start(m_limits.requestTimeout);
+    reply(Reply::error(QString::fromUtf8(reason)));
+}
+
+std::optional<std::chrono::milliseconds> ChannelConnection::readerIdleFor() const
+{
+    if (m_state != State::Writing && m_state != State::Closing && m_state != State::Lingering)
+        return std::nullopt;
+    return std::chrono::milliseconds(m_sinceDrained.elapsed());
+}
+
 void ChannelConnection::turnAway(QLocalSocket *socket, const QByteArray &reason)
 {
     socket->write(reason + '\n');
@@ -177,8 +190,10 @@ void ChannelConnection::pump()
 
 void ChannelConnection::onBytesWritten()
 {
-    if (m_state == State::Writing || m_state == State::Closing)
+    if (m_state == State::Writing || m_state == State::Closing) {
         m_timer.start(m_limits.drainTimeout);
+        m_sinceDrained.start();
+    }
     if (m_state == State::Writing)
         pump();
     if (m_state != State::Closing || m_socket->bytesToWrite() > 0)

@@ -2,11 +2,13 @@
 
 #include "commands/channel_protocol.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class QLocalSocket;
 
@@ -54,8 +56,15 @@ public:
     // Refuses a client without reading from it.
     static void turnAway(QLocalSocket *socket, const QByteArray &reason);
 
+    // Answers "error: <reason>" at once, without reading the request; the
+    // client still gets to read the answer.
+    void refuse(const QByteArray &reason);
+
     // Whether the client is still sending its request.
     bool isReadingRequest() const { return m_state == State::Header || m_state == State::Body; }
+    // How long a client that has a reply to read has read none of it;
+    // nothing for a client that is not reading one.
+    std::optional<std::chrono::milliseconds> readerIdleFor() const;
     // Ends the connection at once.
     void drop();
 
@@ -89,4 +98,6 @@ private:
     QByteArray m_pending;
     qsizetype m_pendingOffset = 0;
     QTimer m_timer;
+    // Since the client last read part of its reply.
+    QElapsedTimer m_sinceDrained;
 };

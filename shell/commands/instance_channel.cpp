@@ -83,18 +83,12 @@ QString InstanceChannel::lockPath() const
 
 bool InstanceChannel::claim()
 {
-    if (m_lock && m_lock->isLocked())
-        return true;
-    m_lock = std::make_unique<QLockFile>(lockPath());
-    // A lock is stale only when its process is gone: never by its age, as
-    // the program holds it for as long as it runs.
-    m_lock->setStaleLockTime(0);
-    return m_lock->tryLock(0);
+    return m_lock.isHeld() || m_lock.acquire(lockPath()) == ProcessLock::Outcome::Acquired;
 }
 
 bool InstanceChannel::listen(QString *error)
 {
-    if (!m_lock || !m_lock->isLocked()) {
+    if (!m_lock.isHeld()) {
         if (error)
             *error = QStringLiteral("the instance lock is not held");
         return false;
@@ -121,6 +115,23 @@ bool InstanceChannel::isListening() const
     return m_server && m_server->isListening();
 }
 
+ChannelConnection *InstanceChannel::placeToGiveUp() const
+{
+    for (ChannelConnection *client : m_clients) {
+        if (client->isReadingRequest())
+            return client;
+    }
+    ChannelConnection *stalled = nullptr;
+    std::chrono::milliseconds longest = stalledReaderGrace;
+    for (ChannelConnection *client : m_clients) {
+        if (const auto idle = client->readerIdleFor(); idle && *idle >= longest) {
+            longest = *idle;
+            stalled = client;
+        }
+    }
+    return stalled;
+}
+
 void InstanceChannel::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
@@ -129,13 +140,20 @@ void InstanceChannel::acceptConnections()
             continue;
         }
         if (m_clients.size() >= maxClients) {
-            const auto oldest = std::find_if(m_clients.begin(), m_clients.end(),
-                                             [](ChannelConnection *c) { return c->isReadingRequest(); });
-            if (oldest == m_clients.end()) {
+            if (ChannelConnection *oldest = placeToGiveUp()) {
+                oldest->drop();
+            } else if (m_refused < maxRefused) {
+                // Told while it may still be sending, so it reads "busy"
+                // rather than finding the connection gone.
+                auto *refused = new ChannelConnection(socket, onRequest, m_bodyBudget, limits, this);
+                ++m_refused;
+                connect(refused, &ChannelConnection::finished, this, [this] { --m_refused; });
+                refused->refuse("busy with other requests; try again");
+                continue;
+            } else {
                 ChannelConnection::turnAway(socket, "error: busy");
                 continue;
             }
-            (*oldest)->drop();
         }
         auto *connection = new ChannelConnection(socket, onRequest, m_bodyBudget, limits, this);
         m_clients.push_back(connection);

@@ -84,6 +84,8 @@ struct ServingChannel
                                    const ChannelConnection::Respond &respond) {
             if (request.command == "big")
                 return respond(Reply::stream(utf8Slices(big, 999)));
+            if (request.command == "hold")
+                return; // answered never: a request still being carried out
             if (request.command == "echo")
                 return respond(Reply::bytes(request.argument("text").toUtf8() + body));
             respond(request.command == "ping" ? Reply::ok() : Reply::error("unknown command"));
@@ -235,6 +237,7 @@ private slots:
         QTest::newRow("binary") << QByteArray("\x01\xff", 2) << false << QString() << 0LL;
         QTest::newRow("token without =") << QByteArray("list search") << false << QString() << 0LL;
         QTest::newRow("key twice") << QByteArray("list search=a search=b") << false << QString() << 0LL;
+        QTest::newRow("length twice") << QByteArray("add length=1 length=2") << false << QString() << 0LL;
         QTest::newRow("negative length") << QByteArray("add length=-1") << false << QString() << 0LL;
         QTest::newRow("huge length") << QByteArray("add length=99999999999999999999") << false << QString() << 0LL;
         QTest::newRow("argument not UTF-8") << QByteArray("list search=%FF") << false << QString() << 0LL;
@@ -321,6 +324,40 @@ private slots:
         }));
         QCOMPARE(ping(server.path()), QByteArray("ok"));
         QVERIFY(server.channel.clientCount() <= InstanceChannel::maxClients);
+    }
+
+    // Every place taken: by readers that stopped reading, the one that
+    // stopped first makes way; by requests still being carried out, a new
+    // client is told that the program is busy.
+    void aFullChannelStillAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("heldBy");
+        QTest::addColumn<QByteArray>("status");
+        QTest::newRow("readers that stopped reading") << QByteArray("big") << QByteArray("ok");
+        QTest::newRow("requests being carried out") << QByteArray("hold")
+                                                    << QByteArray("error: busy with other requests; try again");
+    }
+
+    void aFullChannelStillAnswers()
+    {
+        QFETCH(QByteArray, heldBy);
+        QFETCH(QByteArray, status);
+        ServingChannel server;
+        server.channel.limits.drainTimeout = 60s;
+        server.big = QString(4 << 20, u'x');
+        std::vector<std::unique_ptr<QLocalSocket>> held;
+        for (int i = 0; i < InstanceChannel::maxClients; ++i) {
+            held.push_back(std::make_unique<QLocalSocket>());
+            held.back()->setReadBufferSize(1024); // reads no more than that
+            held.back()->connectToServer(server.path());
+            QTRY_COMPARE(held.back()->state(), QLocalSocket::ConnectedState);
+            held.back()->write(heldBy + '\n');
+            held.back()->flush();
+            QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE(server.channel.clientCount(), InstanceChannel::maxClients);
+        QTest::qWait(int(InstanceChannel::stalledReaderGrace.count()) + 100); // past the grace time
+        QCOMPARE(ping(server.path()), status);
     }
 
     void aReaderThatStopsIsDropped()
