@@ -30,7 +30,12 @@ ClipboardManager::ClipboardManager(Pasteboard &pasteboard, HistoryStorage storag
     , m_captures([this](CaptureQueue::Analysed copy) { enter(std::move(copy)); })
     , m_writer(std::make_unique<HistoryWriter>(
           [storage = m_storage](const HistoryFile::Snapshot &items) { return storage.save(items); },
-          [](const QString &error) { report("Could not save clip history: ", error); }))
+          [](bool failed, const QString &error) {
+              if (failed)
+                  report("Could not save clip history: ", error);
+              else
+                  report("Saved clip history after an earlier failure", {});
+          }))
 {
     m_timer.setInterval(pollIntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &ClipboardManager::checkForChanges);
@@ -97,9 +102,14 @@ void ClipboardManager::checkForChanges()
         capture(std::move(*text));
 }
 
-void ClipboardManager::capture(QString text, std::function<void()> done)
+void ClipboardManager::capture(QString text, CaptureQueue::Done done)
 {
     m_captures.add(std::move(text), std::move(done));
+}
+
+void ClipboardManager::captureUtf8(QByteArray bytes, CaptureQueue::Done done)
+{
+    m_captures.addUtf8(std::move(bytes), std::move(done));
 }
 
 bool ClipboardManager::isNewestCapture(const QString &text) const

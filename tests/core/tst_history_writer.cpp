@@ -6,6 +6,7 @@
 #include "test_support.h"
 
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
@@ -99,6 +100,55 @@ private slots:
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         disk.gate.release(100);
         QTRY_VERIFY(QFile::exists(fixture.historyPath())); // the write itself goes on
+    }
+
+    // A disk that was full comes back: the change that failed reaches the
+    // file without another change, and the quit tries once more at once.
+    void aFailedWriteIsTriedAgain_data()
+    {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("firstRetryMs");
+        QTest::addColumn<bool>("byQuit");
+        QTest::newRow("later, by itself") << 3 << 10 << false;
+        QTest::newRow("at quit, long before its time") << 1 << 3600 * 1000 << true;
+    }
+
+    void aFailedWriteIsTriedAgain()
+    {
+        QFETCH(int, failures);
+        QFETCH(int, firstRetryMs);
+        QFETCH(bool, byQuit);
+        std::atomic<int> attempts = 0;
+        QByteArray written;
+        QMutex mutex;
+        QStringList said;
+        HistoryWriter writer(
+            [&](const HistoryFile::Snapshot &items) {
+                if (attempts++ < failures)
+                    return QStringLiteral("No space left on device");
+                QMutexLocker lock(&mutex);
+                HistoryFile::encode(items, [&](const QByteArray &piece) { written += piece; return true; });
+                return QString();
+            },
+            [&](bool failed, const QString &reason) {
+                QMutexLocker lock(&mutex);
+                said << (failed ? reason : QStringLiteral("saved"));
+            },
+            {std::chrono::milliseconds(firstRetryMs), std::chrono::milliseconds(firstRetryMs * 2)});
+        const QList<ClipItemPtr> items{makeItem("kept after all")};
+        writer.submit(HistoryFile::snapshot(items));
+        QTRY_VERIFY_WITH_TIMEOUT(attempts.load() >= 1, 10000);
+        if (byQuit)
+            QVERIFY(writer.waitUntilWritten(std::chrono::seconds(10)));
+        const auto saidSoFar = [&] {
+            QMutexLocker lock(&mutex);
+            return said;
+        };
+        // One line for the failure, however often it recurred, one for the end of it.
+        QTRY_COMPARE_WITH_TIMEOUT(saidSoFar(), (QStringList{"No space left on device", "saved"}), 10000);
+        QCOMPARE(attempts.load(), failures + 1);
+        QMutexLocker lock(&mutex);
+        QCOMPARE(written, HistoryFile::encode(items));
     }
 };
 
