@@ -4,6 +4,10 @@
 #include "free_memory.h"
 #include "text_rules.h"
 
+#include <QStringDecoder>
+
+#include <tuple>
+
 CaptureQueue::CaptureQueue(Enter enter, QObject *parent)
     : QObject(parent)
     , m_enter(std::move(enter))
@@ -19,49 +23,73 @@ CaptureQueue::~CaptureQueue()
     m_pool.waitForDone();
 }
 
-std::optional<CaptureQueue::Analysed> CaptureQueue::analyse(QString text, bool large)
+std::pair<CaptureQueue::Outcome, std::optional<CaptureQueue::Analysed>>
+CaptureQueue::analyse(QString text, QByteArray bytes, bool large)
 {
+    if (!bytes.isNull()) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text = decoder.decode(bytes);
+        bytes = QByteArray();
+        if (decoder.hasError())
+            return {Outcome::NotUtf8, std::nullopt};
+    }
     Analysed copy;
     copy.text = TextRules::trimmedWhitespaceAndNewlines(text);
     text = QString(); // hold the copy once
-    if (copy.text.isEmpty())
-        return std::nullopt;
+    if (TextRules::isBlank(copy.text))
+        return {Outcome::Blank, std::nullopt};
     copy.canonicalHash = TextRules::canonicalHash(copy.text);
     if (large) {
         const auto kind = Classifier::classify(copy.text);
         copy.item = ClipItem::create(copy.text, kind.type, kind.language, 0, copy.canonicalHash);
     }
-    return copy;
+    return {Outcome::Entered, std::move(copy)};
 }
 
-void CaptureQueue::add(QString text, std::function<void()> done)
+void CaptureQueue::add(QString text, Done done)
 {
     const bool large = text.size() > inlineLimit;
+    enqueue(std::move(text), {}, large, std::move(done));
+}
+
+void CaptureQueue::addUtf8(QByteArray bytes, Done done)
+{
+    // Never more UTF-16 units than bytes.
+    const bool large = bytes.size() > inlineLimit;
+    if (bytes.isNull())
+        bytes = QByteArray("", 0);
+    enqueue({}, std::move(bytes), large, std::move(done));
+}
+
+void CaptureQueue::enqueue(QString text, QByteArray bytes, bool large, Done done)
+{
     std::unique_lock lock(m_mutex);
     if (!large && m_jobs.empty()) {
         lock.unlock();
-        if (auto copy = analyse(std::move(text), false))
+        auto [outcome, copy] = analyse(std::move(text), std::move(bytes), false);
+        if (copy)
             m_enter(std::move(*copy));
         if (done)
-            done();
+            done(outcome);
         return;
     }
     auto job = std::make_shared<Job>();
-    job->text = text;
+    job->text = text; // empty for bytes
     job->entered = std::move(done);
     m_jobs.push_back(job);
     lock.unlock();
     if (!large) {
-        job->result = analyse(std::move(text), false);
+        std::tie(job->outcome, job->result) = analyse(std::move(text), std::move(bytes), false);
         job->done = true; // only this thread looks at a small job
         return;
     }
-    m_pool.start([this, job, text = std::move(text)]() mutable {
-        auto result = analyse(std::move(text), true);
+    m_pool.start([this, job, text = std::move(text), bytes = std::move(bytes)]() mutable {
+        auto [outcome, result] = analyse(std::move(text), std::move(bytes), true);
         // What carried the copy here (the transfer's buffers) is free now.
         returnFreeMemoryToSystem();
         {
             std::lock_guard guard(m_mutex);
+            job->outcome = outcome;
             job->result = std::move(result);
             job->done = true;
         }
@@ -97,6 +125,6 @@ void CaptureQueue::enterReady()
         if (job->result)
             m_enter(std::move(*job->result));
         if (job->entered)
-            job->entered();
+            job->entered(job->outcome);
     }
 }

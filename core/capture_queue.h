@@ -33,13 +33,19 @@ public:
         ClipItemPtr item;
     };
     using Enter = std::function<void(Analysed)>;
+    enum class Outcome { Entered, Blank, NotUtf8 };
+    // Runs once the text has entered, or was found blank or not text.
+    using Done = std::function<void(Outcome)>;
 
     explicit CaptureQueue(Enter enter, QObject *parent = nullptr);
     ~CaptureQueue() override;
 
-    // done() runs once the text has entered (or was found blank).
-    void add(QString text, std::function<void()> done = {});
-    // The text of the newest copy still on its way, if any.
+    void add(QString text, Done done = {});
+    // Text as UTF-8 bytes, decoded strictly where it is analysed (on the
+    // worker when large): what was not UTF-8 enters nothing.
+    void addUtf8(QByteArray bytes, Done done = {});
+    // The text of the newest copy still on its way, if any; empty for
+    // bytes not decoded yet.
     std::optional<QString> newestPending() const;
     // Waits for what is being analysed and enters everything.
     void finish();
@@ -48,11 +54,15 @@ private:
     struct Job
     {
         QString text;
-        std::function<void()> entered;
+        Done entered;
         bool done = false;
+        Outcome outcome = Outcome::Entered;
         std::optional<Analysed> result; // nothing for a blank text
     };
-    static std::optional<Analysed> analyse(QString text, bool large);
+    // The text or the bytes (one of them), trimmed, hashed, and when large
+    // classified.
+    static std::pair<Outcome, std::optional<Analysed>> analyse(QString text, QByteArray bytes, bool large);
+    void enqueue(QString text, QByteArray bytes, bool large, Done done);
     void enterReady();
 
     Enter m_enter;

@@ -57,8 +57,10 @@ public:
     // the limit enforced, saved. What checkForChanges() does with the
     // clipboard's text, for texts that come from elsewhere. A large text is
     // analysed on a worker thread and enters later, still in copy order.
-    // done() runs once it has entered.
-    void capture(QString text, std::function<void()> done = {});
+    // done() runs once it has entered (or was found blank).
+    void capture(QString text, CaptureQueue::Done done = {});
+    // The same for UTF-8 bytes, decoded off the GUI thread when large.
+    void captureUtf8(QByteArray bytes, CaptureQueue::Done done);
     // Enters every copy still being analysed, waiting for it.
     void finishCaptures() { m_captures.finish(); }
     // Whether text, as copied, is the newest copy taken: the top item, or

@@ -111,6 +111,18 @@ static QStringView trimmedBy(QStringView text, Predicate isTrimmed)
     return text.sliced(begin, end - begin);
 }
 
+bool isBlank(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t c = codePointAt(text, i);
+        if (c > 0xFFFF)
+            ++i;
+        if (!isWhitespaceOrNewline(c) && !u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_DEFAULT_IGNORABLE_CODE_POINT))
+            return false;
+    }
+    return true;
+}
+
 QString trimmedWhitespaceAndNewlines(QStringView text)
 {
     const QStringView t = trimmedBy(text, isWhitespaceOrNewline);

@@ -22,6 +22,11 @@ bool isSpaceOrTab(char32_t c);
 // The Unicode White_Space property or a line break.
 bool isWordSeparator(char32_t c);
 
+// Whether text shows nothing: every character is whitespace, a line break
+// or invisible by nature (Default_Ignorable_Code_Point: zero-width spaces
+// and joiners, the byte order mark). Such a copy is not recorded.
+bool isBlank(QStringView text);
+
 QString trimmedWhitespaceAndNewlines(QStringView text);
 // The same, sharing text's buffer when there is nothing to trim: a large
 // copy is then held once, by the clipboard snapshot and the item alike.

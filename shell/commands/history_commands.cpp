@@ -6,9 +6,6 @@
 #include "commands/item_reference.h"
 #include "panel_state.h"
 #include "pasteboard.h"
-#include "text_rules.h"
-
-#include <QStringDecoder>
 
 #include <algorithm>
 
@@ -48,7 +45,7 @@ void HistoryCommands::handle(const Request &request, QByteArray body, const Chan
         m_services.store.clearUnpinned();
         respond(Reply::ok());
     } else if (command == "add") {
-        add(body, respond);
+        add(std::move(body), respond);
     } else if (command == "print" || command == "copy" || command == "paste" || command == "pin"
                || command == "unpin" || command == "delete") {
         onItem(request, respond);
@@ -83,17 +80,21 @@ Reply HistoryCommands::list(const Request &request) const
                                                options));
 }
 
-void HistoryCommands::add(const QByteArray &body, const ChannelConnection::Respond &respond)
+void HistoryCommands::add(QByteArray body, const ChannelConnection::Respond &respond)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(body);
-    if (decoder.hasError())
-        return respond(Reply::error(QStringLiteral("the text is not valid UTF-8")));
-    // Looked at in place: trimming would copy a large text that ends in a line break.
-    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return TextRules::isWhitespaceOrNewline(c.unicode()); }))
-        return respond(Reply::error(QStringLiteral("nothing to add: the text is blank")));
-    // A large text enters after its analysis: the answer waits for it.
-    m_services.store.capture(text, [respond] { respond(Reply::ok()); });
+    // Judged as a copy is, and decoded off the GUI thread when large; the
+    // answer waits until the text has entered.
+    using Outcome = CaptureQueue::Outcome;
+    m_services.store.captureUtf8(std::move(body), [respond](Outcome outcome) {
+        switch (outcome) {
+        case Outcome::Entered:
+            return respond(Reply::ok());
+        case Outcome::Blank:
+            return respond(Reply::error(QStringLiteral("nothing to add: the text is blank")));
+        case Outcome::NotUtf8:
+            return respond(Reply::error(QStringLiteral("the text is not valid UTF-8")));
+        }
+    });
 }
 
 void HistoryCommands::onItem(const Request &request, const ChannelConnection::Respond &respond)

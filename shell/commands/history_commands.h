@@ -36,7 +36,7 @@ public:
 
 private:
     ChannelProtocol::Reply list(const ChannelProtocol::Request &request) const;
-    void add(const QByteArray &body, const ChannelConnection::Respond &respond);
+    void add(QByteArray body, const ChannelConnection::Respond &respond);
     void onItem(const ChannelProtocol::Request &request, const ChannelConnection::Respond &respond);
 
     Services m_services;

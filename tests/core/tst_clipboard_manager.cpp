@@ -52,6 +52,7 @@ private slots:
         QTest::addColumn<bool>("textMayBeRead");
         const QStringList plain{"UTF8_STRING"};
         QTest::newRow("blank text") << std::optional<QString>(" \n\t\u2029 ") << plain << true;
+        QTest::newRow("text that shows nothing") << std::optional<QString>("\u00a0\u200b\ufeff\u3000") << plain << true;
         QTest::newRow("no text (an image)") << std::optional<QString>() << QStringList{"image/png"} << true;
         for (const QString &marker : ClipboardManager::concealedTypes())
             QTest::newRow(qPrintable(marker)) << std::optional<QString>("hunter2") << QStringList{"UTF8_STRING", marker} << false;

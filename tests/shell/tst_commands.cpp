@@ -114,6 +114,8 @@ private slots:
         row("add trims, and a re-copy moves up", "add length=12", "ok", "", listing({first, colour, note, url, code}),
             "\n  #ff8800 \n");
         row("add blank", "add length=3", "error: nothing to add: the text is blank", "", fullListing, " \n\t");
+        row("add spaces that show nothing", "add length=8", "error: nothing to add: the text is blank", "",
+            fullListing, "\u00a0\u200b\u3000");
         row("add not UTF-8", "add length=2", "error: the text is not valid UTF-8", "", fullListing, "\xff\xfe");
         row("a body where none is taken", "clear length=1", "error: clear takes no input", "", fullListing, "x");
         row("unknown command", "dance", "error: unknown command", "");
@@ -132,6 +134,20 @@ private slots:
         QCOMPARE(gotStatus, status);
         QCOMPARE(gotData, data);
         QCOMPARE(f.listing(), listingAfter);
+    }
+
+    // Previews are cut, so a line a launcher kept can match a newer item
+    // that begins alike: such a line names nothing.
+    void aPickerLineTwoItemsShareIsRefused()
+    {
+        CommandsFixture f;
+        const QString common(130, u'x');
+        f.store.copy(common + "older");
+        const QByteArray line = f.listing().split('\n').at(1); // "2: xxx…"
+        QVERIFY(line.startsWith("2: xxx"));
+        f.store.copy(common + "newer");
+        const auto [status, data] = f.run("print item=" + line.toPercentEncoding());
+        QCOMPARE(status, QByteArray("error: more than one item matches the chosen line; choose it by number or id"));
     }
 
     void jsonLinesCarryTheStoredFields()
