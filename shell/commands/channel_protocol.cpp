@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <utility>
 
 namespace ChannelProtocol {
 
@@ -49,6 +50,7 @@ std::optional<Request> Request::parse(const QByteArray &line, QString *error)
     };
     const QList<QByteArray> tokens = line.trimmed().split(' ');
     Request request;
+    bool hasLength = false;
     request.command = tokens.first();
     if (!isWord(request.command))
         return fail(QStringLiteral("malformed request"));
@@ -60,6 +62,8 @@ std::optional<Request> Request::parse(const QByteArray &line, QString *error)
             return fail(QStringLiteral("malformed request"));
         const QByteArray value = token.mid(equals + 1);
         if (key == "length") {
+            if (std::exchange(hasLength, true))
+                return fail(QStringLiteral("malformed request"));
             const bool digits = !value.isEmpty() && value.size() <= 18
                                 && std::all_of(value.begin(), value.end(),
                                                [](char c) { return c >= '0' && c <= '9'; });

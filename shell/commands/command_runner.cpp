@@ -3,6 +3,7 @@
 #include "commands/channel_client.h"
 #include "commands/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,12 +35,13 @@ std::optional<QString> takeInput(const CommandLine &command, ChannelProtocol::Re
                 .arg(ChannelProtocol::maxBodyBytes >> 20);
         body = *text;
     } else if (command.input == CommandLine::Input::Reference) {
-        // A launcher hands back the chosen line, with its line feed or NUL.
+        // A launcher hands back the chosen line, ended by a line feed, a NUL
+        // or nothing at all.
         const auto line = readStandardInput(ChannelProtocol::maxHeaderBytes / 4);
         if (!line)
             return QStringLiteral("the item on standard input is too long");
-        QString item = QString::fromUtf8(line->left(line->indexOf('\n')));
-        item = item.left(item.indexOf(QChar(0)));
+        const auto end = std::find_if(line->cbegin(), line->cend(), [](char c) { return c == '\n' || c == '\0'; });
+        QString item = QString::fromUtf8(line->constData(), end - line->cbegin());
         if (item.endsWith(u'\r'))
             item.chop(1);
         if (item.isEmpty())

@@ -60,15 +60,15 @@ std::variant<ClipItemPtr, QString> ItemReference::resolve(const QList<ClipItemPt
         return count == 0 ? QStringLiteral("the history is empty")
                           : QStringLiteral("no item %1: the history holds %2 items").arg(*index).arg(count);
     }
-    // The list may have moved since the picker showed it: follow the text.
-    if (atIndex && HistoryListing::preview(*atIndex) == *preview)
-        return atIndex;
+    // The list may have moved since the picker showed it: follow the text,
+    // but only where it names one item (previews are cut, so two long
+    // items can share one).
     ClipItemPtr match;
     for (const ClipItemPtr &item : displayOrder) {
         if (HistoryListing::preview(*item) != *preview)
             continue;
         if (match)
-            return QStringLiteral("the history changed since it was listed; list it again");
+            return QStringLiteral("more than one item matches the chosen line; choose it by number or id");
         match = item;
     }
     if (match)

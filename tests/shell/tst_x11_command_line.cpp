@@ -62,6 +62,10 @@ private slots:
         // process's side: standard input and output, exit status, the file.
         row("list for a picker", {"list", "--picker"}, 0, fullListing);
         row("print a multi-line item exactly", {"print", "4"}, 0, "line one\nline two\n  indented");
+        row("an item on standard input without a line feed", {"print", "-"}, 0, "line one\nline two\n  indented",
+            {}, {}, "4");
+        row("a NUL-ended picker record", {"print", "-"}, 0, "line one\nline two\n  indented", {}, {},
+            QByteArray("4: line one line two indented\0", 30));
         row("no such item", {"print", "9"}, 1, "", "tavorindle: no item 9: the history holds 5 items\n");
         row("not an item", {"print", "nine"}, 2, "", "'nine' is not an item number");
         row("unknown option", {"list", "--frobnicate"}, 2, "", "frobnicate");
@@ -174,6 +178,41 @@ private slots:
         }
         const auto result = run(shell, {"-c", script}, {}, m_withBinary);
         QCOMPARE(result.out, offered);
+    }
+
+    // Whatever happens to the runtime folder's lock, a second copy never
+    // writes the history the first keeps: it hands its request over where
+    // it can reach the first, else it names it and ends.
+    void aSecondCopyNeverSharesTheHistory_data()
+    {
+        QTest::addColumn<bool>("otherRuntimeFolder");
+        QTest::addColumn<int>("status");
+        QTest::newRow("its lock file deleted") << false << 0;
+        QTest::newRow("another runtime folder") << true << 1;
+    }
+
+    void aSecondCopyNeverSharesTheHistory()
+    {
+        QFETCH(bool, otherRuntimeFolder);
+        QFETCH(int, status);
+        QProcessEnvironment environment = m_app.environment();
+        QTemporaryDir otherRuntime;
+        if (otherRuntimeFolder) {
+            QFile::setPermissions(otherRuntime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            environment.insert("XDG_RUNTIME_DIR", otherRuntime.path());
+        } else {
+            QVERIFY(QFile::remove(QFileInfo(m_app.socketPath()).path() + "/tavorindle.lock"));
+        }
+        const auto second = run(TAVORINDLE_BINARY, {"list", "--picker"}, {}, environment);
+        QCOMPARE(second.exitCode, status);
+        if (status == 0)
+            QVERIFY(second.out.startsWith("1: "));
+        else
+            QVERIFY2(second.err.contains(QStringLiteral("another running copy (process %1) keeps the history")
+                                             .arg(m_app.process().processId()).toUtf8()), second.err);
+        QVERIFY(m_app.isRunning());
+        QCOMPARE(m_app.command({"add"}, "one writer").exitCode, 0);
+        QVERIFY(m_app.recorded("one writer"));
     }
 
     void withoutARunningCopyCommandsFailAndStartNothing()
