@@ -95,9 +95,9 @@ BackendChoice chooseBackends(const SessionDescription &session)
     } else if (session.waylandConnected && isGnome(session)) {
         // One line instead of what the compositor lacks: how to get it all.
         choice = native(session);
-        choice.notes = {QStringLiteral("GNOME Shell shows this program only what X programs copy; for every "
-                                       "copy, the key and the paste run `gnome-extensions enable "
-                                       "tavorindle-bridge@tavorindle.app`, then log in again")};
+        choice.notes = {QStringLiteral("without its GNOME Shell bridge this program sees copies only as XWayland "
+                                       "mirrors them, and gets no key and cannot paste; run `gnome-extensions "
+                                       "enable tavorindle-bridge@tavorindle.app`, then log in again")};
     } else if (session.waylandConnected) {
         choice = native(session);
     } else if (session.x11Connected) {

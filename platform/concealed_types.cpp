@@ -14,6 +14,11 @@ const QStringList &concealedPasteboardTypes()
     return types;
 }
 
+QString inheritedConcealmentMarker()
+{
+    return QStringLiteral("x-kde-passwordManagerHint");
+}
+
 bool hasConcealedType(const QStringList &types)
 {
     if (types.size() > maxOfferedTypes)

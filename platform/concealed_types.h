@@ -5,6 +5,9 @@
 // Markers that password managers and similar programs put on the clipboard
 // next to the text: a copy that carries any of them is never read or kept.
 const QStringList &concealedPasteboardTypes();
+// The marker put on a copy that is concealed by what came before it (an
+// offer again of a concealed copy that lost its own markers on the way).
+QString inheritedConcealmentMarker();
 
 // Real programs offer a few dozen types. A longer list is not taken in
 // whole, so a marker could hide past the cut: such a copy counts as

@@ -26,7 +26,7 @@ std::optional<QStringList> GnomePasteboard::types() const
     // Mutter's re-offer of a concealed copy has lost the marker; the
     // watcher still has to see one.
     if (m_state.concealed() && !hasConcealedType(types))
-        types.append(QStringLiteral("x-kde-passwordManagerHint"));
+        types.append(inheritedConcealmentMarker());
     return types;
 }
 

@@ -294,7 +294,7 @@ void X11ClipboardReader::onTargets(unsigned long property)
     }
     const QStringList names = m_connection->atomNames(value->items);
     m_read->types = names;
-    if (hasConcealedType(names)) {
+    if (m_concealed ? m_concealed(names) : hasConcealedType(names)) {
         finish(); // its text is never asked for
         return;
     }

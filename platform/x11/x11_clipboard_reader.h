@@ -49,6 +49,9 @@ public:
     void start(unsigned long time);
     // Gives up the read under way without reporting it.
     void abandon();
+    // Decides from the targets whether a copy is concealed, so that its
+    // text is never asked for; hasConcealedType() unless set.
+    void setConcealedRule(std::function<bool(const QStringList &)> rule) { m_concealed = std::move(rule); }
     bool isReading() const { return m_read != nullptr; }
     // Takes the events meant for our reads; false for any other.
     bool handleEvent(X11Connection::XEvent &event);
@@ -74,6 +77,7 @@ private:
     unsigned long m_selection = 0;
     Limits m_limits;
     Done m_done;
+    std::function<bool(const QStringList &)> m_concealed;
     std::unique_ptr<Read> m_read;
     QTimer m_readTimer;
     QTimer m_sliceTimer;

@@ -1,5 +1,7 @@
 #include "x11/x11_pasteboard.h"
 
+#include "concealed_types.h"
+
 #include <QDebug>
 #include <QLoggingCategory>
 
@@ -9,6 +11,29 @@
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcClipboard, "tavorindle.x11.clipboard", QtWarningMsg)
+
+namespace {
+
+// GNOME keeps the text of a Wayland owner that quits and offers it again
+// itself, with one text type and without the copy's markers; XWayland shows
+// that to X with the X names of that type. Through the same XWayland window
+// right after a concealed copy, that is the concealed copy again.
+bool isBareTextReoffer(const QStringList &targets)
+{
+    static const QStringList meta{QStringLiteral("TARGETS"), QStringLiteral("TIMESTAMP"), QStringLiteral("MULTIPLE")};
+    static const QStringList xText{QStringLiteral("UTF8_STRING"), QStringLiteral("STRING"), QStringLiteral("TEXT")};
+    static const QStringList mimeText{QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain")};
+    int mimeTypes = 0;
+    for (const QString &target : targets) {
+        if (mimeText.contains(target))
+            ++mimeTypes;
+        else if (!meta.contains(target) && !xText.contains(target))
+            return false;
+    }
+    return mimeTypes == 1;
+}
+
+} // namespace
 
 X11Pasteboard::X11Pasteboard(std::shared_ptr<X11Connection> connection, QObject *parent)
     : X11Pasteboard(std::move(connection), Limits{}, parent)
@@ -45,7 +70,9 @@ X11Pasteboard::X11Pasteboard(std::shared_ptr<X11Connection> connection, Limits l
     // that predates us is never news.
     // The request carries a real time, so that an owner that takes the
     // clipboard meanwhile can tell that it is not meant (ICCCM).
-    if (XGetSelectionOwner(display, m_clipboard) != None) {
+    m_reader.setConcealedRule([this](const QStringList &types) { return isConcealed(types); });
+    if (const Window owner = XGetSelectionOwner(display, m_clipboard); owner != None) {
+        m_readOwner = owner;
         m_readIsInitial = true;
         m_reader.start(m_connection->serverTime());
     }
@@ -86,6 +113,7 @@ void X11Pasteboard::onOwnerChanged(unsigned long owner, unsigned long time)
         return;
     m_server.release();
     m_readIsInitial = false;
+    m_readOwner = owner;
     m_reader.start(time);
 }
 
@@ -107,8 +135,17 @@ void X11Pasteboard::onOwnerGone(bool ownerQuit, unsigned long ownerSince)
     publish({}, false, false);
 }
 
+bool X11Pasteboard::isConcealed(const QStringList &types) const
+{
+    return hasConcealedType(types)
+           || (m_concealedOwner != None && m_readOwner == m_concealedOwner && isBareTextReoffer(types));
+}
+
 void X11Pasteboard::onRead(X11ClipboardReader::Content content)
 {
+    if (content.types && !hasConcealedType(*content.types) && isConcealed(*content.types))
+        content.types->append(inheritedConcealmentMarker());
+    m_concealedOwner = content.types && hasConcealedType(*content.types) ? m_readOwner : None;
     // A read given up (no answer in time, too much) counts as dealt with,
     // with no text; its loss is not announced.
     publish({std::move(content.types), std::move(content.text)}, content.complete,
@@ -117,7 +154,8 @@ void X11Pasteboard::onRead(X11ClipboardReader::Content content)
 
 void X11Pasteboard::publish(PasteboardSnapshot snapshot, bool foreign, bool initial)
 {
-    qCDebug(lcClipboard) << "publish" << (snapshot.text ? snapshot.text->size() : -1) << "initial" << initial;
+    qCDebug(lcClipboard) << "publish" << (snapshot.text ? snapshot.text->size() : -1) << "initial" << initial
+                         << snapshot.types.value_or(QStringList());
     if (m_content.publish(std::move(snapshot), foreign, initial))
         emit changed();
 }

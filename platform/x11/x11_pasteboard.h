@@ -56,7 +56,14 @@ private:
     // Whether the read under way is of what was there before we started.
     bool m_readIsInitial = false;
 
+    // Whether a copy is concealed, markers lost on the way included.
+    bool isConcealed(const QStringList &types) const;
+
     PasteboardContent m_content;
+    // The owner of the content being read, and the owner of the last
+    // content if that was concealed (None otherwise).
+    unsigned long m_readOwner = 0;
+    unsigned long m_concealedOwner = 0;
     // When the owner that quit had taken the clipboard, while nobody has
     // taken it since; CurrentTime otherwise.
     unsigned long m_lostOwnerSince = 0;

@@ -184,6 +184,33 @@ private slots:
         QCOMPARE(busCalls("ReadText"), reads + 1); // the sentinel's text only
     }
 
+    // Without the bridge (the state right after install) the program reads
+    // the clipboard through XWayland, where Mutter's re-offer of a concealed
+    // copy whose owner quit arrives without the marker: it stays concealed.
+    void concealedCopyWhoseOwnerQuitsWithoutTheBridge()
+    {
+        AppProcess::App x11(prefix() + "/bin/tavorindle");
+        x11.environment().insert("QT_QPA_PLATFORM", "xcb");
+        x11.environment().insert("TAVORINDLE_PLATFORM", "x11");
+        QVERIFY(x11.start());
+        HelperProcess window(TAVORINDLE_KEY_WINDOW, {"tavorindle-test-vault"});
+        QVERIFY(window.waitForLine("focus"));
+        m_keyboard.tap({F2});
+        QVERIFY(window.waitForLine("copied"));
+        // The bridge beside it reports the shell's offer again; XWayland has it then.
+        const auto reoffers = busTraffic().count("keeper");
+        m_keyboard.tap({F3});
+        QVERIFY(window.waitForLine("quitting"));
+        QVERIFY(waitUntil([&] { return busTraffic().count("keeper") > reoffers; }));
+        // The secret's text is never read: only the markers are seen, and the
+        // sentinel after them is the next item.
+        const auto before = x11.history().size();
+        copySentinel();
+        QVERIFY(x11.recorded(QStringLiteral("sentinel %1").arg(m_sentinels)));
+        QCOMPARE(x11.history().size(), before + 1);
+        QVERIFY(!AppProcess::texts(x11.history()).contains("secret-from-wayland"));
+    }
+
     void keyOpensThePanelAndReturnPastes_data()
     {
         QTest::addColumn<QString>("appId");
