@@ -51,7 +51,7 @@ struct BenchStore
     FixedClock clock;
     PanelNotifications notifications;
     std::unique_ptr<ClipboardManager> store;
-    PanelServices services() { return {*store, pasteboard, notifications, {}, {}, {}}; }
+    PanelServices services() { return {*store, notifications, {}, {}, {}}; }
 };
 
 // Shows the view as the panel window would be, centred, and runs the loop.

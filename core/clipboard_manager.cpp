@@ -3,8 +3,9 @@
 #include "clock.h"
 #include "concealed_types.h"
 #include "pasteboard.h"
-#include "platform_services.h"
 #include "text_rules.h"
+
+#include <QPointer>
 
 #include <cstdio>
 
@@ -58,13 +59,6 @@ bool ClipboardManager::waitForSaved(std::chrono::milliseconds timeout)
     return !m_saveWaitRanOut;
 }
 
-ClipboardManager &ClipboardManager::shared()
-{
-    static SystemClock clock;
-    static ClipboardManager manager(defaultPasteboard(), HistoryStorage(), clock);
-    return manager;
-}
-
 const QStringList &ClipboardManager::concealedTypes()
 {
     // One list, shared with the clipboard backends that must not even ask
@@ -87,9 +81,44 @@ void ClipboardManager::stopObserving()
     disconnect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardManager::checkForChanges);
 }
 
+void ClipboardManager::copyToClipboard(const QString &text)
+{
+    m_pasteboard.clearContents();
+    m_pasteboard.setString(text);
+    // Backends report only other programs' changes: the watcher looks at
+    // ours now.
+    if (isObserving())
+        QMetaObject::invokeMethod(this, &ClipboardManager::checkForChanges, Qt::QueuedConnection);
+}
+
+void ClipboardManager::writeAsOwn(const QString &text)
+{
+    m_pasteboard.clearContents();
+    m_pasteboard.setString(text);
+    m_lastChangeCount = m_pasteboard.changeCount();
+}
+
+bool ClipboardManager::restoreAsOwn(const QString &text)
+{
+    if (!m_pasteboard.setStringIfUnowned(text))
+        return false;
+    m_lastChangeCount = m_pasteboard.changeCount();
+    return true;
+}
+
+ClipboardManager::PasteGuard ClipboardManager::beginPaste()
+{
+    ++m_pastes;
+    QPointer<ClipboardManager> self(this);
+    return PasteGuard(nullptr, [self](void *) {
+        if (self && --self->m_pastes == 0)
+            self->checkForChanges();
+    });
+}
+
 void ClipboardManager::checkForChanges()
 {
-    if (m_isPasting)
+    if (isPasting())
         return;
     const qint64 count = m_pasteboard.changeCount();
     if (count == m_lastChangeCount)

@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+
 class Clock;
 class Pasteboard;
 
@@ -29,21 +31,34 @@ public:
                      QObject *parent = nullptr);
     ~ClipboardManager() override;
 
-    // The process's store over the default clipboard and the user's
-    // history file, made on first use.
-    static ClipboardManager &shared();
-
     // Until every copy taken has entered and the last change is in the
     // history file (or its write failed); false when the time ran out
     // first. Quitting waits here.
     bool waitForSaved(std::chrono::milliseconds timeout = HistoryWriter::quitTimeout);
 
     const QList<ClipItemPtr> &items() const { return m_items; }
-    bool isPasting() const { return m_isPasting; }
-    void setIsPasting(bool pasting) { m_isPasting = pasting; }
+    bool isPasting() const { return m_pastes > 0; }
+    // The clipboard change the watcher dealt with last, or our own write.
     qint64 lastChangeCount() const { return m_lastChangeCount; }
-    void setLastChangeCount(qint64 count) { m_lastChangeCount = count; }
-    Pasteboard &pasteboard() const { return m_pasteboard; }
+    // For reading; the program writes only through the calls below.
+    const Pasteboard &pasteboard() const { return m_pasteboard; }
+
+    // Every write of the program to the clipboard goes through one of these
+    // three, which keep the rule that our own write is no copy of the user's.
+    // A copy the user asked for (the copy buttons and menu entries, the
+    // command line's copy): taken as any copy is.
+    void copyToClipboard(const QString &text);
+    // An item put back for a paste: on the clipboard, but not a new copy.
+    void writeAsOwn(const QString &text);
+    // The lost copy offered again after its owner quit, as writeAsOwn, but
+    // only while nobody has copied since; true when it is on the clipboard.
+    bool restoreAsOwn(const QString &text);
+
+    // While a guard lives the watcher looks at nothing (a paste under way);
+    // when the last one goes it looks once, so a copy made meanwhile is
+    // taken. Guards may overlap.
+    using PasteGuard = std::shared_ptr<void>;
+    [[nodiscard]] PasteGuard beginPaste();
     const Clock &clock() const { return m_clock; }
     const HistoryStorage &storage() const { return m_storage; }
 
@@ -96,7 +111,7 @@ private:
     HistoryStorage m_storage;
     const Clock &m_clock;
     QList<ClipItemPtr> m_items;
-    bool m_isPasting = false;
+    int m_pastes = 0;
     qint64 m_lastChangeCount = 0;
     QTimer m_timer;
     CaptureQueue m_captures;

@@ -7,16 +7,14 @@
 #include <functional>
 
 class ClipboardManager;
-class Pasteboard;
 class PanelNotifications;
 
 // What the panel needs from the rest of the program, passed in by the shell
 // (and by tests, which record the calls).
 struct PanelServices
 {
+    // Copy buttons write through it, as a copy the watcher takes.
     ClipboardManager &clipboardManager;
-    // Copy buttons write here directly; the watcher then sees an ordinary copy.
-    Pasteboard &pasteboard;
     PanelNotifications &notifications;
     // Every paste ends here (the auto-paster); hide is the panel's onDismiss.
     std::function<void(const ClipItemPtr &item, const std::function<void()> &hide)> paste;

@@ -161,14 +161,3 @@ PlatformServices createPlatformServices()
         services.windowSystem = std::make_unique<QtWindowSystem>();
     return services;
 }
-
-PlatformServices &defaultPlatformServices()
-{
-    static PlatformServices services = createPlatformServices();
-    return services;
-}
-
-Pasteboard &defaultPasteboard()
-{
-    return *defaultPlatformServices().pasteboard;
-}

@@ -37,7 +37,3 @@ PlatformServices createPlatformServices();
 // panel runs on xcb: there it can centre itself and stay on top, which a
 // Wayland client cannot ask for. A platform the user chose is kept.
 QByteArray preferredQtPlatform();
-
-// The process's services, made by createPlatformServices() on first use.
-PlatformServices &defaultPlatformServices();
-Pasteboard &defaultPasteboard();

@@ -7,8 +7,11 @@
 #include <array>
 #include <optional>
 
-// The desktop's windows as the shell needs them: which one is active, to
-// give the focus back to it after the panel hides.
+// The desktop's windows as the shell needs them, in two parts: focus (which
+// window is active and of what class, to give the focus back after the panel
+// hides and to pick the paste stroke) and the panel's decoration (blur,
+// shadow, every desktop, whether a compositor draws translucency). One
+// interface, since every backend serves both from one connection.
 class WindowSystem
 {
 public:

@@ -2,8 +2,6 @@
 
 #include "clipboard_manager.h"
 #include "input_synthesizer.h"
-#include "pasteboard.h"
-#include "platform_services.h"
 #include "scheduler.h"
 #include "window_system.h"
 
@@ -19,49 +17,32 @@ AutoPaster::AutoPaster(ClipboardManager &manager, InputSynthesizer &input, Windo
 {
 }
 
-AutoPaster &AutoPaster::shared()
-{
-    PlatformServices &services = defaultPlatformServices();
-    static AutoPaster paster(ClipboardManager::shared(), *services.inputSynthesizer,
-                             *services.windowSystem, *services.scheduler);
-    return paster;
-}
-
 void AutoPaster::paste(const ClipItemPtr &item, const std::function<void()> &hideWindowHandler,
                        std::function<void(bool pressed)> finished)
 {
     if (!item)
         return;
     const bool mayPost = m_input.mayPostInputEvents();
-    m_manager.setIsPasting(true);
+    // Held until the stroke has been read: the watcher takes nothing of ours.
+    ClipboardManager::PasteGuard guard = m_manager.beginPaste();
     m_manager.recordPaste(item);
-    Pasteboard &pasteboard = m_manager.pasteboard();
-    pasteboard.clearContents();
-    pasteboard.setString(item->rawContent());
-    m_manager.setLastChangeCount(pasteboard.changeCount());
+    m_manager.writeAsOwn(item->rawContent());
     if (hideWindowHandler)
         hideWindowHandler();
 
     if (!mayPost) {
-        m_manager.setIsPasting(false);
         if (finished)
             finished(false);
         return;
     }
-    // isPasting is a flag, not a counter: an earlier paste's end may lower
-    // it while this one's stroke is pending. lastChangeCount still holds
-    // this paste's count, so the watcher records nothing of ours.
     // The end of the paste does not depend on the paster: the watcher must
     // not stay switched off.
     QPointer<AutoPaster> self(this);
-    QPointer<ClipboardManager> manager(&m_manager);
     Scheduler *scheduler = &m_scheduler;
-    m_scheduler.schedule(strokeDelay, [self, manager, scheduler, finished = std::move(finished)] {
+    m_scheduler.schedule(strokeDelay, [self, scheduler, guard, finished = std::move(finished)] {
         if (self)
             self->simulatePaste();
-        scheduler->schedule(settleDelay, [manager, finished] {
-            if (manager)
-                manager->setIsPasting(false);
+        scheduler->schedule(settleDelay, [guard, finished] {
             if (finished)
                 finished(true);
         });

@@ -30,9 +30,6 @@ public:
     AutoPaster(ClipboardManager &manager, InputSynthesizer &input, WindowSystem &windows,
                Scheduler &scheduler, QObject *parent = nullptr);
 
-    // The process's paster over the shared store and the desktop's services.
-    static AutoPaster &shared();
-
     // Calls hideWindowHandler exactly once, before returning. A null item
     // does nothing. finished, when given, learns how the paste ended:
     // true once the keys were pressed and the settle time is over, false

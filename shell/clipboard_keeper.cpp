@@ -17,7 +17,7 @@ void ClipboardKeeper::onOwnerVanished()
 {
     if (m_manager.isPasting())
         return;
-    Pasteboard &pasteboard = m_manager.pasteboard();
+    const Pasteboard &pasteboard = m_manager.pasteboard();
     const auto types = pasteboard.types();
     if (types && hasConcealedType(*types))
         return;
@@ -32,8 +32,6 @@ void ClipboardKeeper::onOwnerVanished()
     // Exactly what was copied, not the trimmed item; and only onto an empty
     // clipboard: a program that copied meanwhile keeps its copy, which the
     // watcher then records as usual.
-    if (!pasteboard.setStringIfUnowned(*text))
-        return;
-    m_manager.setLastChangeCount(pasteboard.changeCount());
-    ++m_restored;
+    if (m_manager.restoreAsOwn(*text))
+        ++m_restored;
 }

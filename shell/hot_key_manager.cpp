@@ -1,7 +1,5 @@
 #include "hot_key_manager.h"
 
-#include "platform_services.h"
-
 HotKeyManager::HotKeyManager(GlobalHotKeyBackend &backend, QObject *parent)
     : QObject(parent)
     , m_backend(backend)
@@ -13,12 +11,6 @@ HotKeyManager::~HotKeyManager()
     unregisterHotKey();
     onHotKeyTriggered = nullptr;
     onUnavailable = nullptr;
-}
-
-HotKeyManager &HotKeyManager::shared()
-{
-    static HotKeyManager manager(*defaultPlatformServices().hotKeys);
-    return manager;
 }
 
 HotKeyManager::GrabState HotKeyManager::registerDefaultHotKey()

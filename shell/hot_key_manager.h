@@ -24,9 +24,6 @@ public:
     // Unregisters, then drops the callbacks.
     ~HotKeyManager() override;
 
-    // The process's manager over the desktop's global keys.
-    static HotKeyManager &shared();
-
     // Undoes any earlier registration, then listens for presses and asks
     // for the combination. Returns where the grab stands now: it may still
     // be pending, and without it the program runs on (the tray icon and

@@ -2,6 +2,8 @@
 #include "auto_paster.h"
 #include "clipboard_keeper.h"
 #include "clipboard_manager.h"
+#include "clock.h"
+#include "history_storage.h"
 #include "commands/command_line.h"
 #include "commands/command_runner.h"
 #include "commands/history_commands.h"
@@ -35,7 +37,8 @@ void printLine(std::FILE *stream, const QString &text)
         std::fputc('\n', stream);
 }
 
-int runApplication(int &argc, char **argv, InstanceChannel &channel, const CommandLine &command)
+int runApplication(int &argc, char **argv, InstanceChannel &channel, const CommandLine &command,
+                   const HistoryStorage &storage)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -54,21 +57,23 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
                                          "(--toggle and --quit will not reach this copy)")
                               .arg(error));
 
-    PlatformServices &platform = defaultPlatformServices();
+    // Everything is made here and handed down, in the order of need; each
+    // lives until the event loop is over.
+    PlatformServices platform = createPlatformServices();
     for (const QString &note : platform.notes)
         printLine(stderr, QStringLiteral("tavorindle: %1").arg(note));
-    ClipboardManager &manager = ClipboardManager::shared();
+    const SystemClock clock;
+    ClipboardManager manager(*platform.pasteboard, storage, clock);
     ClipboardKeeper keeper(manager);
+    AutoPaster paster(manager, *platform.inputSynthesizer, *platform.windowSystem, *platform.scheduler);
+    HotKeyManager hotKeys(*platform.hotKeys);
     PanelNotifications notifications;
     const auto openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     const auto quit = [] { QCoreApplication::exit(0); };
     PanelServices panelServices{
         manager,
-        *platform.pasteboard,
         notifications,
-        [](const ClipItemPtr &item, const std::function<void()> &hide) {
-            AutoPaster::shared().paste(item, hide);
-        },
+        [&paster](const ClipItemPtr &item, const std::function<void()> &hide) { paster.paste(item, hide); },
         openUrl,
         quit,
     };
@@ -76,7 +81,7 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     AppDelegate delegate({
         manager,
         *platform.windowSystem,
-        HotKeyManager::shared(),
+        hotKeys,
         notifications,
         [&panelServices](std::function<void()> onDismiss) -> QWidget * {
             return new TavorindleView(panelServices, std::move(onDismiss));
@@ -86,12 +91,12 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     });
     HistoryCommands commands({
         manager,
-        [&delegate](const ClipItemPtr &item, std::function<void(bool)> finished) {
+        [&delegate, &paster](const ClipItemPtr &item, std::function<void(bool)> finished) {
             const auto hide = [&delegate] {
                 if (delegate.isHUDVisible())
                     delegate.hideHUD();
             };
-            AutoPaster::shared().paste(item, hide, std::move(finished));
+            paster.paste(item, hide, std::move(finished));
         },
         // Queued: the reply goes out before the panel moves or the program ends.
         [&delegate] { QMetaObject::invokeMethod(&delegate, &AppDelegate::showHUD, Qt::QueuedConnection); },
@@ -105,7 +110,7 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
 
     // The key may be refused at start or much later (a portal that asks
     // the user): either way the user learns how to bind the toggle instead.
-    HotKeyManager::shared().onUnavailable = [](const QString &advice) { printLine(stderr, advice); };
+    hotKeys.onUnavailable = [](const QString &advice) { printLine(stderr, advice); };
     delegate.applicationDidFinishLaunching();
     if (command.request == CommandLine::Request::Toggle)
         QMetaObject::invokeMethod(&delegate, &AppDelegate::toggleHUD, Qt::QueuedConnection);
@@ -114,8 +119,8 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
     channel.onRequest = nullptr;
     manager.stopObserving();
     manager.waitForSaved(); // however the quit came, the last change is kept
-    HotKeyManager::shared().onUnavailable = nullptr;
-    HotKeyManager::shared().unregisterHotKey();
+    hotKeys.onUnavailable = nullptr;
+    hotKeys.unregisterHotKey();
     return status;
 }
 
@@ -129,6 +134,7 @@ int main(int argc, char *argv[])
     Trace::mark("main");
 
     std::optional<InstanceChannel> channel;
+    std::optional<HistoryStorage> storage;
     ProcessLock historyLock; // held until the process ends
     CommandLine command;
     {
@@ -167,8 +173,8 @@ int main(int argc, char *argv[])
         // The runtime lock can be lost (a cleaner empties the folder) or
         // differ (another runtime folder): the history's own lock is what
         // keeps two copies from writing one file.
-        const HistoryStorage storage;
-        switch (storage.lock(historyLock)) {
+        storage.emplace();
+        switch (storage->lock(historyLock)) {
         case ProcessLock::Outcome::Acquired:
             break;
         case ProcessLock::Outcome::HeldElsewhere:
@@ -176,7 +182,7 @@ int main(int argc, char *argv[])
                 return *status;
             printLine(stderr, QStringLiteral("tavorindle: another running copy%1 keeps the history in %2 "
                                              "and cannot be reached; this one ends")
-                                  .arg(processText(historyLock.holderPid()), storage.folderPath()));
+                                  .arg(processText(historyLock.holderPid()), storage->folderPath()));
             return 1;
         case ProcessLock::Outcome::Failed:
             printLine(stderr, QStringLiteral("tavorindle: %1 (nothing keeps a second copy from writing the "
@@ -193,5 +199,5 @@ int main(int argc, char *argv[])
     }
     if (const QByteArray platform = preferredQtPlatform(); !platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
-    return runApplication(argc, argv, *channel, command);
+    return runApplication(argc, argv, *channel, command, *storage);
 }

@@ -1,7 +1,7 @@
 #include "inspector/code_pane.h"
 
+#include "clipboard_manager.h"
 #include "panel_services.h"
-#include "pasteboard.h"
 #include "code_view/syntax_highlighter_view.h"
 #include "text_rules.h"
 
@@ -25,6 +25,5 @@ QString CodePane::languageLabel(const ClipItem &item)
 void CodePane::copyClean()
 {
     const QString text = TextRules::trimmedWhitespaceAndNewlines(m_item->rawContent());
-    m_services.pasteboard.clearContents();
-    m_services.pasteboard.setString(text);
+    m_services.clipboardManager.copyToClipboard(text);
 }

@@ -75,7 +75,7 @@ ColorPane::ColorPane(ClipItemPtr item, const PanelServices &services, QWidget *p
                                       PaneButton::Style::Bordered, PaneButton::Size::Small,
                                       PanelFonts::system(11), this);
         connect(button, &QPushButton::clicked, this, [this, format] {
-            ColorValue::copyToPasteboard(format, *m_item, m_services.pasteboard);
+            ColorValue::copyToPasteboard(format, *m_item, m_services.clipboardManager);
         });
         buttons->addWidget(button);
         m_buttons << button;

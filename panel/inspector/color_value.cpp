@@ -2,7 +2,7 @@
 
 #include "clip_item.h"
 #include "style/named_colors.h"
-#include "pasteboard.h"
+#include "clipboard_manager.h"
 #include "text_rules.h"
 
 #include <limits>
@@ -115,11 +115,9 @@ QString copyText(CopyFormat format, const QString &rawContent)
     return QStringLiteral("Color(hex: \"") + rawContent + QStringLiteral("\")");
 }
 
-void copyToPasteboard(CopyFormat format, const ClipItem &item, Pasteboard &pasteboard)
+void copyToPasteboard(CopyFormat format, const ClipItem &item, ClipboardManager &store)
 {
-    const QString text = copyText(format, item.rawContent());
-    pasteboard.clearContents();
-    pasteboard.setString(text);
+    store.copyToClipboard(copyText(format, item.rawContent()));
 }
 
 } // namespace ColorValue

@@ -8,7 +8,7 @@
 #include <optional>
 
 class ClipItem;
-class Pasteboard;
+class ClipboardManager;
 
 namespace ColorValue {
 
@@ -29,6 +29,6 @@ QString copyText(CopyFormat format, const QString &rawContent);
 
 // Clears the pasteboard and writes the format's text. Not a paste: the
 // watcher picks the write up like any other copy.
-void copyToPasteboard(CopyFormat format, const ClipItem &item, Pasteboard &pasteboard);
+void copyToPasteboard(CopyFormat format, const ClipItem &item, ClipboardManager &store);
 
 } // namespace ColorValue

@@ -6,7 +6,6 @@
 #include "style/panel_menu.h"
 #include "panel_services.h"
 #include "panel_state.h"
-#include "pasteboard.h"
 #include "list/row_highlight.h"
 #include "style/thin_scroll_bar.h"
 
@@ -207,7 +206,6 @@ PanelMenu *HistoryListView::createContextMenu(const ClipItemPtr &item, QWidget *
     auto *menu = new PanelMenu(parent);
     PanelState &state = m_state;
     ClipboardManager &store = m_state.clipboardManager();
-    Pasteboard &pasteboard = m_services.pasteboard;
 
     menu->addEntry(QStringLiteral("Paste"), QStringLiteral("doc.on.clipboard"), menu,
                    [&state, item] { state.paste(item); });
@@ -216,10 +214,7 @@ PanelMenu *HistoryListView::createContextMenu(const ClipItemPtr &item, QWidget *
                    pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), menu,
                    [&store, item] { store.togglePin(item); });
     menu->addEntry(QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc"), menu,
-                   [&pasteboard, item] {
-                       pasteboard.clearContents();
-                       pasteboard.setString(item->rawContent());
-                   });
+                   [&store, item] { store.copyToClipboard(item->rawContent()); });
     menu->addSeparator();
     menu->addEntry(QStringLiteral("Delete"), QStringLiteral("trash"), menu,
                    [&store, item] { store.deleteItem(item); }, PanelMenu::Role::Destructive);

@@ -5,7 +5,6 @@
 #include "commands/history_listing.h"
 #include "commands/item_reference.h"
 #include "panel_state.h"
-#include "pasteboard.h"
 
 #include <algorithm>
 
@@ -120,8 +119,7 @@ void HistoryCommands::onItem(const Request &request, const ChannelConnection::Re
         });
     }
     if (command == "copy") {
-        store.pasteboard().clearContents();
-        store.pasteboard().setString(item->rawContent());
+        store.copyToClipboard(item->rawContent());
     } else if (command == "delete") {
         store.deleteItem(item);
     } else if (item->isPinned() != (command == "pin")) {

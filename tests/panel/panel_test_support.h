@@ -48,7 +48,7 @@ inline QList<ClipItemPtr> textRows(int count, int pinnedEvery = 0)
 struct Rig
 {
     explicit Rig(const QList<ClipItemPtr> &stored = {})
-        : services{filled(store, stored), *store.pasteboard, notifications,
+        : services{filled(store, stored), notifications,
                    [this](const ClipItemPtr &item, const std::function<void()> &hide) {
                        // Runs the hide handler it got: a test sees whose dismiss was passed on.
                        pasted.append(item);

@@ -143,9 +143,11 @@ private slots:
         f.paster.paste(second, [] {});
         const qint64 secondCount = f.store.pasteboard->changeCount();
 
-        // The first paste's end lowers the flag while the second's is running.
+        // The first paste ends while the second's runs: the watcher still waits.
         f.scheduler.advance(230ms); // t = 280 ms
         QCOMPARE(f.input.strokes().size(), 2);
+        QVERIFY(f.manager.isPasting());
+        f.scheduler.advance(100ms);
         QVERIFY(!f.manager.isPasting());
         QCOMPARE(f.manager.lastChangeCount(), secondCount);
         QVERIFY(f.watcherRecordsNothing());

@@ -76,8 +76,9 @@ private slots:
         f.copy(text.value_or(QString()), types);
         if (!text)
             f.pasteboard->simulateCopy(std::nullopt, types);
+        ClipboardManager::PasteGuard paste;
         if (then == "paste")
-            f.manager->setIsPasting(true);
+            paste = f.manager->beginPaste();
         else if (then == "delete")
             f.manager->deleteItem(f.manager->items().first());
         const std::optional<QString> newer = then == "newer copy" ? std::optional<QString>(QStringLiteral("newer"))
