@@ -67,8 +67,10 @@ private slots:
                                                          << std::optional<QString>();
         QTest::newRow("image only") << QByteArray("image/png") << QByteArray("\x89PNG") << cap << false
                                     << std::optional<QString>();
-        QTest::newRow("oversize") << plain << QByteArray("fill:2000000") << qint64(1 << 20) << true
-                                  << std::optional<QString>();
+        QTest::newRow("exactly the limit") << plain << QByteArray("fill:1048576") << qint64(1 << 20) << true
+                                           << std::optional(big.left(1 << 20));
+        QTest::newRow("a byte past the limit") << plain << QByteArray("fill:1048577") << qint64(1 << 20) << true
+                                               << std::optional<QString>();
     }
 
     void recordsWhatAnotherProgramCopies()
@@ -87,6 +89,16 @@ private slots:
         QTEST(pasteboard->string(), "text");
         // Each case has a compositor of its own: whatever was asked for was this copy.
         QTEST(m_compositor->program().printed("receive "), "read");
+    }
+
+    void aHungOwnersCopyIsGivenUp()
+    {
+        auto pasteboard = makePasteboard({.dataTimeout = std::chrono::milliseconds(300)});
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        QVERIFY(copy("hang", "never sent"));
+        QTRY_COMPARE(changed.count(), 1);
+        QCOMPARE(pasteboard->string(), std::nullopt);
+        QVERIFY(!pasteboard->isReading());
     }
 
     void lossOfTheContentIsAnnounced_data()
