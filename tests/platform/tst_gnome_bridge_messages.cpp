@@ -191,11 +191,19 @@ private slots:
 
         QTest::newRow("a late change loses to a newer one")
             << QList{report(2, Origin::Wayland, "new"), report(1, Origin::X11, "old")} << 1 << "new" << false;
+        QTest::newRow("a serial sent twice counts once")
+            << QList{report(2, Origin::Wayland, "first"), report(2, Origin::X11, "again")} << 1 << "first" << false;
         QTest::newRow("the state found at start is no change") << QList{initial} << 0 << "there before us" << false;
         QTest::newRow("our write counts once") << QList{write, echo} << 1 << "mine" << false;
         QTest::newRow("what was sent before our write's echo is older")
             << QList{write, report(4, Origin::Wayland, "before"), echo, report(6, Origin::X11, "after")} << 2
             << "after" << false;
+        // The first write's echo comes while the second is awaited: what
+        // follows it still happened before the second took effect.
+        QTest::newRow("two writes in flight")
+            << QList{write, Step{Step::Write, 0, Origin::Ours, "second"}, echo,
+                     report(6, Origin::Wayland, "between"), Step{Step::Report, 7, Origin::Ours, {}, false, 2}}
+            << 2 << "second" << false;
         const Step refused{Step::WriteFails, 0, Origin::Ours, {}, false, 1};
         QTest::newRow("a refused write stops the wait")
             << QList{write, refused, report(3, Origin::X11, "next")} << 2 << "next" << false;
