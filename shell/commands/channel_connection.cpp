@@ -19,9 +19,9 @@ constexpr qsizetype frameBytes = 256 * 1024;
 
 bool BodyBudget::take(qint64 bytes)
 {
-    if (bytes > m_available)
+    if (bytes > m_total - m_held)
         return false;
-    m_available -= bytes;
+    m_held += bytes;
     return true;
 }
 

@@ -17,12 +17,15 @@ class QLocalSocket;
 class BodyBudget
 {
 public:
-    explicit BodyBudget(qint64 total) : m_available(total) {}
+    explicit BodyBudget(qint64 total) : m_total(total) {}
+    // Bodies already held stay held when the total shrinks.
+    void setTotal(qint64 total) { m_total = total; }
     bool take(qint64 bytes);
-    void give(qint64 bytes) { m_available += bytes; }
+    void give(qint64 bytes) { m_held -= bytes; }
 
 private:
-    qint64 m_available;
+    qint64 m_total;
+    qint64 m_held = 0;
 };
 
 // One client of the command channel, served without ever waiting on it:

@@ -59,7 +59,8 @@ int failCommand(const QString &message)
     return 1;
 }
 
-std::optional<int> runCommand(const QString &socketPath, const CommandLine &command)
+std::optional<int> runCommand(const QString &socketPath, const CommandLine &command,
+                              ChannelClient::Budgets budgets)
 {
     ChannelProtocol::Request request = command.channelRequest;
     QByteArray body;
@@ -74,7 +75,7 @@ std::optional<int> runCommand(const QString &socketPath, const CommandLine &comm
     };
     using Outcome = ChannelClient::Result::Outcome;
     const ChannelClient::Result result =
-        ChannelClient::request(socketPath, request, body, toStdout);
+        ChannelClient::request(socketPath, request, body, toStdout, budgets);
     if (std::fflush(stdout) != 0 && !writeError)
         writeError = errno;
     switch (result.outcome) {

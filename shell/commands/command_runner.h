@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/channel_client.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,7 +12,8 @@ struct CommandLine;
 // the request to the running program, its data on standard output and its
 // message on standard error. The exit status, or nothing when the program
 // could not be reached.
-std::optional<int> runCommand(const QString &socketPath, const CommandLine &command);
+std::optional<int> runCommand(const QString &socketPath, const CommandLine &command,
+                              ChannelClient::Budgets budgets = {});
 
 // "tavorindle: <message>" on standard error; the exit status of a failure.
 int failCommand(const QString &message);

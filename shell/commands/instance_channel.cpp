@@ -134,6 +134,7 @@ ChannelConnection *InstanceChannel::placeToGiveUp() const
 
 void InstanceChannel::acceptConnections()
 {
+    m_bodyBudget.setTotal(2 * limits.maxBodyBytes);
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         if (!onRequest) {
             ChannelConnection::turnAway(socket, "error: not ready");

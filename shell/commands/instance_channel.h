@@ -70,8 +70,9 @@ private:
     QString m_folder;
     ProcessLock m_lock;
     QLocalServer *m_server = nullptr;
-    // Twice the largest body: two large requests at once, not a hundred.
-    BodyBudget m_bodyBudget{2 * ChannelProtocol::maxBodyBytes};
+    // Twice the largest body (limits.maxBodyBytes): two large requests at
+    // once, not a hundred.
+    BodyBudget m_bodyBudget{0};
     // Oldest first.
     std::list<ChannelConnection *> m_clients;
     int m_refused = 0;

@@ -47,6 +47,7 @@ private slots:
         const auto decoded = HistoryFile::decode(bytes);
         QVERIFY2(decoded.ok(), qPrintable(decoded.error));
         QCOMPARE(decoded.items.size(), 1);
+        QCOMPARE(decoded.items[0]->rawContent(), s.rawContent);
         // Written again exactly as before: every field came back (the form
         // is fixed above).
         QCOMPARE(HistoryFile::encode(decoded.items), bytes);

@@ -7,15 +7,65 @@
 #include <QTest>
 
 #include <csignal>
+#include <dlfcn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace TestSupport;
 
+namespace {
+
+// The calls that decide what a power cut leaves, in the order made while
+// recording: the test executable's own fsync and rename stand before libc's.
+QStringList *recordedCalls = nullptr;
+
+template<typename F>
+F next(const char *name)
+{
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int fsync(int fd)
+{
+    if (recordedCalls) {
+        struct stat st{};
+        ::fstat(fd, &st);
+        recordedCalls->append(S_ISDIR(st.st_mode) ? "fsync folder" : "fsync file");
+    }
+    static const auto real = next<int (*)(int)>("fsync");
+    return real(fd);
+}
+
+extern "C" int rename(const char *from, const char *to) noexcept
+{
+    if (recordedCalls)
+        recordedCalls->append("rename");
+    static const auto real = next<int (*)(const char *, const char *)>("rename");
+    return real(from, to);
+}
+
 class TestSaveUnderFaults : public QObject
 {
     Q_OBJECT
 private slots:
+    // A killed process leaves the page cache behind; a power cut does not:
+    // the data must be on the disk before the name points at it.
+    void aSaveReachesTheDiskBeforeItReplacesTheFile()
+    {
+        QTemporaryDir folder;
+        const HistoryStorage storage(folder.path() + "/Tavorindle");
+        QVERIFY(storage.save({makeItem("old")}).isEmpty());
+        QStringList calls;
+        recordedCalls = &calls;
+        const QString error = storage.save({makeItem("new")});
+        recordedCalls = nullptr;
+        QCOMPARE(error, QString());
+        QCOMPARE(calls, (QStringList{"fsync file", "rename", "fsync folder"}));
+    }
+
     void killedWhileSavingLeavesAWholeFile()
     {
         QTemporaryDir folder;

@@ -62,13 +62,13 @@ private slots:
         };
         QTest::newRow("well formed") << wellFormed() << QString();
         QTest::newRow("no serial") << with("serial", {}) << "missing field \"serial\"";
-        QTest::newRow("serial as text") << with("serial", QString("7")) << "field \"serial\" has type QString";
-        QTest::newRow("signed serial") << with("serial", qint64(7)) << "field \"serial\" has type qlonglong";
-        QTest::newRow("types as text") << with("types", QString("text/plain")) << "field \"types\" has type QString";
+        QTest::newRow("serial as text") << with("serial", QString("7")) << "field \"serial\" has type ";
+        QTest::newRow("signed serial") << with("serial", qint64(7)) << "field \"serial\" has type ";
+        QTest::newRow("types as text") << with("types", QString("text/plain")) << "field \"types\" has type ";
         QTest::newRow("no origin") << with("origin", {}) << "missing field \"origin\"";
         QTest::newRow("unknown origin") << with("origin", QString("pipe")) << "unknown origin \"pipe\"";
         QTest::newRow("readable as text") << with("text-readable", QString("yes"))
-                                          << "field \"text-readable\" has type QString";
+                                          << "field \"text-readable\" has type ";
         QTest::newRow("concealed text") << with("concealed", true) << "text offered for a concealed copy";
         QVariantMap ours = with("origin", QString("ours"));
         QTest::newRow("our write without token") << ours << "our own write without its token";
@@ -80,7 +80,8 @@ private slots:
         QFETCH(QString, error);
         QString actual;
         const auto decoded = decodeClipboardChange(change, &actual);
-        QCOMPARE(actual, error);
+        // After "has type" comes Qt's name of the type, not ours to check.
+        QCOMPARE(error.endsWith(u' ') && actual.size() > error.size() ? actual.first(error.size()) : actual, error);
         QCOMPARE(decoded.has_value(), error.isEmpty());
         QVERIFY(!decoded || (decoded->serial == 7 && decoded->origin == Origin::Wayland && decoded->textReadable));
     }
@@ -188,13 +189,20 @@ private slots:
         Step initial = report(1, Origin::Wayland, "there before us");
         initial.initial = true;
 
-        QTest::newRow("a late change loses to a newer one")
-            << QList{report(2, Origin::Wayland, "new"), report(1, Origin::X11, "old")} << 1 << "new" << false;
+        QTest::newRow("a late or repeated serial is no change")
+            << QList{report(2, Origin::Wayland, "new"), report(1, Origin::X11, "old"), report(2, Origin::X11, "again")}
+            << 1 << "new" << false;
         QTest::newRow("the state found at start is no change") << QList{initial} << 0 << "there before us" << false;
         QTest::newRow("our write counts once") << QList{write, echo} << 1 << "mine" << false;
         QTest::newRow("what was sent before our write's echo is older")
             << QList{write, report(4, Origin::Wayland, "before"), echo, report(6, Origin::X11, "after")} << 2
             << "after" << false;
+        // The first write's echo comes while the second is awaited: what
+        // follows it still happened before the second took effect.
+        QTest::newRow("two writes in flight")
+            << QList{write, Step{Step::Write, 0, Origin::Ours, "second"}, echo,
+                     report(6, Origin::Wayland, "between"), Step{Step::Report, 7, Origin::Ours, {}, false, 2}}
+            << 2 << "second" << false;
         const Step refused{Step::WriteFails, 0, Origin::Ours, {}, false, 1};
         QTest::newRow("a refused write stops the wait")
             << QList{write, refused, report(3, Origin::X11, "next")} << 2 << "next" << false;

@@ -16,19 +16,25 @@ private slots:
     {
         QTest::addColumn<bool>("polled");
         QTest::addColumn<QString>("body");
-        QTest::newRow("recorded copy") << true << "text";
-        QTest::newRow("copy not yet polled") << false << "text"; // taken in first, then kept
-        // Its analysis runs on a worker: it is the newest all the same.
-        QTest::newRow("large copy still analysed") << true << QString(40000, u'x');
+        QTest::addColumn<QString>("earlier"); // a copy made before it, if any
+        QTest::newRow("recorded copy") << true << "text" << "";
+        QTest::newRow("copy not yet polled") << false << "text" << ""; // taken in first, then kept
+        // Both analysed on a worker: the newest is the later, all the same.
+        QTest::newRow("two large copies still analysed") << true << QString(40000, u'x') << QString(40000, u'y');
     }
 
     void newestItemIsOfferedAgainWithoutBeingRecorded()
     {
         QFETCH(bool, polled);
         QFETCH(QString, body);
+        QFETCH(QString, earlier);
         StoreFixture f;
         ClipboardKeeper keeper(*f.manager);
         f.copy(QStringLiteral("older"));
+        if (!earlier.isEmpty()) {
+            f.pasteboard->simulateCopy(earlier);
+            f.manager->checkForChanges();
+        }
         const QString copied = "  newest " + body + " \n";
         f.pasteboard->simulateCopy(copied);
         if (polled)
@@ -42,7 +48,7 @@ private slots:
         QCOMPARE(f.manager->lastChangeCount(), f.pasteboard->changeCount());
         const QUuid newest = f.manager->items().first()->id();
         f.manager->checkForChanges();
-        QCOMPARE(f.manager->items().size(), 2);
+        QCOMPARE(f.manager->items().size(), earlier.isEmpty() ? 2 : 3);
         QCOMPARE(f.manager->items().first()->id(), newest);
         QCOMPARE(f.manager->items().first()->rawContent(), copied.trimmed());
     }

@@ -192,9 +192,9 @@ public:
     }
 
     // The program's command line, as a second copy.
-    Finished command(const QStringList &arguments, const QByteArray &input = {}) const
+    Finished command(const QStringList &arguments, const QByteArray &input = {}, int timeoutMs = 10000) const
     {
-        return run(m_binary, arguments, input, m_environment);
+        return run(m_binary, arguments, input, m_environment, timeoutMs);
     }
     QString historyPath() const { return m_data.path() + "/Tavorindle/history.json"; }
     QList<HistoryItem> history() const { return readHistory(historyPath()); }

@@ -67,8 +67,10 @@ private slots:
                                                          << std::optional<QString>();
         QTest::newRow("image only") << QByteArray("image/png") << QByteArray("\x89PNG") << cap << false
                                     << std::optional<QString>();
-        QTest::newRow("oversize") << plain << QByteArray("fill:2000000") << qint64(1 << 20) << true
-                                  << std::optional<QString>();
+        QTest::newRow("exactly the limit") << plain << QByteArray("fill:1048576") << qint64(1 << 20) << true
+                                           << std::optional(big.left(1 << 20));
+        QTest::newRow("a byte past the limit") << plain << QByteArray("fill:1048577") << qint64(1 << 20) << true
+                                               << std::optional<QString>();
     }
 
     void recordsWhatAnotherProgramCopies()
@@ -87,6 +89,16 @@ private slots:
         QTEST(pasteboard->string(), "text");
         // Each case has a compositor of its own: whatever was asked for was this copy.
         QTEST(m_compositor->program().printed("receive "), "read");
+    }
+
+    void aHungOwnersCopyIsGivenUp()
+    {
+        auto pasteboard = makePasteboard({.dataTimeout = std::chrono::milliseconds(300)});
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        QVERIFY(copy("hang", "never sent"));
+        QTRY_COMPARE(changed.count(), 1);
+        QCOMPARE(pasteboard->string(), std::nullopt);
+        QVERIFY(!pasteboard->isReading());
     }
 
     void lossOfTheContentIsAnnounced_data()
@@ -180,17 +192,14 @@ private slots:
         StallMeter meter;
         QVERIFY(copy(mode, data));
         QTRY_VERIFY(pasteboard->isReading());
-        QTest::qWait(300);
-        QCOMPARE(changed.count(), 0);
         QVERIFY(copy("serve", "next"));
         QTRY_COMPARE(pasteboard->string(), std::optional<QString>("next"));
-        // The older read is dropped, not finished late.
-        QTest::qWait(300);
+        // The older read was dropped: it counted neither before nor after.
+        QVERIFY(!pasteboard->isReading());
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(pasteboard->string(), std::optional<QString>("next"));
-        // A read that waited on the owner would have held the loop for seconds;
-        // the bound leaves room for a busy machine.
-        QVERIFY2(meter.longestMs() < 250, qPrintable(QString::number(meter.longestMs())));
+        // A read that waited on the owner would have held the loop for
+        // seconds (or for good); the bound leaves room for a busy machine.
+        QVERIFY2(meter.longestMs() < 1000, qPrintable(QString::number(meter.longestMs())));
     }
 
     void readerThatStopsReadingCostsNothing()
@@ -204,7 +213,7 @@ private slots:
         // Given up after the timeout; others are served meanwhile.
         QTRY_COMPARE_WITH_TIMEOUT(pasteboard->servingCount(), 0, 3000);
         QCOMPARE(paste("text/plain")->size(), 8 << 20);
-        QVERIFY2(meter.longestMs() < 250, qPrintable(QString::number(meter.longestMs())));
+        QVERIFY2(meter.longestMs() < 1000, qPrintable(QString::number(meter.longestMs())));
     }
 
     void endedDeviceAndLostCompositorAreSurvived()

@@ -3,7 +3,8 @@
 // the other programs itself, driven by lines on standard input:
 //   offer MODE TYPES DATA  another program copies: MODE is serve, hang
 //                          (never writes) or slow (1 KiB every 20 ms);
-//                          TYPES comma-separated; DATA b64:<base64> or fill:<bytes>
+//                          TYPES comma-separated; DATA b64:<base64> or fill:<bytes>,
+//                          served for the first type; any other type's is its name
 //   clear                  the selection becomes empty (as when its owner quits)
 //   swap MODE TYPES DATA   the owner quits and another program copies at once:
 //                          both reports go out before the compositor reads more
@@ -68,7 +69,8 @@ void offerReceive(wl_client *, wl_resource *, const char *type, int32_t fd)
         if (selection.mode == "hang")
             compositor.hung.push_back(fd);
         else
-            serveInThread(fd, selection.data, selection.mode == "slow");
+            serveInThread(fd, type == selection.types.first() ? selection.data : std::string(type),
+                          selection.mode == "slow");
         return;
     }
     if (selection.kind == Selection::Client)
