@@ -97,6 +97,14 @@ void TavorindleView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+void TavorindleView::setBlurredBehind(bool blurred)
+{
+    if (blurred == m_blurredBehind)
+        return;
+    m_blurredBehind = blurred;
+    update();
+}
+
 void TavorindleView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -104,7 +112,6 @@ void TavorindleView::paintEvent(QPaintEvent *)
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
     // Stands in for the blurred material: the window colour, slightly
-    // see-through; the compositor's blur, where there is one, is the
-    // window's business.
-    p.fillPath(shape, NamedColors::withOpacity(palette().color(QPalette::Window), 0.92));
+    // see-through where the compositor blurs what lies behind.
+    p.fillPath(shape, NamedColors::withOpacity(palette().color(QPalette::Window), backgroundOpacity()));
 }

@@ -164,8 +164,6 @@ HUDPanel &AppDelegate::ensureHUDWindow()
             }));
         }
         m_services.windowSystem.requestBlurBehind(m_hudWindow->winId());
-        m_services.windowSystem.requestShadow(
-            m_hudWindow->winId(), HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius));
     }
     return *m_hudWindow;
 }
@@ -186,7 +184,17 @@ void AppDelegate::showHUD()
     const bool alreadyShown = isHUDVisible();
     HUDPanel &panel = ensureHUDWindow();
     windows.showOnAllDesktops(panel.winId());
+    // Asked at every show: a compositor may have started or quit since.
+    const bool composited = windows.compositorActive();
+    panel.setBackdrop(composited, composited && windows.blursBehind());
     panel.centreOnPointerScreen();
+    // The compositor draws the tiles pixel for pixel: made again for a
+    // screen of another scale.
+    if (const qreal ratio = panel.devicePixelRatioF(); ratio != m_shadowRatio) {
+        m_shadowRatio = ratio;
+        windows.requestShadow(panel.winId(),
+                              HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius, ratio));
+    }
     panel.traceNextPaint();
     panel.show();
     panel.raise();

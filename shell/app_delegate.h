@@ -84,5 +84,6 @@ private:
     QMetaObject::Connection m_outsideClickMonitor;
     QMetaObject::Connection m_panelActivation;
     bool m_panelHadFocus = false;
+    qreal m_shadowRatio = 0; // of the shadow last handed over
     std::unique_ptr<KeyMonitor> m_localKeyMonitor;
 };
