@@ -67,14 +67,30 @@ void AppDelegate::handleHotKey()
     QMetaObject::invokeMethod(this, &AppDelegate::toggleHUD, Qt::QueuedConnection);
 }
 
+namespace {
+
+QIcon trayIcon()
+{
+    return StatusIcon::icon(QGuiApplication::palette().color(QPalette::WindowText));
+}
+
+} // namespace
+
 void AppDelegate::createStatusItem()
 {
-    const QColor colour = QGuiApplication::palette().color(QPalette::WindowText);
-    m_statusItem = new QSystemTrayIcon(StatusIcon::icon(colour), this);
+    m_statusItem = new QSystemTrayIcon(trayIcon(), this);
+    qApp->installEventFilter(this);
     m_statusItem->setToolTip(QStringLiteral("Tavorindle"));
     // No contextMenu(): the menu is made for each click.
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemClicked);
     m_statusItem->show();
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange && m_statusItem)
+        m_statusItem->setIcon(trayIcon());
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
