@@ -224,7 +224,7 @@ void HistoryListView::mouseDoubleClickEvent(QMouseEvent *event)
 
 PanelMenu *HistoryListView::createContextMenu(const ClipItemPtr &item, QWidget *parent)
 {
-    auto *menu = new PanelMenu(parent);
+    auto *menu = new PanelMenu(parent, PanelMenu::Look::Panel);
     PanelState &state = m_state;
     ClipboardManager &store = m_state.clipboardManager();
     Pasteboard &pasteboard = m_services.pasteboard;
