@@ -38,8 +38,10 @@ protected:
         p.setCompositionMode(QPainter::CompositionMode_Clear);
         p.fillPath(outside.subtracted(shape), Qt::transparent);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        // A pixel in from the edge: on the antialiased edge itself the light
+        // line would show as a fringe over what lies behind.
         QPainterPath outline;
-        outline.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r, r);
+        outline.addRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), r - 1.5, r - 1.5);
         p.setPen(QPen(NamedColors::primary(palette(), 0.08), 1));
         p.drawPath(outline);
     }
