@@ -56,7 +56,7 @@ struct FakeView : QLineEdit
 
 struct Shell
 {
-    explicit Shell(bool launch = false)
+    explicit Shell(bool launch = false, bool tray = false)
         : hotKeys(backend)
     {
         windows.snapshot = [this] {
@@ -80,7 +80,7 @@ struct Shell
             },
             [this](const QUrl &url) { opened.append(url); },
             [this] { ++quits; },
-            false,
+            tray,
         });
         if (launch)
             delegate->applicationDidFinishLaunching();
@@ -415,6 +415,32 @@ private slots:
         QPointer<QMenu> watched(menu);
         menu->close();
         QTRY_VERIFY(!watched);
+    }
+
+    // The tray glyph takes the palette's text colour, also after a theme
+    // switched at run time.
+    void trayIconFollowsThePalette()
+    {
+        const QPalette before = QApplication::palette();
+        const auto glyphIs = [](QSystemTrayIcon *tray, const QColor &colour) {
+            const QImage image = tray->icon().pixmap(QSize(18, 18)).toImage();
+            int opaque = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    opaque += image.pixelColor(x, y).alpha() == 255 && image.pixelColor(x, y).rgb() == colour.rgb();
+            return opaque > 10;
+        };
+        QPalette palette = before;
+        palette.setColor(QPalette::WindowText, Qt::black);
+        QApplication::setPalette(palette);
+        Shell shell(true, true);
+        QSystemTrayIcon *tray = shell.delegate->statusItem();
+        QVERIFY(tray);
+        QVERIFY(glyphIs(tray, Qt::black));
+        palette.setColor(QPalette::WindowText, Qt::white);
+        QApplication::setPalette(palette);
+        QVERIFY(glyphIs(tray, Qt::white));
+        QApplication::setPalette(before);
     }
 
     void centredGeometry_data()
