@@ -201,6 +201,8 @@ private slots:
         QProcess compositor;
         compositor.start("picom", {"--backend", "xrender", "--shadow", "--no-fading-openclose"});
         QVERIFY(compositor.waitForStarted(3000));
+        // The panel decides its corners as it shows: only once picom runs.
+        QVERIFY(waitUntil([] { return output("xwininfo", {"-root", "-children"}).contains("\"picom\""); }));
         QVERIFY(openPanel());
         const QRect panel = visiblePanel()->geometry;
         QCOMPARE(panel.size(), panelSize);
