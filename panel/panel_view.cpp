@@ -38,8 +38,10 @@ protected:
         p.setCompositionMode(QPainter::CompositionMode_Clear);
         p.fillPath(outside.subtracted(shape), Qt::transparent);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        // A pixel in from the edge: on the antialiased edge itself the light
+        // line would show as a fringe over what lies behind.
         QPainterPath outline;
-        outline.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), r, r);
+        outline.addRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), r - 1.5, r - 1.5);
         p.setPen(QPen(NamedColors::primary(palette(), 0.08), 1));
         p.drawPath(outline);
     }
@@ -97,6 +99,14 @@ void TavorindleView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+void TavorindleView::setBlurredBehind(bool blurred)
+{
+    if (blurred == m_blurredBehind)
+        return;
+    m_blurredBehind = blurred;
+    update();
+}
+
 void TavorindleView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -104,7 +114,6 @@ void TavorindleView::paintEvent(QPaintEvent *)
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
     // Stands in for the blurred material: the window colour, slightly
-    // see-through; the compositor's blur, where there is one, is the
-    // window's business.
-    p.fillPath(shape, NamedColors::withOpacity(palette().color(QPalette::Window), 0.92));
+    // see-through where the compositor blurs what lies behind.
+    p.fillPath(shape, NamedColors::withOpacity(palette().color(QPalette::Window), backgroundOpacity()));
 }

@@ -36,6 +36,10 @@ public:
     TopBar *topBar() const { return m_topBar; }
     HistoryListView *historyList() const { return m_list; }
     InspectorView *inspector() const { return m_inspector; }
+    // Translucent only over a blur: without one the text behind would read
+    // through the list.
+    void setBlurredBehind(bool blurred);
+    qreal backgroundOpacity() const { return m_blurredBehind ? 0.92 : 0.985; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -48,4 +52,5 @@ private:
     HistoryListView *m_list;
     InspectorView *m_inspector;
     bool m_shownOnce = false;
+    bool m_blurredBehind = false;
 };

@@ -63,4 +63,8 @@ public:
     // Whether a compositor draws translucent windows over what lies behind
     // them; without one their transparent parts show up black.
     virtual bool compositorActive() = 0;
+    // Whether the compositor is known to honour requestBlurBehind(); most
+    // ignore it silently, and a translucent window then shows plainly what
+    // lies behind it.
+    virtual bool blursBehind() { return false; }
 };

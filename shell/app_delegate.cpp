@@ -67,14 +67,30 @@ void AppDelegate::handleHotKey()
     QMetaObject::invokeMethod(this, &AppDelegate::toggleHUD, Qt::QueuedConnection);
 }
 
+namespace {
+
+QIcon trayIcon()
+{
+    return StatusIcon::icon(QGuiApplication::palette().color(QPalette::WindowText));
+}
+
+} // namespace
+
 void AppDelegate::createStatusItem()
 {
-    const QColor colour = QGuiApplication::palette().color(QPalette::WindowText);
-    m_statusItem = new QSystemTrayIcon(StatusIcon::icon(colour), this);
+    m_statusItem = new QSystemTrayIcon(trayIcon(), this);
+    qApp->installEventFilter(this);
     m_statusItem->setToolTip(QStringLiteral("Tavorindle"));
     // No contextMenu(): the menu is made for each click.
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemClicked);
     m_statusItem->show();
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange && m_statusItem)
+        m_statusItem->setIcon(trayIcon());
+    return QObject::eventFilter(watched, event);
 }
 
 void AppDelegate::statusItemClicked(QSystemTrayIcon::ActivationReason reason)
@@ -164,8 +180,6 @@ HUDPanel &AppDelegate::ensureHUDWindow()
             }));
         }
         m_services.windowSystem.requestBlurBehind(m_hudWindow->winId());
-        m_services.windowSystem.requestShadow(
-            m_hudWindow->winId(), HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius));
     }
     return *m_hudWindow;
 }
@@ -186,7 +200,17 @@ void AppDelegate::showHUD()
     const bool alreadyShown = isHUDVisible();
     HUDPanel &panel = ensureHUDWindow();
     windows.showOnAllDesktops(panel.winId());
+    // Asked at every show: a compositor may have started or quit since.
+    const bool composited = windows.compositorActive();
+    panel.setBackdrop(composited, composited && windows.blursBehind());
     panel.centreOnPointerScreen();
+    // The compositor draws the tiles pixel for pixel: made again for a
+    // screen of another scale.
+    if (const qreal ratio = panel.devicePixelRatioF(); ratio != m_shadowRatio) {
+        m_shadowRatio = ratio;
+        windows.requestShadow(panel.winId(),
+                              HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius, ratio));
+    }
     panel.traceNextPaint();
     panel.show();
     panel.raise();

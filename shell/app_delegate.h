@@ -68,6 +68,10 @@ public:
     bool hasKeyMonitor() const { return m_localKeyMonitor != nullptr; }
     bool hasOutsideClickMonitor() const { return bool(m_outsideClickMonitor); }
 
+protected:
+    // Follows a palette change (a theme switched at run time) in the tray.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     // panelKeptFocus: shown again while shown and focused.
     void startMonitors(bool panelKeptFocus);
@@ -84,5 +88,6 @@ private:
     QMetaObject::Connection m_outsideClickMonitor;
     QMetaObject::Connection m_panelActivation;
     bool m_panelHadFocus = false;
+    qreal m_shadowRatio = 0; // of the shadow last handed over
     std::unique_ptr<KeyMonitor> m_localKeyMonitor;
 };

@@ -17,13 +17,7 @@ HUDPanel::HUDPanel(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowTitle(QStringLiteral("Tavorindle"));
     setFixedSize(panelSize);
-    // The window takes the panel's rounded shape: without a compositor the
-    // corners would show black, and compositors that draw shadows of their
-    // own draw them around the shape.
-    QPainterPath shape;
-    const qreal r = TavorindleView::cornerRadius;
-    shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(panelSize)), r, r);
-    setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    setBackdrop(false, false);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -59,6 +53,20 @@ void HUDPanel::centreOnPointerScreen()
     if (!screen)
         return;
     setGeometry(centredGeometry(screen->availableGeometry(), panelSize));
+}
+
+void HUDPanel::setBackdrop(bool composited, bool blurred)
+{
+    // With a compositor the shape reaches two pixels past the outline, so
+    // that the antialiased edge lies wholly inside it and shows smooth,
+    // while compositors that draw shadows of their own still round them.
+    const qreal grow = composited ? 2 : 0;
+    const qreal r = TavorindleView::cornerRadius + grow;
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(panelSize)).adjusted(-grow, -grow, grow, grow), r, r);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()) & QRegion(rect()));
+    if (auto *view = qobject_cast<TavorindleView *>(m_content))
+        view->setBlurredBehind(blurred);
 }
 
 void HUDPanel::cancelOperation()

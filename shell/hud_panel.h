@@ -27,6 +27,11 @@ public:
     static QRect centredGeometry(const QRect &area, QSize size);
     // Moves the panel to the middle of the screen that holds the pointer.
     void centreOnPointerScreen();
+    // The window takes the panel's rounded shape (a 1-bit mask): without a
+    // compositor exactly, or its corners would show black; with one a little
+    // wider, so that the antialiased corners the view paints show whole. The
+    // view is see-through only over a blur.
+    void setBackdrop(bool composited, bool blurred);
 
 
     // With tracing on, logs when the next paint after a show has finished.

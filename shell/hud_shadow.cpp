@@ -53,13 +53,15 @@ void gaussianBlur(std::vector<float> &values, int width, int height, qreal sigma
 
 namespace HudShadow {
 
-WindowSystem::Shadow tiles(QSize windowSize, qreal cornerRadius)
+WindowSystem::Shadow tiles(QSize windowSize, qreal cornerRadius, qreal devicePixelRatio)
 {
-    const qreal sigma = blurRadius / 2.0;
+    const qreal sigma = blurRadius / 2.0 * devicePixelRatio;
     const int extent = int(std::ceil(3 * sigma));
-    const QMargins reach(extent, extent - offsetY, extent, extent + offsetY);
-    const int w = windowSize.width();
-    const int h = windowSize.height();
+    const int drop = int(std::lround(offsetY * devicePixelRatio));
+    const QMargins reach(extent, extent - drop, extent, extent + drop);
+    const int w = int(std::lround(windowSize.width() * devicePixelRatio));
+    const int h = int(std::lround(windowSize.height() * devicePixelRatio));
+    cornerRadius *= devicePixelRatio;
     const int width = reach.left() + w + reach.right();
     const int height = reach.top() + h + reach.bottom();
 
@@ -70,7 +72,7 @@ WindowSystem::Shadow tiles(QSize windowSize, qreal cornerRadius)
         QPainter p(&shape);
         p.setRenderHint(QPainter::Antialiasing);
         QPainterPath outline;
-        outline.addRoundedRect(QRectF(reach.left(), reach.top() + offsetY, w, h), cornerRadius, cornerRadius);
+        outline.addRoundedRect(QRectF(reach.left(), reach.top() + drop, w, h), cornerRadius, cornerRadius);
         p.fillPath(outline, Qt::black);
     }
     std::vector<float> alpha(size_t(width) * size_t(height));
@@ -101,7 +103,7 @@ WindowSystem::Shadow tiles(QSize windowSize, qreal cornerRadius)
 
     // Corners reach far enough in that the edge tiles, one pixel thick,
     // repeat an unchanging cross-section.
-    const int inner = std::min({int(std::ceil(cornerRadius)) + extent + offsetY, w / 2, h / 2});
+    const int inner = std::min({int(std::ceil(cornerRadius)) + extent + drop, w / 2, h / 2});
     const int left = reach.left(), top = reach.top(), right = reach.right(), bottom = reach.bottom();
     WindowSystem::Shadow shadow;
     shadow.reach = reach;

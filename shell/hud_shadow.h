@@ -14,8 +14,9 @@ inline constexpr qreal opacity = 0.25;
 inline constexpr int blurRadius = 30;
 inline constexpr int offsetY = 15;
 
-// The tiles for a window of this size and corner radius. Nothing is drawn
-// under the window itself, which is translucent.
-WindowSystem::Shadow tiles(QSize windowSize, qreal cornerRadius);
+// The tiles for a window of this size and corner radius (in points), in
+// device pixels at the given ratio, as the compositor draws them unscaled.
+// Nothing is drawn under the window itself, which is translucent.
+WindowSystem::Shadow tiles(QSize windowSize, qreal cornerRadius, qreal devicePixelRatio = 1);
 
 } // namespace HudShadow

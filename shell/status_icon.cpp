@@ -5,7 +5,8 @@
 
 namespace {
 
-void drawLogo(QPainter &p, const QColor &colour)
+// spread widens every stroke by that many pixels on each side: the halo.
+void drawLogo(QPainter &p, const QColor &colour, qreal spread = 0)
 {
     // The drawing is laid out with y upwards, like the artwork it came from.
     p.translate(0, StatusIcon::logicalSize);
@@ -16,13 +17,18 @@ void drawLogo(QPainter &p, const QColor &colour)
     pen.setJoinStyle(Qt::RoundJoin);
 
     // The board.
-    pen.setWidthF(1.4);
+    pen.setWidthF(1.4 + 2 * spread);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(QRectF(2.5, 1.5, 13, 13), 3, 3);
 
     // The clip.
-    p.setPen(Qt::NoPen);
+    if (spread > 0) {
+        pen.setWidthF(2 * spread);
+        p.setPen(pen);
+    } else {
+        p.setPen(Qt::NoPen);
+    }
     p.setBrush(colour);
     p.drawRoundedRect(QRectF(5.5, 13, 7, 3.5), 1.2, 1.2);
 
@@ -31,15 +37,23 @@ void drawLogo(QPainter &p, const QColor &colour)
     pen.setCapStyle(Qt::RoundCap);
     QPainterPath upper(QPointF(4.5, 9.5));
     upper.cubicTo(QPointF(7.5, 11.5), QPointF(10.5, 6.5), QPointF(13.5, 8.5));
-    pen.setWidthF(1.3);
+    pen.setWidthF(1.3 + 2 * spread);
     p.setPen(pen);
     p.drawPath(upper);
 
     QPainterPath lower(QPointF(4.5, 5.5));
     lower.cubicTo(QPointF(7.5, 7.5), QPointF(10.5, 2.5), QPointF(13.5, 4.5));
-    pen.setWidthF(1.2);
+    pen.setWidthF(1.2 + 2 * spread);
     p.setPen(pen);
     p.drawPath(lower);
+}
+
+// Light around a dark glyph, dark around a light one.
+QColor haloFor(const QColor &glyph)
+{
+    QColor halo = glyph.lightnessF() < 0.5 ? QColor(255, 255, 255) : QColor(0, 0, 0);
+    halo.setAlphaF(0.85f);
+    return halo;
 }
 
 } // namespace
@@ -50,7 +64,12 @@ QPixmap StatusIcon::render(qreal devicePixelRatio, const QColor &colour)
     QPixmap pixmap(pixels, pixels);
     pixmap.setDevicePixelRatio(devicePixelRatio);
     pixmap.fill(Qt::transparent);
+    // The tray's background is unknown (an XEmbed tray tells nothing of it):
+    // a thin halo of the opposite tone keeps the glyph readable on any.
     QPainter painter(&pixmap);
+    painter.save();
+    drawLogo(painter, haloFor(colour), 0.9);
+    painter.restore();
     drawLogo(painter, colour);
     return pixmap;
 }
@@ -60,7 +79,6 @@ QIcon StatusIcon::icon(const QColor &colour)
     QIcon icon;
     icon.addPixmap(render(1.0, colour));
     icon.addPixmap(render(2.0, colour));
-    icon.setIsMask(true);
     return icon;
 }
 

@@ -5,8 +5,9 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-// The tray icon: a clipboard with two lines of text, drawn in one colour and
-// marked as a mask so that the desktop may recolour it for its panel.
+// The tray icon: a clipboard with two lines of text, drawn in the palette's
+// text colour inside a thin halo of the opposite tone, so that it reads on a
+// dark and on a light tray alike.
 class StatusIcon
 {
 public:
@@ -14,7 +15,8 @@ public:
 
     // One rendering at the given device pixel ratio (1x is 18 x 18 pixels).
     static QPixmap render(qreal devicePixelRatio, const QColor &colour = Qt::black);
-    // 1x and 2x renderings, marked as a mask.
+    // 1x and 2x renderings. Not a mask: a desktop that recoloured it in one
+    // colour would fill in the halo.
     static QIcon icon(const QColor &colour = Qt::black);
 };
 

@@ -92,7 +92,9 @@ std::optional<QString> LinkPane::hostLine(const QString &text)
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
         return std::nullopt;
-    return url.host();
+    // As the user would write it: Qt keeps the ASCII form for domains outside
+    // its list of registries, so "xn--" names would show for some hosts only.
+    return QUrl::fromAce(url.host(QUrl::FullyEncoded).toLatin1(), QUrl::IgnoreIDNWhitelist);
 }
 
 void LinkPane::openInBrowser()

@@ -83,3 +83,11 @@ QString TextBlocks::originalText(qsizetype documentFrom, qsizetype documentTo) c
     const qsizetype to = originalOffset(std::max(documentFrom, documentTo));
     return m_text.mid(from, to - from);
 }
+
+bool TextBlocks::hasRightToLeft() const
+{
+    return std::any_of(m_text.cbegin(), m_text.cend(), [](QChar c) {
+        const QChar::Direction direction = c.direction();
+        return direction == QChar::DirR || direction == QChar::DirAL;
+    });
+}

@@ -21,6 +21,8 @@ public:
     // the document's end); false once all of it is in.
     bool appendTo(QTextCursor &cursor, qsizetype budget);
     bool done() const { return m_next == m_text.size(); }
+    // Whether any letter is written right to left (Hebrew, Arabic, ...).
+    bool hasRightToLeft() const;
 
     // The original offset of a position in the box.
     qsizetype originalOffset(qsizetype documentPosition) const;

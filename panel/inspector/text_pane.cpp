@@ -37,6 +37,7 @@ public:
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         setFont(PanelFonts::system(13));
         document()->setDocumentMargin(8);
+        followTextDirection();
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         makeThinScrollBar(verticalScrollBar());
@@ -47,6 +48,14 @@ public:
     }
 
 protected:
+    void changeEvent(QEvent *event) override
+    {
+        QPlainTextEdit::changeEvent(event);
+        // The widget's direction would otherwise be forced on every paragraph.
+        if (event->type() == QEvent::LayoutDirectionChange)
+            followTextDirection();
+    }
+
     QMimeData *createMimeDataFromSelection() const override
     {
         const QTextCursor cursor = textCursor();
@@ -68,6 +77,19 @@ protected:
     }
 
 private:
+    // Each paragraph takes the direction of its own first strong letter and
+    // is aligned to its start: a Hebrew paragraph to the right. This layout
+    // has one alignment for all paragraphs, and only "justify" puts each
+    // paragraph's last line at its own start; so texts with right-to-left
+    // paragraphs are justified, the others stay ragged.
+    void followTextDirection()
+    {
+        QTextOption option = document()->defaultTextOption();
+        option.setTextDirection(Qt::LayoutDirectionAuto);
+        option.setAlignment(m_blocks->hasRightToLeft() ? Qt::AlignJustify : Qt::AlignLeft);
+        document()->setDefaultTextOption(option);
+    }
+
     std::shared_ptr<const TextBlocks> m_blocks;
 };
 

@@ -6,6 +6,7 @@
 #include "style/panel_menu.h"
 #include "panel_services.h"
 #include "panel_state.h"
+#include "panel_notifications.h"
 #include "list/row_highlight.h"
 #include "style/thin_scroll_bar.h"
 
@@ -65,6 +66,11 @@ HistoryListView::HistoryListView(PanelState &state, const PanelServices &service
         if (m_scroll.state() != QAbstractAnimation::Running)
             scheduleFollowPointer();
     });
+    // Connected before the state's own handlers: the flag is up before the
+    // selection moves and the scroll starts.
+    const auto keyMoved = [this] { m_pointerRestsAt = QCursor::pos(); };
+    connect(&m_services.notifications, &PanelNotifications::tavorindleNavigateUp, this, keyMoved);
+    connect(&m_services.notifications, &PanelNotifications::tavorindleNavigateDown, this, keyMoved);
     syncHighlight(false);
 }
 
@@ -81,6 +87,8 @@ void HistoryListView::scheduleFollowPointer()
 void HistoryListView::followPointer()
 {
     m_followPending = false;
+    if (m_pointerRestsAt)
+        return;
     const QPoint pos = viewport()->mapFromGlobal(QCursor::pos());
     // A pointer elsewhere has already cleared the hover on leaving.
     if (viewport()->rect().contains(pos))
@@ -151,9 +159,20 @@ void HistoryListView::updateHover(const QPoint &pos)
         m_state.setHoveredItemId(std::nullopt);
 }
 
+bool HistoryListView::pointerActed(const QMouseEvent &event)
+{
+    if (m_pointerRestsAt && event.type() == QEvent::MouseMove
+        && event.globalPosition().toPoint() == *m_pointerRestsAt)
+        return false;
+    m_pointerRestsAt.reset();
+    return true;
+}
+
 void HistoryListView::mouseMoveEvent(QMouseEvent *event)
 {
-    updateHover(event->position().toPoint());
+    // Windowing systems also report motion when only the rows moved.
+    if (pointerActed(*event))
+        updateHover(event->position().toPoint());
 }
 
 void HistoryListView::leaveEvent(QEvent *event)
@@ -164,6 +183,7 @@ void HistoryListView::leaveEvent(QEvent *event)
 
 void HistoryListView::mousePressEvent(QMouseEvent *event)
 {
+    pointerActed(*event);
     m_pressed = QModelIndex();
     if (event->button() != Qt::LeftButton)
         return;
@@ -203,7 +223,7 @@ void HistoryListView::mouseDoubleClickEvent(QMouseEvent *event)
 
 PanelMenu *HistoryListView::createContextMenu(const ClipItemPtr &item, QWidget *parent)
 {
-    auto *menu = new PanelMenu(parent);
+    auto *menu = new PanelMenu(parent, PanelMenu::Look::Panel);
     PanelState &state = m_state;
     ClipboardManager &store = m_state.clipboardManager();
 

@@ -50,6 +50,9 @@ private:
     // Hover the row now under a pointer that has not moved.
     void scheduleFollowPointer();
     void followPointer();
+    // A pointer event that counts as the user's own: motion away from where
+    // it rested when a key moved the selection, or any button.
+    bool pointerActed(const QMouseEvent &event);
 
     PanelState &m_state;
     const PanelServices &m_services;
@@ -60,4 +63,7 @@ private:
     bool m_pressedOnPin = false;
     QVariantAnimation m_scroll;
     bool m_followPending = false;
+    // Set by an arrow key: rows the scroll slides under a resting pointer do
+    // not take the hover until the pointer itself moves away from here.
+    std::optional<QPoint> m_pointerRestsAt;
 };

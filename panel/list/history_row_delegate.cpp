@@ -1,6 +1,5 @@
 #include "list/history_row_delegate.h"
 
-#include "code_view/code_lines.h"
 #include "list/history_list_model.h"
 #include "style/icon_set.h"
 #include "style/named_colors.h"
@@ -85,8 +84,10 @@ int HistoryRowDelegate::lineHeight() const
 HistoryRowDelegate::ShownTitle HistoryRowDelegate::shownTitle(const QString &title,
                                                               const QFontMetrics &metrics, int width)
 {
-    // One line: tabs become the spaces up to their stop, as in the code view.
-    const QString line = CodeLines::expandTabs(title, 0, tabColumns);
+    // One line. Column stops mean nothing in a proportional font: every tab
+    // is the same gap.
+    QString line = title;
+    line.replace(QLatin1Char('\t'), QString(tabSpaces, QLatin1Char(' ')));
     return {metrics.elidedText(line, Qt::ElideRight, width),
             line.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight};
 }

@@ -20,7 +20,8 @@ public:
     static constexpr int numberWidth = 14;
     static constexpr int symbolWidth = 16;
     static constexpr int pinSize = 12; // a 10-pixel symbol's visual size
-    static constexpr int tabColumns = 4;
+    // A tab in a title: this many spaces of the row's font, wherever it stands.
+    static constexpr int tabSpaces = 3;
 
     explicit HistoryRowDelegate(const RowHighlight &highlight, QObject *parent = nullptr);
 

@@ -1,14 +1,18 @@
 #include "style/panel_menu.h"
 
 #include "style/icon_set.h"
+#include "style/named_colors.h"
 
 #include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QStyleOptionMenuItem>
 
 namespace {
 
 const char *const iconProperty = "panelMenuIcon";
 const char *const destructiveProperty = "panelMenuDestructive";
+constexpr qreal panelLookRadius = 8;
 
 bool isDestructive(const QAction *action)
 {
@@ -17,8 +21,13 @@ bool isDestructive(const QAction *action)
 
 } // namespace
 
-PanelMenu::PanelMenu(QWidget *parent) : QMenu(parent)
+PanelMenu::PanelMenu(QWidget *parent, Look look) : QMenu(parent), m_look(look)
 {
+    if (m_look == Look::Panel) {
+        // A popup takes no palette from the widget it opens from.
+        setPalette(NamedColors::hudPalette(palette()));
+        setWindowFlag(Qt::NoDropShadowWindowHint);
+    }
     // The palette is only certain once the menu is about to open.
     connect(this, &QMenu::aboutToShow, this, &PanelMenu::tintIcons);
 }
@@ -63,6 +72,31 @@ void PanelMenu::changeEvent(QEvent *event)
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
         tintIcons();
     QMenu::changeEvent(event);
+}
+
+void PanelMenu::resizeEvent(QResizeEvent *event)
+{
+    QMenu::resizeEvent(event);
+    // The rounded shape as a mask, which holds with or without a compositor;
+    // the outline drawn on top smooths its edge.
+    if (m_look == Look::Panel) {
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), panelLookRadius, panelLookRadius);
+        setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    }
+}
+
+void PanelMenu::paintEvent(QPaintEvent *event)
+{
+    QMenu::paintEvent(event);
+    if (m_look != Look::Panel)
+        return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), panelLookRadius, panelLookRadius);
+    p.setPen(QPen(NamedColors::primary(palette(), 0.18), 1));
+    p.drawPath(outline);
 }
 
 void PanelMenu::tintIcons()

@@ -26,7 +26,6 @@ void FilterChip::setSelectedChip(bool selected)
     if (selected == m_selected)
         return;
     m_selected = selected;
-    updateGeometry(); // semibold text is wider
     update();
 }
 
@@ -37,7 +36,9 @@ QFont FilterChip::chipFont(bool selected) const
 
 QSize FilterChip::sizeHint() const
 {
-    const QFontMetrics fm(chipFont(m_selected));
+    // Room for the wider, semibold label either way: choosing a chip never
+    // moves its neighbours.
+    const QFontMetrics fm(chipFont(true));
     return {fm.horizontalAdvance(text()) + 2 * paddingX, fm.height() + 2 * paddingY};
 }
 

@@ -10,11 +10,12 @@
 #include <QPainterPath>
 
 OptionsButton::OptionsButton(const PanelServices &services, QWidget *parent)
-    : QToolButton(parent), m_menu(new PanelMenu(this))
+    : QToolButton(parent), m_menu(new PanelMenu(this, PanelMenu::Look::Panel))
 {
     setFixedSize(26, 26);
     setToolTip(QStringLiteral("Tavorindle Options"));
     setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_Hover); // repainted as the pointer comes and goes
     setPopupMode(QToolButton::InstantPopup);
     setMenu(m_menu);
 
@@ -44,9 +45,12 @@ void OptionsButton::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 6, 6);
-    p.fillPath(shape, NamedColors::primary(palette(), 0.05));
-    const int size = 12;
-    const QPixmap gear = IconSet::tinted(QStringLiteral("gearshape"), NamedColors::secondary(palette()),
-                                         size, devicePixelRatioF());
+    // Pressed while its menu is open.
+    const bool down = isDown() || (menu() && menu()->isVisible());
+    const bool hovered = underMouse();
+    p.fillPath(shape, NamedColors::primary(palette(), down ? 0.2 : hovered ? 0.12 : 0.05));
+    const int size = 13;
+    const QColor ink = down || hovered ? NamedColors::primary(palette()) : NamedColors::secondary(palette());
+    const QPixmap gear = IconSet::tinted(QStringLiteral("gearshape"), ink, size, devicePixelRatioF());
     p.drawPixmap(QRect((width() - size) / 2, (height() - size) / 2, size, size), gear);
 }

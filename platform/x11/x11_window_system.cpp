@@ -147,6 +147,20 @@ bool X11WindowSystem::compositorActive()
     return XGetSelectionOwner(display, m_connection->atom(name.constData())) != None;
 }
 
+bool X11WindowSystem::blursBehind()
+{
+    if (!compositorActive())
+        return false;
+    X11ErrorTrap trap(*m_connection);
+    int count = 0;
+    Atom *properties = XListProperties(m_connection->display(), m_connection->rootWindow(), &count);
+    const Atom blur = m_connection->atom("_KDE_NET_WM_BLUR_BEHIND_REGION");
+    const bool announced = properties && std::find(properties, properties + count, blur) != properties + count;
+    if (properties)
+        XFree(properties);
+    return trap.ok() && announced;
+}
+
 // Pixmaps of our own on the server, freed with this object.
 class X11WindowSystem::Pixmaps
 {

@@ -21,6 +21,9 @@ public:
     void hideOwnWindows() override;
     void requestBlurBehind(WindowId window) override;
     bool compositorActive() override;
+    // KWin announces the blur it draws by a root window property of the
+    // request's own name.
+    bool blursBehind() override;
     // KWin's _KDE_NET_WM_SHADOW: one 32-bit pixmap per tile, kept for as
     // long as this object lives, since the compositor reads them again.
     void requestShadow(WindowId window, const Shadow &shadow) override;

@@ -9,8 +9,10 @@
 #include "code_view/syntax_highlighter_view.h"
 #include "panel_test_support.h"
 #include "panel_view.h"
+#include "style/panel_fonts.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -20,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 using PanelTest::Rig;
@@ -200,6 +203,11 @@ private slots:
         const QString longHost = QStringLiteral("this-is-a-very-long-subdomain-name-for-testing.another-long-label-here."
                                                 "example-domain.org");
         QTest::newRow("long host") << QStringLiteral("https://%1/p").arg(longHost) << longHost << true << -1;
+        // Hosts as the user wrote them, whatever the registry: Qt's own list
+        // leaves newer ones such as .рус in their ASCII form.
+        QTest::newRow("Cyrillic host") << QStringLiteral("https://пример.рус/путь") << QStringLiteral("пример.рус") << true << 1;
+        QTest::newRow("Cyrillic host in ASCII form") << "https://xn--e1afmkfd.xn--p1acf/" << QStringLiteral("пример.рус") << true << 1;
+        QTest::newRow("German host") << QStringLiteral("https://bücher.de/") << QStringLiteral("bücher.de") << true << 1;
     }
 
     // In the inspector's column the host wraps and is never cut; the address
@@ -312,6 +320,78 @@ private slots:
         QCOMPARE(f.dismissed, 1);
         QVERIFY(f.opened.isEmpty());
         QCOMPARE(f.store.pasteboard->writes().size(), 1); // only the clean copy
+    }
+
+    void codeFontIsMonospaced_data()
+    {
+        QTest::addColumn<QFont>("desktopFixedFont");
+        QTest::addColumn<int>("weight");
+        QTest::newRow("the desktop's fixed font") << QFontDatabase::systemFont(QFontDatabase::FixedFont) << int(QFont::Normal);
+        QTest::newRow("a proportional font handed out") << QFont(QStringLiteral("DejaVu Sans")) << int(QFont::Normal);
+        QTest::newRow("proportional, bold") << QFont(QStringLiteral("DejaVu Sans")) << int(QFont::Bold);
+    }
+
+    // Rows of narrow and of wide letters, drawn in the font the code view
+    // would take: their ink ends within a pixel of each other.
+    void codeFontIsMonospaced()
+    {
+        QFETCH(QFont, desktopFixedFont);
+        QFETCH(int, weight);
+        const QFont font = PanelFonts::monospacedFrom(desktopFixedFont, 12, QFont::Weight(weight));
+        QCOMPARE(font.pixelSize(), 12);
+        QImage image(260, 60, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            p.setFont(font);
+            p.setPen(Qt::black);
+            p.drawText(QPoint(2, 16), QStringLiteral("iiiiiiiiiiii"));
+            p.drawText(QPoint(2, 36), QStringLiteral("WWWWWWWWWWW."));
+            p.drawText(QPoint(2, 56), QStringLiteral("111111111111"));
+        }
+        const auto inkEnd = [&](int top, int bottom) {
+            int end = -1;
+            for (int y = top; y < bottom; ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qGray(image.pixel(x, y)) < 128)
+                        end = std::max(end, x);
+            return end;
+        };
+        const int narrow = inkEnd(0, 20), wide = inkEnd(20, 40), digits = inkEnd(40, 60);
+        const int advance = QFontMetrics(font).horizontalAdvance(QLatin1Char('W'));
+        QVERIFY2(std::abs(narrow - digits) < advance && std::abs(wide - digits) < 2 * advance,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(narrow).arg(wide).arg(digits)));
+    }
+
+    // Each paragraph is aligned by its own direction: a Hebrew one to the
+    // right, a Latin one to the left, in the same box.
+    void paragraphsAlignedByTheirDirection()
+    {
+        const QString text = QStringLiteral("Hello there\nשלום עולם\nplain again");
+        TextPane pane(ClipItem::create(text, ClipContentType::Text, std::nullopt, 1), 1);
+        pane.resize(400, 300);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        QPlainTextEdit *box = pane.textBox();
+        const QImage image = box->viewport()->grab().toImage();
+        const QColor ground = image.pixelColor(image.width() / 2, image.height() - 4);
+        const auto inkSpan = [&](int block) {
+            const QRect r = box->cursorRect(QTextCursor(box->document()->findBlockByNumber(block)));
+            int left = image.width(), right = -1;
+            for (int y = int(r.top()); y < int(r.bottom()); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (std::abs(c.lightness() - ground.lightness()) > 60) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                    }
+                }
+            return std::pair(left, right);
+        };
+        const int middle = image.width() / 2;
+        QVERIFY(inkSpan(0).first < 20 && inkSpan(0).second < middle);
+        QVERIFY(inkSpan(1).first > middle && inkSpan(1).second > image.width() - 30);
+        QVERIFY(inkSpan(2).first < 20 && inkSpan(2).second < middle);
     }
 
     // A 5 MB line, then lines far longer than a block, short lines, CR LF

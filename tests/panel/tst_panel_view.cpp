@@ -14,6 +14,7 @@
 #include "top_bar/search_field.h"
 #include "top_bar/top_bar.h"
 
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
@@ -117,10 +118,20 @@ private slots:
         QVERIFY(!field->clearButton()->isVisible());
 
         // A chip chosen again stays chosen; only it is drawn in the accent.
+        // Choosing one never moves a chip.
         TopBar *bar = panel.view.topBar();
+        const auto places = [&] {
+            QList<QRect> rects;
+            for (FilterCategory category : allFilterCategories)
+                rects << bar->chip(category)->geometry();
+            return rects;
+        };
+        const QList<QRect> before = places();
         QTest::mouseClick(bar->chip(FilterCategory::Code), Qt::LeftButton);
         QTest::mouseClick(bar->chip(FilterCategory::Code), Qt::LeftButton);
         QCOMPARE(panel.state().selectedFilter(), FilterCategory::Code);
+        QCoreApplication::processEvents(); // a pending relayout
+        QCOMPARE(places(), before);
         for (FilterCategory category : allFilterCategories) {
             FilterChip *chip = bar->chip(category);
             QCOMPARE(chip->isSelectedChip(), category == FilterCategory::Code);
@@ -177,34 +188,62 @@ private slots:
     {
         QTest::addColumn<QColor>("background");
         QTest::addColumn<QColor>("text");
+        QTest::addColumn<bool>("panelLook");
 
-        QTest::newRow("light desktop") << QColor(246, 246, 246) << QColor(20, 20, 20);
-        QTest::newRow("dark desktop") << QColor(40, 40, 44) << QColor(235, 235, 235);
+        QTest::newRow("row menu, light desktop") << QColor(246, 246, 246) << QColor(20, 20, 20) << true;
+        QTest::newRow("row menu, dark desktop") << QColor(40, 40, 44) << QColor(235, 235, 235) << true;
+        QTest::newRow("tray menu, light desktop") << QColor(246, 246, 246) << QColor(20, 20, 20) << false;
+        QTest::newRow("tray menu, dark desktop") << QColor(40, 40, 44) << QColor(235, 235, 235) << false;
     }
 
-    // Menus follow the desktop's theme, not the dark panel: their icons must
-    // still show, and "Delete" reads as destructive.
+    // The panel's menus wear the panel's dark palette and accent on any
+    // desktop, with rounded corners; the tray's follows the desktop. Either
+    // way their icons show, and "Delete" reads as destructive.
     void menuLook()
     {
         QFETCH(QColor, background);
         QFETCH(QColor, text);
+        QFETCH(bool, panelLook);
+        QPalette desktop(text, background);
+        desktop.setColor(QPalette::Text, text);
+        desktop.setColor(QPalette::Base, background);
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(desktop);
         Panel panel(textRows(2));
-        std::unique_ptr<PanelMenu> menu(panel.list()->createContextMenu(panel.rows()[0], nullptr));
-        QPalette palette(text, background);
-        palette.setColor(QPalette::Text, text);
-        menu->setPalette(palette);
+        std::unique_ptr<PanelMenu> menu;
+        if (panelLook) {
+            menu.reset(panel.list()->createContextMenu(panel.rows()[0], nullptr));
+        } else {
+            menu = std::make_unique<PanelMenu>();
+            menu->addEntry(QStringLiteral("Paste"), QStringLiteral("doc.on.clipboard"));
+            for (int i = 0; i < 3; ++i)
+                menu->addEntry(QStringLiteral("Entry"), QStringLiteral("pin"));
+            menu->addEntry(QStringLiteral("Delete"), QStringLiteral("trash"), PanelMenu::Role::Destructive);
+        }
         menu->popup(QPoint(0, 0));
         QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+        menu->setActiveAction(menu->actions().at(1));
+
+        const QImage whole = menu->grab().toImage();
+        const QColor hud = NamedColors::hudPalette(desktop).color(QPalette::Window);
+        const QRect plain = menu->actionGeometry(menu->actions().at(2));
+        QVERIFY(near(whole.pixelColor(plain.left() + 1, plain.center().y()), panelLook ? hud : background, 24));
+        const QRect hovered = menu->actionGeometry(menu->actions().at(1));
+        QCOMPARE(countNear(whole, hovered, panel.accent(), 30) > hovered.width() * hovered.height() / 3, panelLook);
+        if (panelLook) // rounded: the outermost corner pixel lies outside the shape
+            QVERIFY(!menu->mask().isEmpty() && !menu->mask().contains(QPoint(0, 0)));
+        const QColor ink = panelLook ? NamedColors::hudPalette(desktop).color(QPalette::Text) : text;
 
         const auto entry = [&](int i) { return menu->grab(menu->actionGeometry(menu->actions().at(i))).toImage(); };
         const QImage paste = entry(0);
         const QRect iconColumn(0, 0, paste.height() + 4, paste.height());
-        QVERIFY(countNear(paste, iconColumn, text, 60) > 8);
+        QVERIFY(countNear(paste, iconColumn, ink, 60) > 8);
         const QColor red(230, 30, 40);
         QCOMPARE(countNear(paste, paste.rect(), red, 60), 0);
         const QImage remove = entry(4);
         QVERIFY(countNear(remove, iconColumn, red, 60) > 8);
         QVERIFY(countNear(remove, remove.rect().adjusted(iconColumn.width(), 0, 0, 0), red, 60) > 8);
+        QApplication::setPalette(before);
     }
 
     // The active row (the hover, else the selection) is drawn in the accent;
@@ -280,22 +319,64 @@ private slots:
         QVERIFY(panel.pasted.isEmpty());
         QCOMPARE(panel.rows().first(), third); // moved up among the pinned rows at once
 
-        // The pointer has not moved: the hover follows the row now under it,
-        // and Return pastes that row.
-        const ClipItemPtr underPointer = panel.rows()[2];
-        QTRY_COMPARE(panel.state().hoveredItemId(), underPointer->id());
-        emit panel.notifications.tavorindlePasteSelected();
-        QCOMPARE(panel.pasted, QList<ClipItemPtr>{underPointer});
-        // Also when the rows move with no mouse event at all (the click above
-        // brings one of its own).
-        panel.manager().togglePin(underPointer);
-        QTRY_COMPARE(panel.state().hoveredItemId(), panel.rows()[2]->id());
-
         const ClipItemPtr second = panel.rows()[1];
         QTest::mouseClick(panel.list()->viewport(), Qt::LeftButton, {}, panel.rowCentre(1));
         QCOMPARE(panel.pasted.last(), second);
-        QCOMPARE(panel.dismissed, 2);
+        QCOMPARE(panel.dismissed, 1);
         QCOMPARE(panel.state().selectedItemId(), second->id());
+    }
+
+    void restingPointer_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("follows");
+
+        QTest::newRow("pin clicked") << "pin click" << true;
+        QTest::newRow("pinned with no mouse event") << "pin" << true;
+        QTest::newRow("deleted from the row menu") << "delete" << true;
+        QTest::newRow("arrow keys scroll the rows") << "keys" << false;
+    }
+
+    // The pointer rests on the third row while the rows move under it: after
+    // a mouse action the hover follows the row now under the pointer, after
+    // arrow keys it stays on the row the pointer chose until the pointer
+    // moves; Return pastes the active row.
+    void restingPointer()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, follows);
+        Panel panel(textRows(30));
+        const QPoint pointer = panel.rowCentre(2);
+        panel.hover(pointer);
+        const ClipItemPtr rested = panel.rows()[2];
+        QCOMPARE(panel.state().hoveredItemId(), rested->id());
+
+        if (action == "pin click") {
+            QTest::mouseClick(panel.list()->viewport(), Qt::LeftButton, {}, panel.pinRect(2).center());
+        } else if (action == "pin") {
+            panel.manager().togglePin(rested);
+        } else if (action == "delete") {
+            std::unique_ptr<QMenu> menu(panel.list()->createContextMenu(rested, nullptr));
+            menu->actions()[4]->trigger();
+        } else {
+            for (int i = 0; i < 8; ++i)
+                emit panel.notifications.tavorindleNavigateDown();
+            QTRY_VERIFY(panel.list()->verticalScrollBar()->value() > panel.rowRect(0).height());
+            const int centre = panel.list()->viewport()->height() / 2;
+            QTRY_VERIFY(std::abs(panel.rowRect(8).center().y() - centre) <= 1);
+        }
+        QCoreApplication::processEvents(); // the queued follow
+        const QModelIndex under = panel.list()->indexAt(pointer);
+        const ClipItemPtr underPointer = panel.rows()[under.row()];
+        QVERIFY(underPointer != rested);
+        const ClipItemPtr expected = follows ? underPointer : rested;
+        QTRY_COMPARE(panel.state().hoveredItemId(), expected->id());
+        emit panel.notifications.tavorindlePasteSelected();
+        QCOMPARE(panel.pasted, QList<ClipItemPtr>{expected});
+
+        // The pointer's own motion takes the hover to the row under it.
+        panel.hover(pointer + QPoint(1, 0));
+        QCOMPARE(panel.state().hoveredItemId(), underPointer->id());
     }
 
     // A title keeps its logical start, is cut at its logical end and is
@@ -307,9 +388,16 @@ private slots:
         const auto rightToLeft = HistoryRowDelegate::shownTitle(hebrew, metrics, 200);
         QCOMPARE(rightToLeft.direction, Qt::RightToLeft);
         QVERIFY(rightToLeft.text.startsWith(hebrew.left(5)) && rightToLeft.text.endsWith(QChar(0x2026)));
-        const auto tabs = HistoryRowDelegate::shownTitle(QStringLiteral("one\ttwo\tthree"), metrics, 200);
-        QCOMPARE(tabs.text, QStringLiteral("one two three"));
-        QCOMPARE(tabs.direction, Qt::LeftToRight);
+        // Every tab the same gap in the row's proportional font, wherever it stands.
+        const auto gap = [&](const QString &before) {
+            const QString shown = HistoryRowDelegate::shownTitle(before + QStringLiteral("\tx"), metrics, 400).text;
+            return metrics.horizontalAdvance(shown) - metrics.horizontalAdvance(before + QStringLiteral("x"));
+        };
+        QVERIFY(gap(QStringLiteral("i")) >= metrics.horizontalAdvance(QStringLiteral("  ")));
+        const int oneTab = gap(QStringLiteral("i"));
+        for (const char *before : {"abc", "ii", "WWWWW"}) // within rounding of the advances
+            QVERIFY2(std::abs(gap(QLatin1String(before)) - oneTab) <= 1, before);
+        QCOMPARE(HistoryRowDelegate::shownTitle(QStringLiteral("one\ttwo"), metrics, 400).direction, Qt::LeftToRight);
     }
 
     void selectionScrollsToCentre()

@@ -6,6 +6,7 @@
 #include <QRasterWindow>
 #include <QTest>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -118,6 +119,34 @@ private slots:
         QVERIFY(m_windows->compositorActive());
         XCloseDisplay(compositor); // the selection goes with its owner
         QTRY_VERIFY(!m_windows->compositorActive());
+    }
+
+    // Blur counts as granted only while a compositor runs that announces it
+    // (KWin puts the request's own name on the root window).
+    void blurIsKnownOnlyWhereAnnounced()
+    {
+        Display *display = m_connection->display();
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
+        if (XGetSelectionOwner(display, XInternAtom(display, name.constData(), False)) != None)
+            QSKIP("a compositor already runs on this display");
+        Display *compositor = XOpenDisplay(nullptr);
+        QVERIFY(compositor);
+        const Window root = DefaultRootWindow(compositor);
+        const Atom blur = XInternAtom(compositor, "_KDE_NET_WM_BLUR_BEHIND_REGION", False);
+        unsigned long nothing = 0;
+        XChangeProperty(compositor, root, blur, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char *>(&nothing), 0);
+        XSync(compositor, False);
+        QVERIFY(!m_windows->blursBehind()); // announced, but no compositor
+
+        const Window owner = XCreateSimpleWindow(compositor, root, 0, 0, 1, 1, 0, 0, 0);
+        XSetSelectionOwner(compositor, XInternAtom(compositor, name.constData(), False), owner, CurrentTime);
+        XSync(compositor, False);
+        QVERIFY(m_windows->blursBehind());
+        XDeleteProperty(compositor, root, blur);
+        XSync(compositor, False);
+        QVERIFY(!m_windows->blursBehind()); // a compositor that does not blur (picom)
+        XCloseDisplay(compositor);
     }
 
     void shadowTilesAreHandedToTheCompositor()

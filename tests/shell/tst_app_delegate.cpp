@@ -42,7 +42,8 @@ public:
     {
         log.append(QStringLiteral("showOnAllDesktops %1%2").arg(isPanel(window)).arg(snapshot()));
     }
-    bool compositorActive() override { return true; }
+    bool compositorActive() override { return composited; }
+    bool composited = true;
     QList<WindowId> blurred;
     QList<WindowId> shadowed;
 };
@@ -55,7 +56,7 @@ struct FakeView : QLineEdit
 
 struct Shell
 {
-    explicit Shell(bool launch = false)
+    explicit Shell(bool launch = false, bool tray = false)
         : hotKeys(backend)
     {
         windows.snapshot = [this] {
@@ -79,7 +80,7 @@ struct Shell
             },
             [this](const QUrl &url) { opened.append(url); },
             [this] { ++quits; },
-            false,
+            tray,
         });
         if (launch)
             delegate->applicationDidFinishLaunching();
@@ -283,8 +284,15 @@ private slots:
         QCOMPARE(shell.windows.shadowed.size(), 1);
         QVERIFY(shell.windows.isPanel(shell.windows.shadowed.first()));
         // The window has the rounded shape: no corners for black to show in,
-        // and compositors draw their shadows around it.
+        // and compositors draw their shadows around it. Under a compositor
+        // it takes in the antialiased edge too; once that has quit, the next
+        // show cuts the shape at the outline.
         QWidget *panel = shell.delegate->hudWindow();
+        const QPoint edge(2, 8); // just outside the outline at the corner, partly covered
+        QVERIFY(panel->mask().contains(edge));
+        shell.windows.composited = false;
+        shell.delegate->showHUD();
+        QVERIFY(!panel->mask().contains(edge));
         QVERIFY(!panel->mask().contains(QPoint(0, 0)));
         QVERIFY(!panel->mask().contains(QPoint(719, 459)));
         QVERIFY(panel->mask().contains(QPoint(360, 230)));
@@ -407,6 +415,32 @@ private slots:
         QPointer<QMenu> watched(menu);
         menu->close();
         QTRY_VERIFY(!watched);
+    }
+
+    // The tray glyph takes the palette's text colour, also after a theme
+    // switched at run time.
+    void trayIconFollowsThePalette()
+    {
+        const QPalette before = QApplication::palette();
+        const auto glyphIs = [](QSystemTrayIcon *tray, const QColor &colour) {
+            const QImage image = tray->icon().pixmap(QSize(18, 18)).toImage();
+            int opaque = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    opaque += image.pixelColor(x, y).alpha() == 255 && image.pixelColor(x, y).rgb() == colour.rgb();
+            return opaque > 10;
+        };
+        QPalette palette = before;
+        palette.setColor(QPalette::WindowText, Qt::black);
+        QApplication::setPalette(palette);
+        Shell shell(true, true);
+        QSystemTrayIcon *tray = shell.delegate->statusItem();
+        QVERIFY(tray);
+        QVERIFY(glyphIs(tray, Qt::black));
+        palette.setColor(QPalette::WindowText, Qt::white);
+        QApplication::setPalette(palette);
+        QVERIFY(glyphIs(tray, Qt::white));
+        QApplication::setPalette(before);
     }
 
     void centredGeometry_data()

@@ -10,11 +10,23 @@ class TestHudShadow : public QObject
 {
     Q_OBJECT
 private slots:
+    void shadowAroundTheRoundedPanel_data()
+    {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("1x") << 1.0;
+        QTest::newRow("2x screen") << 2.0;
+    }
+
+    // In device pixels, as the compositor draws it: a 2x screen gets tiles
+    // of twice the reach, as soft as at 1x.
     void shadowAroundTheRoundedPanel()
     {
-        const QSize window(720, 460);
-        const WindowSystem::Shadow shadow = HudShadow::tiles(window, 18);
+        QFETCH(qreal, ratio);
+        const WindowSystem::Shadow shadow = HudShadow::tiles(QSize(720, 460), 18, ratio);
+        const QSize window = QSize(720, 460) * ratio;
+        const int radius = qRound(18 * ratio);
         const QMargins m = shadow.reach;
+        QCOMPARE(m, HudShadow::tiles(QSize(720, 460), 18).reach * int(ratio));
         // Down by the offset: it reaches further below than above.
         QVERIFY(m.bottom() > m.top());
 
@@ -59,7 +71,7 @@ private slots:
         // Around the rounded outline: it shows in the cut-off corner below,
         // and nothing is drawn under the window itself.
         QVERIFY(alpha(1, window.height() - 1) > 0);
-        QCOMPARE(alpha(18, window.height() - 18), 0);
+        QCOMPARE(alpha(radius, window.height() - radius), 0);
         QCOMPARE(alpha(window.width() - 40, 40), 0);
     }
 };

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <cmath>
 #include <functional>
 
 using namespace AppProcess;
@@ -142,8 +143,10 @@ private slots:
     }
 
     // Over a backdrop of our own: the rounded corners show the backdrop,
-    // never black; with a compositor the panel, still 720 x 460, casts a
-    // shadow that follows its shape.
+    // never black; without a compositor they are a 1-bit shape, with one
+    // they are smoothed with alpha, and the panel, still 720 x 460, casts a
+    // shadow. Where no blur is granted (picom) the backdrop hardly shows
+    // through the panel.
     void cornersAndShadowWithAndWithoutACompositor()
     {
         if (QStandardPaths::findExecutable("picom").isEmpty())
@@ -156,8 +159,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
         const QColor ground(0xc0, 0x40, 0xc0);
         // The cut-off corner and a point just below the panel, both plain
-        // ground, or both ground in shadow (the shadow following the rounded
-        // shape into the corner rather than leaving it clear).
+        // ground, or both ground in shadow.
         const auto both = [](const QRect &panel, const std::function<bool(const QColor &)> &is) {
             const QImage image = screenshot();
             return is(image.pixelColor(panel.topLeft() + QPoint(1, 1)))
@@ -170,19 +172,47 @@ private slots:
         const auto shadowed = [&](const QColor &c) {
             return c.value() < ground.value() - 15 && c.red() > c.green() + 40 && c.blue() > c.green() + 40;
         };
+        // Of the pixels the 18-pixel corner's outline just grazes (centres
+        // up to a quarter pixel outside it), those that blend the magenta
+        // ground with the panel's grey, told by hue: ground, shadowed or not,
+        // keeps its red three times its green, the panel has them about
+        // equal. A 1-bit shape leaves them all ground; antialiasing blends.
+        const auto blendedCorner = [](const QImage &image, const QRect &panel) {
+            int grazed = 0;
+            int blended = 0;
+            for (int y = 0; y < 18; ++y)
+                for (int x = 0; x < 18; ++x) {
+                    const qreal d = std::hypot(18 - (x + 0.5), 18 - (y + 0.5));
+                    if (d < 18 || d > 18.25)
+                        continue;
+                    ++grazed;
+                    const QColor c = image.pixelColor(panel.left() + x, panel.top() + y);
+                    blended += c.green() > 0 && c.red() < 2.95 * c.green();
+                }
+            return std::pair(blended, grazed);
+        };
 
         QVERIFY(openPanel());
         QVERIFY(waitUntil([&] { return both(visiblePanel()->geometry, plain); }));
+        QCOMPARE(blendedCorner(screenshot(), visiblePanel()->geometry).first, 0);
         xdotool({"key", "Escape"});
         QVERIFY(panelHidesAndTargetIsActive());
 
         QProcess compositor;
         compositor.start("picom", {"--backend", "xrender", "--shadow", "--no-fading-openclose"});
         QVERIFY(compositor.waitForStarted(3000));
+        // The panel decides its corners as it shows: only once picom runs.
+        QVERIFY(waitUntil([] { return output("xwininfo", {"-root", "-children"}).contains("\"picom\""); }));
         QVERIFY(openPanel());
         const QRect panel = visiblePanel()->geometry;
         QCOMPARE(panel.size(), panelSize);
         QVERIFY(waitUntil([&] { return both(panel, shadowed); }));
+        const QImage image = screenshot();
+        const auto [blended, grazed] = blendedCorner(image, panel);
+        QVERIFY2(blended * 2 >= grazed, qPrintable(QStringLiteral("%1 of %2").arg(blended).arg(grazed)));
+        // picom blurs nothing: the panel's dark ground shows almost no magenta.
+        const QColor inside = image.pixelColor(panel.left() + 2, panel.center().y());
+        QVERIFY2(inside.red() - inside.green() <= 5 && inside.value() < 60, qPrintable(inside.name()));
 
         compositor.terminate();
         QVERIFY(compositor.waitForFinished(5000));
