@@ -84,8 +84,29 @@ WaylandPasteboard::WaylandPasteboard(std::shared_ptr<WaylandConnection> connecti
         if (m_control && !m_control->hasDevice())
             m_control->startDevice();
     });
-    if (!m_control->startDevice())
+    if (!m_control->startDevice()) {
         qCWarning(lcWaylandClipboard, "Wayland: no seat: clipboard changes go unseen");
+        return;
+    }
+    static const wl_callback_listener listener{&WaylandPasteboard::onInitialStateKnown};
+    m_initialSync = wl_display_sync(m_connection->display());
+    wl_callback_add_listener(m_initialSync, &listener, this);
+    m_connection->flush();
+}
+
+void WaylandPasteboard::onInitialStateKnown(void *data, wl_callback *callback, uint32_t)
+{
+    auto *self = static_cast<WaylandPasteboard *>(data);
+    if (callback == self->m_initialSync)
+        self->endInitialState();
+}
+
+void WaylandPasteboard::endInitialState()
+{
+    if (m_initialSync)
+        wl_callback_destroy(m_initialSync);
+    m_initialSync = nullptr;
+    m_expectInitial = false;
 }
 
 WaylandPasteboard::~WaylandPasteboard()
@@ -94,6 +115,7 @@ WaylandPasteboard::~WaylandPasteboard()
         m_connection->removeGlobalWatcher(m_seatWatcher);
     retireRead();
     dropHeld();
+    endInitialState();
     if (m_writeSync)
         wl_callback_destroy(m_writeSync);
     dropClaim();
@@ -157,7 +179,6 @@ void WaylandPasteboard::selection(Handle offer)
 void WaylandPasteboard::takeSelection(Handle offer)
 {
     const bool initial = m_expectInitial;
-    m_expectInitial = false;
     retireRead();
     if (!offer) {
         qCDebug(lcWaylandClipboard) << "selection cleared; foreign" << m_content.isForeign();
@@ -395,7 +416,8 @@ void WaylandPasteboard::holdSelection(Handle offer)
 {
     const bool echo = offer && m_offers.value(offer).contains(QString::fromLatin1(ownWriteMarker()));
     dropHeld();
-    m_expectInitial = false;
+    // Whatever comes after a write of ours is news.
+    endInitialState();
     m_holding = true;
     m_heldIsEcho = echo;
     if (echo) {
@@ -469,6 +491,7 @@ void WaylandPasteboard::finished()
 
 void WaylandPasteboard::onConnectionLost()
 {
+    endInitialState();
     dropClaim();
     retireRead();
     dropHeld();

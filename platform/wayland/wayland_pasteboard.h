@@ -66,6 +66,8 @@ private:
     void sendRequested(Handle source, const QByteArray &mimeType, int fd) override;
     void cancelled(Handle source) override;
 
+    static void onInitialStateKnown(void *data, wl_callback *callback, uint32_t);
+    void endInitialState();
     void takeSelection(Handle offer);
     void startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial);
     void readAvailable();
@@ -91,7 +93,11 @@ private:
     std::unique_ptr<DataControl> m_control;
     PasteboardContent m_content;
     QHash<Handle, QStringList> m_offers;
+    // Selections before the answer to a sync sent after the device was
+    // asked for are what we found, not changes: a compositor may send none
+    // for an empty clipboard, so the first event proves nothing.
     bool m_expectInitial = true;
+    wl_callback *m_initialSync = nullptr;
     int m_seatWatcher = 0;
 
     std::unique_ptr<Read> m_read;
