@@ -2,6 +2,7 @@
 
 #include "wayland/foreign_toplevel_window_system.h"
 #include "wayland/kde_fake_input_synthesizer.h"
+#include "wayland/plasma_window_system.h"
 #include "wayland/virtual_keyboard_synthesizer.h"
 #include "wayland/wayland_connection.h"
 #include "wayland/wayland_pasteboard.h"
@@ -46,14 +47,21 @@ public:
         }
     }
 
-    std::unique_ptr<WindowSystem> makeWindowSystem() override
+    std::unique_ptr<WindowSystem> makeWindowSystem(BackendChoice::Windows kind) override
     {
         // Qt names our windows by the desktop entry on Wayland and by the
         // program's name (WM_CLASS) through XWayland.
         QStringList own{QGuiApplication::desktopFileName(), QCoreApplication::applicationName(),
                         QFileInfo(QCoreApplication::applicationFilePath()).fileName()};
         own.removeAll(QString());
-        return std::make_unique<ForeignToplevelWindowSystem>(m_connection, own);
+        switch (kind) {
+        case BackendChoice::Windows::WaylandForeignToplevel:
+            return std::make_unique<ForeignToplevelWindowSystem>(m_connection, own);
+        case BackendChoice::Windows::KdePlasmaWindows:
+            return std::make_unique<PlasmaWindowSystem>(m_connection, own);
+        default:
+            return nullptr;
+        }
     }
 
 private:

@@ -24,5 +24,5 @@ public:
     virtual QStringList globals() const = 0;
     virtual std::unique_ptr<Pasteboard> makePasteboard(BackendChoice::Clipboard kind) = 0;
     virtual std::unique_ptr<InputSynthesizer> makeInputSynthesizer(BackendChoice::Input kind) = 0;
-    virtual std::unique_ptr<WindowSystem> makeWindowSystem() = 0;
+    virtual std::unique_ptr<WindowSystem> makeWindowSystem(BackendChoice::Windows kind) = 0;
 };
