@@ -181,11 +181,12 @@ private:
         const QDBusReply<QList<int>> reply = QDBusConnection::sessionBus().call(call);
         return reply.isValid() ? reply.value() : QList<int>{-1};
     }
-    // System Settings' Shortcuts page overrides what the program asked for.
+    // Another program (System Settings' Shortcuts page) sets our key.
     static void setKeyAsSystemSettingsDoes(int key)
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(service, "/kglobalaccel", "org.kde.KGlobalAccel", "setShortcut");
-        call << actionId << QVariant::fromValue(QList<int>{key}) << uint(4); // NoAutoloading
+        QDBusMessage call = QDBusMessage::createMethodCall(service, "/kglobalaccel", "org.kde.KGlobalAccel",
+                                                           "setForeignShortcut");
+        call << actionId << QVariant::fromValue(QList<int>{key});
         QDBusConnection::sessionBus().call(call);
     }
     static int wl(const QStringList &command, const QByteArray &input = {})
