@@ -107,7 +107,7 @@ PlatformServices createPlatformServices()
         break;
     case Choice::Clipboard::WaylandExtDataControl:
     case Choice::Clipboard::WaylandWlrDataControl:
-        services.pasteboard = wayland->makePasteboard(choice.clipboard);
+        services.pasteboard = wayland->makePasteboard(choice.clipboard, x11);
         break;
     case Choice::Clipboard::GnomeBridge:
         services.pasteboard = std::make_unique<GnomePasteboard>(bridge);

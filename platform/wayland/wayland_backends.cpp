@@ -6,6 +6,7 @@
 #include "wayland/virtual_keyboard_synthesizer.h"
 #include "wayland/wayland_connection.h"
 #include "wayland/wayland_pasteboard.h"
+#include "x11/x11_owner_quit_watch.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -23,16 +24,27 @@ public:
 
     QStringList globals() const override { return m_connection->globalNames(); }
 
-    std::unique_ptr<Pasteboard> makePasteboard(BackendChoice::Clipboard kind) override
+    std::unique_ptr<Pasteboard> makePasteboard(BackendChoice::Clipboard kind,
+                                               std::shared_ptr<X11Connection> xwayland) override
     {
+        std::unique_ptr<WaylandPasteboard> pasteboard;
         switch (kind) {
         case BackendChoice::Clipboard::WaylandExtDataControl:
-            return std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Ext);
+            pasteboard = std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Ext);
+            break;
         case BackendChoice::Clipboard::WaylandWlrDataControl:
-            return std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Wlr);
+            pasteboard = std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Wlr);
+            break;
         default:
             return nullptr;
         }
+        if (xwayland) {
+            // KWin keeps a quit X program's copy listed, with nothing behind it.
+            auto *watch = new X11OwnerQuitWatch(std::move(xwayland), pasteboard.get());
+            QObject::connect(watch, &X11OwnerQuitWatch::ownerQuit, pasteboard.get(),
+                             &WaylandPasteboard::checkForeignContentServed);
+        }
+        return pasteboard;
     }
 
     std::unique_ptr<InputSynthesizer> makeInputSynthesizer(BackendChoice::Input kind) override

@@ -42,6 +42,10 @@ constexpr qsizetype sliceBytes = 64 * 1024;
 struct WaylandPasteboard::Read
 {
     Handle offer = nullptr;
+    QByteArray mimeType;
+    // Reads the served offer again (checkForeignContentServed()): the
+    // offer stays, and only an empty answer is news.
+    bool check = false;
     QStringList types;
     bool initial = false;
     UniqueFd fd;
@@ -114,6 +118,7 @@ WaylandPasteboard::~WaylandPasteboard()
     if (m_seatWatcher)
         m_connection->removeGlobalWatcher(m_seatWatcher);
     retireRead();
+    dropServedOffer();
     dropHeld();
     endInitialState();
     if (m_writeSync)
@@ -161,6 +166,11 @@ void WaylandPasteboard::primarySelection(Handle offer)
 
 void WaylandPasteboard::selection(Handle offer)
 {
+    // An emptying while our claim of lost content waits is what the claim
+    // answers (the compositor may report the quit owner's loss after we
+    // learnt of it from X).
+    if (!offer && m_claimSync)
+        return;
     // Another program copied before our claim went out: its copy stands.
     dropClaim();
     if (m_writeSync) {
@@ -180,19 +190,14 @@ void WaylandPasteboard::takeSelection(Handle offer)
 {
     const bool initial = m_expectInitial;
     retireRead();
+    dropServedOffer();
     if (!offer) {
         qCDebug(lcWaylandClipboard) << "selection cleared; foreign" << m_content.isForeign();
-        // Cleared or its owner quit: the same thing here. Announced while
-        // types() and string() still describe what was lost.
-        if (m_content.isForeign() && !initial) {
-            const qint64 before = m_content.changeCount();
-            m_announcingLoss = true;
-            emit ownerVanished();
-            m_announcingLoss = false;
-            if (m_content.changeCount() != before)
-                return; // a receiver offered something in its place
-        }
-        publish({}, false, initial);
+        // Cleared or its owner quit: the same thing here.
+        if (initial)
+            publish({}, false, initial);
+        else
+            announceLoss();
         return;
     }
     QStringList types = m_offers.take(offer);
@@ -228,6 +233,7 @@ void WaylandPasteboard::startRead(Handle offer, QStringList types, const QByteAr
     ::close(fds[1]); // the library sent its own copy
     m_read = std::make_unique<Read>();
     m_read->offer = offer;
+    m_read->mimeType = mimeType;
     m_read->types = std::move(types);
     m_read->initial = initial;
     m_read->fd = UniqueFd(fds[0]);
@@ -294,8 +300,60 @@ void WaylandPasteboard::finishRead()
 {
     auto read = std::move(m_read);
     m_readTimer.stop();
-    m_control->destroyOffer(read->offer);
+    if (read->check) {
+        qCDebug(lcWaylandClipboard) << "checked:" << read->bytes << "bytes";
+        if (read->bytes == 0)
+            announceLoss();
+        return;
+    }
+    // Kept, to be read again should its program be seen to quit.
+    m_servedOffer = read->offer;
+    m_servedType = read->mimeType;
     publish({std::move(read->types), std::move(read->text)}, true, read->initial);
+}
+
+void WaylandPasteboard::announceLoss()
+{
+    dropServedOffer();
+    // Announced while types() and string() still describe what was lost.
+    if (m_content.isForeign()) {
+        const qint64 before = m_content.changeCount();
+        m_announcingLoss = true;
+        emit ownerVanished();
+        m_announcingLoss = false;
+        if (m_content.changeCount() != before)
+            return; // a receiver offered something in its place
+    }
+    publish({}, false, false);
+}
+
+void WaylandPasteboard::checkForeignContentServed()
+{
+    const std::optional<QString> &text = m_content.text();
+    if (!m_servedOffer || m_read || m_writeSync || !m_content.isForeign() || !text || text->isEmpty())
+        return;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    m_control->receive(m_servedOffer, m_servedType, fds[1]);
+    ::close(fds[1]);
+    m_read = std::make_unique<Read>();
+    m_read->offer = m_servedOffer;
+    m_read->mimeType = m_servedType;
+    m_read->check = true;
+    m_read->fd = UniqueFd(fds[0]);
+    m_read->notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+    connect(m_read->notifier.get(), &QSocketNotifier::activated, this, &WaylandPasteboard::readAvailable);
+    m_readTimer.start(m_limits.dataTimeout);
+}
+
+void WaylandPasteboard::dropServedOffer()
+{
+    if (m_servedOffer)
+        m_control->destroyOffer(m_servedOffer);
+    m_servedOffer = nullptr;
+    m_servedType.clear();
 }
 
 void WaylandPasteboard::dropRead()
@@ -306,6 +364,13 @@ void WaylandPasteboard::dropRead()
     // as dealt with, with no text.
     auto read = std::move(m_read);
     m_readTimer.stop();
+    if (read->check) {
+        // Its program is known to be gone: no answer at all (KWin leaves
+        // such reads open) is an empty one.
+        if (read->bytes == 0)
+            announceLoss();
+        return;
+    }
     m_control->destroyOffer(read->offer);
     publish({std::move(read->types), std::nullopt}, false, read->initial);
 }
@@ -315,7 +380,8 @@ void WaylandPasteboard::retireRead()
     if (!m_read)
         return;
     m_readTimer.stop();
-    m_control->destroyOffer(m_read->offer);
+    if (!m_read->check)
+        m_control->destroyOffer(m_read->offer);
     m_read.reset();
 }
 
@@ -339,6 +405,7 @@ void WaylandPasteboard::write(std::optional<QByteArray> utf8)
 {
     dropClaim();
     retireRead();
+    dropServedOffer();
     submit(utf8);
     m_content.recordOwnWrite(utf8 ? std::optional(QString::fromUtf8(*utf8)) : std::nullopt, offeredTypes());
 }
@@ -486,6 +553,7 @@ void WaylandPasteboard::finished()
 {
     qCWarning(lcWaylandClipboard, "Wayland: the clipboard device ended; watching again once a seat comes");
     retireRead();
+    dropServedOffer();
     dropHeld();
 }
 
@@ -494,6 +562,7 @@ void WaylandPasteboard::onConnectionLost()
     endInitialState();
     dropClaim();
     retireRead();
+    dropServedOffer();
     dropHeld();
     m_writers.clear();
 }

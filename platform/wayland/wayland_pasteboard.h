@@ -55,6 +55,13 @@ public:
     // ours is known for what it is.
     static const QByteArray &ownWriteMarker();
 
+    // Call when the program whose text was read is known to have quit but
+    // no new selection was announced (KWin keeps a quit X program's copy
+    // listed): the text is read again, and when nothing comes (empty, or
+    // no answer within the data timeout) the loss is announced as for an
+    // emptied clipboard. Any new selection meanwhile ends the check.
+    void checkForeignContentServed();
+
 private:
     struct Read;
 
@@ -74,6 +81,8 @@ private:
     void confirmEnd();
     static void onReadEndConfirmed(void *data, wl_callback *callback, uint32_t);
     void finishRead();
+    void announceLoss();
+    void dropServedOffer();
     void dropRead();
     void retireRead();
     void publish(PasteboardSnapshot snapshot, bool foreign, bool initial);
@@ -102,6 +111,9 @@ private:
 
     std::unique_ptr<Read> m_read;
     QTimer m_readTimer;
+    // The offer of the foreign text last read, and its type, for a check.
+    Handle m_servedOffer = nullptr;
+    QByteArray m_servedType;
 
     // Our own content while the compositor holds our source; no source
     // after a clear.

@@ -1,7 +1,7 @@
 // The installed program in a headless KWin, granted its protocols by its
 // installed desktop entry alone: every copy is recorded from the first,
-// concealed copies are never read, a Wayland owner that quits leaves its
-// copy on the clipboard, Meta+Shift+V (typed through KWin's fake input)
+// concealed copies are never read, a Wayland or X owner that quits leaves
+// its copy on the clipboard, Meta+Shift+V (typed through KWin's fake input)
 // reaches the program through KDE's shortcut service and a key the user
 // set there is kept, and pastes land in the window that had the focus,
 // with Ctrl+Shift+V for terminals.
@@ -12,6 +12,7 @@
 #include <QDBusReply>
 #include <QKeyCombination>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -106,6 +107,25 @@ private slots:
         QVERIFY(waitUntil([&] { return paste() == "kept after its owner"; }));
     }
 
+    void anXOwnerThatQuitsLeavesItsCopy()
+    {
+        // KWin takes X programs' copies only while an X window has the focus.
+        HelperProcess window(X11_KEY_LOGGER, {"xwin", "XWin"});
+        const auto mapped = window.waitForLine("window ");
+        QVERIFY(mapped);
+        QVERIFY(AppProcess::activate(mapped->mid(7).toULongLong(nullptr, 0)));
+        QVERIFY(m_app->start());
+        {
+            QTemporaryDir folder;
+            HelperProcess owner(X11_CLIP_OWNER, {"serve", "from an X program", folder.filePath("requests")});
+            QVERIFY(owner.waitForLine("ready"));
+            QVERIFY(m_app->recorded(QStringLiteral("from an X program")));
+        }
+        // KWin still lists the quit program's types, and reading them gives
+        // nothing (or never ends) until the program offers the copy again.
+        QVERIFY(waitUntil([&] { return paste(2000) == "from an X program"; }, 15000));
+    }
+
     void theKeyOpensThePanelThroughKdesShortcutService()
     {
         // The desktop portal, which binds no key on Plasma 5.27 and sends
@@ -193,7 +213,10 @@ private:
     {
         return AppProcess::run(command.first(), command.mid(1), input).exitCode;
     }
-    static QByteArray paste() { return AppProcess::run("wl-paste", {"--no-newline"}).out; }
+    static QByteArray paste(int timeoutMs = 10000)
+    {
+        return AppProcess::run("wl-paste", {"--no-newline"}, {}, QProcessEnvironment::systemEnvironment(), timeoutMs).out;
+    }
     static bool type(const QStringList &keys) { return AppProcess::run(KDE_KEYBOARD, keys).exitCode == 0; }
     // Types the key until the panel shows: the program registers its key
     // with KDE's shortcut service a moment after it is ready.

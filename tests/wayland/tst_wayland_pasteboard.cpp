@@ -153,6 +153,48 @@ private slots:
         QVERIFY(!pasteboard->setStringIfUnowned(QStringLiteral("late")));
     }
 
+    void contentThatReadsEmptyAfterItsProgramQuitIsALoss_data()
+    {
+        QTest::addColumn<bool>("blank"); // its program is gone, the selection stays
+        QTest::newRow("reads empty") << true;
+        QTest::newRow("still served") << false;
+    }
+
+    void contentThatReadsEmptyAfterItsProgramQuitIsALoss()
+    {
+        QFETCH(bool, blank);
+        auto pasteboard = makePasteboard();
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        QVERIFY(copy("serve", "lost text"));
+        QTRY_COMPARE(changed.count(), 1);
+        std::optional<QString> seenWhileAnnounced;
+        connect(pasteboard.get(), &Pasteboard::ownerVanished, this, [&] {
+            seenWhileAnnounced = pasteboard->string();
+            QVERIFY(pasteboard->setStringIfUnowned(*seenWhileAnnounced));
+        });
+        if (blank)
+            QVERIFY(m_compositor->command("blank"));
+        const auto reads = [&] {
+            const auto lines = m_compositor->program().lines();
+            return std::count_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.startsWith("receive "); });
+        };
+        QTRY_COMPARE(reads(), 1);
+        pasteboard->checkForeignContentServed();
+        // Read again, with no new selection announced.
+        QTRY_COMPARE(reads(), 2);
+        if (!blank) {
+            QTRY_VERIFY(!pasteboard->isReading());
+            QCOMPARE(seenWhileAnnounced, std::nullopt);
+            QCOMPARE(changed.count(), 1);
+            return;
+        }
+        QTRY_COMPARE(seenWhileAnnounced, std::optional<QString>("lost text"));
+        // Offered again in its place, after a round trip.
+        m_connection->roundtrip();
+        m_connection->roundtrip();
+        QCOMPARE(paste("text/plain;charset=utf-8"), std::optional(QByteArray("lost text")));
+    }
+
     void ownWriteIsServedAndCountedOnce()
     {
         // Larger than a pipe holds, so that it is served across loop turns.

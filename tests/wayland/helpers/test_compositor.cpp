@@ -10,6 +10,8 @@
 //   paste TYPE             a program reads the selection; prints "pasted <bytes> <base64>"
 //   stall TYPE             a program asks for the selection and never reads
 //   finish                 every data-control device ends (its seat went away)
+//   blank                  the played selection's program is gone, but the selection
+//                          stays, unannounced, and reads empty (KWin with X programs)
 //   quiet                  new devices hear nothing while the clipboard is empty
 //                          (some compositors send no opening selection(nil))
 //   drop                   every client is cut off
@@ -227,6 +229,8 @@ void Compositor::command(const std::string &line)
     } else if (verb == "stall" && words.size() == 2) {
         if (const int fd = askClient(words[1]); fd >= 0)
             hung.push_back(fd);
+    } else if (verb == "blank") {
+        selection.data.clear();
     } else if (verb == "quiet") {
         quietWhenEmpty = true;
     } else if (verb == "finish") {
