@@ -30,9 +30,11 @@ work=$(mktemp -d /tmp/tavorindle-kwin.XXXXXX)
 chmod 0700 "$work"
 mkdir -m 0700 "$work/runtime"
 mkdir -p "$work/home/data/applications" "$work/home/config" "$work/home/cache" "$work/entries/applications"
-kwin_pid=""
+session_pid=""
 cleanup() {
-  [[ -n "$kwin_pid" ]] && kill "$kwin_pid" 2>/dev/null || true
+  # KWin (the session program's parent, which wrote its pid), then the bus.
+  [[ -s "$work/kwin.pid" ]] && kill "$(cat "$work/kwin.pid")" 2>/dev/null || true
+  [[ -n "$session_pid" ]] && kill "$session_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -64,6 +66,7 @@ fi
 {
   echo '#!/usr/bin/env bash'
   echo "exec >$(printf %q "$work/test.log") 2>&1"
+  echo "echo \$PPID >$(printf %q "$work/kwin.pid")"
   echo 'export WAYLAND_DISPLAY="$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"'
   printf '%q ' "$@"
   echo
@@ -78,9 +81,10 @@ env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
   XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland KDE_FULL_SESSION=true \
   dbus-run-session -- "$work/kwin_wayland" --virtual --width 1280 --height 800 --xwayland \
     --socket "wayland-kde-$$" --exit-with-session "$work/session.sh" >"$work/kwin.log" 2>&1 &
-kwin_pid=$!
-wait "$kwin_pid" || true
-kwin_pid=""
+session_pid=$!
+wait "$session_pid" || true
+session_pid=""
+rm -f "$work/kwin.pid"
 
 [[ -f "$work/test.log" ]] && cat "$work/test.log"
 status=$(cat "$work/status" 2>/dev/null || echo 1)
