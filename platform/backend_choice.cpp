@@ -14,14 +14,24 @@ Choice allX11()
     return {Choice::Clipboard::X11, Choice::HotKeys::X11, Choice::Input::X11, Choice::Windows::X11, {}};
 }
 
+bool isDesktop(const SessionDescription &session, const char *name)
+{
+    return session.desktop.split(u':').contains(QLatin1String(name), Qt::CaseInsensitive);
+}
+
 Choice native(const SessionDescription &session)
 {
     const auto offers = [&](const char *name) { return session.waylandGlobals.contains(QLatin1String(name)); };
     const bool seat = offers(WaylandGlobal::seat);
     Choice choice;
-    // The portal's answer comes later; where it offers nothing the hot-key
+    // KDE's portal binds no key (Plasma 5.27) and sends the user to System
+    // Settings: KDE's own shortcut service does it as KDE programs do. The
+    // portal's answer comes later; where it offers nothing the hot-key
     // manager tells the user how to bind the toggle command instead.
-    choice.hotKeys = Choice::HotKeys::Portal;
+    if (isDesktop(session, "KDE") && session.kdeGlobalAccel)
+        choice.hotKeys = Choice::HotKeys::KdeGlobalAccel;
+    else
+        choice.hotKeys = Choice::HotKeys::Portal;
 
     if (seat && offers(WaylandGlobal::extDataControl)) {
         choice.clipboard = Choice::Clipboard::WaylandExtDataControl;
@@ -47,6 +57,8 @@ Choice native(const SessionDescription &session)
 
     if (offers(WaylandGlobal::foreignToplevel))
         choice.windows = Choice::Windows::WaylandForeignToplevel;
+    else if (offers(WaylandGlobal::kdeWindowManagement))
+        choice.windows = Choice::Windows::KdePlasmaWindows;
     return choice;
 }
 
@@ -54,11 +66,6 @@ Choice gnomeBridge()
 {
     return {Choice::Clipboard::GnomeBridge, Choice::HotKeys::GnomeBridge, Choice::Input::GnomeBridge,
             Choice::Windows::GnomeBridge, {}};
-}
-
-bool isGnome(const SessionDescription &session)
-{
-    return session.desktop.split(u':').contains(QLatin1String("GNOME"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -92,7 +99,7 @@ BackendChoice chooseBackends(const SessionDescription &session)
     Choice choice;
     if (session.waylandSession && session.gnomeBridge && requested.isEmpty()) {
         return gnomeBridge();
-    } else if (session.waylandConnected && isGnome(session)) {
+    } else if (session.waylandConnected && isDesktop(session, "GNOME")) {
         // One line instead of what the compositor lacks: how to get it all.
         choice = native(session);
         choice.notes = {QStringLiteral("without its GNOME Shell bridge this program sees copies only as XWayland "

@@ -24,6 +24,8 @@ struct SessionDescription
     QString requested;
     // GNOME Shell's bridge extension owns its name on the session bus.
     bool gnomeBridge = false;
+    // KDE's shortcut service (org.kde.kglobalaccel) runs or can be started.
+    bool kdeGlobalAccel = false;
 };
 
 struct BackendChoice
@@ -32,11 +34,11 @@ struct BackendChoice
 public:
     enum class Clipboard { X11, WaylandExtDataControl, WaylandWlrDataControl, GnomeBridge, Qt };
     Q_ENUM(Clipboard)
-    enum class HotKeys { X11, Portal, GnomeBridge, Absent };
+    enum class HotKeys { X11, KdeGlobalAccel, Portal, GnomeBridge, Absent };
     Q_ENUM(HotKeys)
     enum class Input { X11, WaylandVirtualKeyboard, KdeFakeInput, GnomeBridge, Absent };
     Q_ENUM(Input)
-    enum class Windows { X11, WaylandForeignToplevel, GnomeBridge, Qt };
+    enum class Windows { X11, WaylandForeignToplevel, KdePlasmaWindows, GnomeBridge, Qt };
     Q_ENUM(Windows)
 
     Clipboard clipboard = Clipboard::Qt;
@@ -54,6 +56,7 @@ inline constexpr char wlrDataControl[] = "zwlr_data_control_manager_v1";
 inline constexpr char virtualKeyboard[] = "zwp_virtual_keyboard_manager_v1";
 inline constexpr char kdeFakeInput[] = "org_kde_kwin_fake_input";
 inline constexpr char foreignToplevel[] = "zwlr_foreign_toplevel_manager_v1";
+inline constexpr char kdeWindowManagement[] = "org_kde_plasma_window_management";
 } // namespace WaylandGlobal
 
 // The backends for a session. In a Wayland session the compositor's own

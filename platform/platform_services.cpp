@@ -8,6 +8,7 @@
 #include "gnome/gnome_pasteboard.h"
 #include "gnome/gnome_window_system.h"
 #include "input_synthesizer.h"
+#include "kde/kglobalaccel_hot_key_backend.h"
 #include "pasteboard.h"
 #include "portal/portal_hot_key_backend.h"
 #include "qt/no_hot_key_backend.h"
@@ -88,6 +89,8 @@ PlatformServices createPlatformServices()
     // Only GNOME Shell owns the bridge's name; elsewhere the bus is not asked.
     if (!headless && session.waylandSession && session.desktop.contains(QLatin1String("GNOME"), Qt::CaseInsensitive))
         session.gnomeBridge = GnomeBridge::bridgePresent(QDBusConnection::sessionBus());
+    if (!headless && session.waylandSession && session.desktop.contains(QLatin1String("KDE"), Qt::CaseInsensitive))
+        session.kdeGlobalAccel = KGlobalAccelHotKeyBackend::isPresent(QDBusConnection::sessionBus());
     const BackendChoice choice = chooseBackends(session);
     std::shared_ptr<GnomeBridge> bridge;
     if (session.gnomeBridge)
@@ -104,7 +107,7 @@ PlatformServices createPlatformServices()
         break;
     case Choice::Clipboard::WaylandExtDataControl:
     case Choice::Clipboard::WaylandWlrDataControl:
-        services.pasteboard = wayland->makePasteboard(choice.clipboard);
+        services.pasteboard = wayland->makePasteboard(choice.clipboard, x11);
         break;
     case Choice::Clipboard::GnomeBridge:
         services.pasteboard = std::make_unique<GnomePasteboard>(bridge);
@@ -117,6 +120,9 @@ PlatformServices createPlatformServices()
     switch (choice.hotKeys) {
     case Choice::HotKeys::X11:
         services.hotKeys = std::make_unique<X11HotKeyBackend>(x11);
+        break;
+    case Choice::HotKeys::KdeGlobalAccel:
+        services.hotKeys = std::make_unique<KGlobalAccelHotKeyBackend>(QDBusConnection::sessionBus());
         break;
     case Choice::HotKeys::Portal:
         services.hotKeys = std::make_unique<PortalHotKeyBackend>(QDBusConnection::sessionBus());
@@ -149,7 +155,8 @@ PlatformServices createPlatformServices()
         services.windowSystem = std::make_unique<X11WindowSystem>(x11);
         break;
     case Choice::Windows::WaylandForeignToplevel:
-        services.windowSystem = wayland->makeWindowSystem();
+    case Choice::Windows::KdePlasmaWindows:
+        services.windowSystem = wayland->makeWindowSystem(choice.windows);
         break;
     case Choice::Windows::GnomeBridge:
         services.windowSystem = std::make_unique<GnomeWindowSystem>(bridge);

@@ -13,11 +13,12 @@ test_desktop_packages=(appstream desktop-file-utils groff-base)
 test_tool_packages=(clang libclang-rt-14-dev libbenchmark-dev)
 test_gnome_packages=(gnome-shell mutter xwayland dbus-daemon dbus-bin gjs wl-clipboard qt6-wayland)
 test_wayland_packages=(sway xwayland wl-clipboard wtype qt6-wayland dbus-daemon procps)
+test_kde_packages=(kwin-wayland xwayland wl-clipboard x11-utils xdotool qt6-wayland dbus-daemon dbus-bin)
 
 want=("${build_packages[@]}" "${run_packages[@]}")
 if [[ "${1:-}" == "--test" ]]; then
   want+=("${test_x11_packages[@]}" "${test_desktop_packages[@]}" "${test_tool_packages[@]}"
-        "${test_gnome_packages[@]}" "${test_wayland_packages[@]}")
+        "${test_gnome_packages[@]}" "${test_wayland_packages[@]}" "${test_kde_packages[@]}")
 fi
 
 missing=()

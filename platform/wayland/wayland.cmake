@@ -19,8 +19,10 @@ if(TAVORINDLE_WAYLAND)
   find_file(WLR_FOREIGN_TOPLEVEL_XML wlr-foreign-toplevel-management-unstable-v1.xml
     PATHS ${wlr_protocol_dirs} /usr/share/wlr-protocols/unstable NO_DEFAULT_PATH)
   find_file(KDE_FAKE_INPUT_XML fake-input.xml PATHS /usr/share/plasma-wayland-protocols NO_DEFAULT_PATH)
+  find_file(KDE_WINDOW_MANAGEMENT_XML plasma-window-management.xml PATHS /usr/share/plasma-wayland-protocols
+    NO_DEFAULT_PATH)
   if(WAYLAND_CLIENT_FOUND AND WAYLAND_SCANNER AND WLR_DATA_CONTROL_XML AND WLR_FOREIGN_TOPLEVEL_XML
-     AND KDE_FAKE_INPUT_XML)
+     AND KDE_FAKE_INPUT_XML AND KDE_WINDOW_MANAGEMENT_XML)
     set(TAVORINDLE_HAVE_WAYLAND ON)
   else()
     message(STATUS "Native Wayland backends not built: libwayland-dev, librust-wayland-protocols-dev "
@@ -55,6 +57,7 @@ tavorindle_wayland_protocol(wlr-foreign-toplevel-management-unstable-v1 ${WLR_FO
 tavorindle_wayland_protocol(virtual-keyboard-unstable-v1
   ${wayland_dir}/protocols/virtual-keyboard-unstable-v1.xml)
 tavorindle_wayland_protocol(fake-input ${KDE_FAKE_INPUT_XML})
+tavorindle_wayland_protocol(plasma-window-management ${KDE_WINDOW_MANAGEMENT_XML})
 
 # The interface tables, shared by the program and the test compositor.
 add_library(tavorindle_wayland_protocols STATIC ${protocol_sources})

@@ -2,9 +2,11 @@
 
 #include "wayland/foreign_toplevel_window_system.h"
 #include "wayland/kde_fake_input_synthesizer.h"
+#include "wayland/plasma_window_system.h"
 #include "wayland/virtual_keyboard_synthesizer.h"
 #include "wayland/wayland_connection.h"
 #include "wayland/wayland_pasteboard.h"
+#include "x11/x11_owner_quit_watch.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -22,16 +24,27 @@ public:
 
     QStringList globals() const override { return m_connection->globalNames(); }
 
-    std::unique_ptr<Pasteboard> makePasteboard(BackendChoice::Clipboard kind) override
+    std::unique_ptr<Pasteboard> makePasteboard(BackendChoice::Clipboard kind,
+                                               std::shared_ptr<X11Connection> xwayland) override
     {
+        std::unique_ptr<WaylandPasteboard> pasteboard;
         switch (kind) {
         case BackendChoice::Clipboard::WaylandExtDataControl:
-            return std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Ext);
+            pasteboard = std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Ext);
+            break;
         case BackendChoice::Clipboard::WaylandWlrDataControl:
-            return std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Wlr);
+            pasteboard = std::make_unique<WaylandPasteboard>(m_connection, WaylandPasteboard::Protocol::Wlr);
+            break;
         default:
             return nullptr;
         }
+        if (xwayland) {
+            // KWin keeps a quit X program's copy listed, with nothing behind it.
+            auto *watch = new X11OwnerQuitWatch(std::move(xwayland), pasteboard.get());
+            QObject::connect(watch, &X11OwnerQuitWatch::ownerQuit, pasteboard.get(),
+                             &WaylandPasteboard::checkForeignContentServed);
+        }
+        return pasteboard;
     }
 
     std::unique_ptr<InputSynthesizer> makeInputSynthesizer(BackendChoice::Input kind) override
@@ -46,14 +59,21 @@ public:
         }
     }
 
-    std::unique_ptr<WindowSystem> makeWindowSystem() override
+    std::unique_ptr<WindowSystem> makeWindowSystem(BackendChoice::Windows kind) override
     {
         // Qt names our windows by the desktop entry on Wayland and by the
         // program's name (WM_CLASS) through XWayland.
         QStringList own{QGuiApplication::desktopFileName(), QCoreApplication::applicationName(),
                         QFileInfo(QCoreApplication::applicationFilePath()).fileName()};
         own.removeAll(QString());
-        return std::make_unique<ForeignToplevelWindowSystem>(m_connection, own);
+        switch (kind) {
+        case BackendChoice::Windows::WaylandForeignToplevel:
+            return std::make_unique<ForeignToplevelWindowSystem>(m_connection, own);
+        case BackendChoice::Windows::KdePlasmaWindows:
+            return std::make_unique<PlasmaWindowSystem>(m_connection, own);
+        default:
+            return nullptr;
+        }
     }
 
 private:

@@ -9,6 +9,7 @@
 class InputSynthesizer;
 class Pasteboard;
 class WindowSystem;
+class X11Connection;
 
 // The native Wayland backends over one connection of our own. Built only
 // with libwayland; without it connect() finds nothing and the program runs
@@ -22,7 +23,10 @@ public:
     static std::unique_ptr<WaylandBackends> connect();
 
     virtual QStringList globals() const = 0;
-    virtual std::unique_ptr<Pasteboard> makePasteboard(BackendChoice::Clipboard kind) = 0;
+    // xwayland: our connection to XWayland, if any, to learn when an X
+    // program that owned the clipboard quits.
+    virtual std::unique_ptr<Pasteboard> makePasteboard(BackendChoice::Clipboard kind,
+                                                       std::shared_ptr<X11Connection> xwayland) = 0;
     virtual std::unique_ptr<InputSynthesizer> makeInputSynthesizer(BackendChoice::Input kind) = 0;
-    virtual std::unique_ptr<WindowSystem> makeWindowSystem() = 0;
+    virtual std::unique_ptr<WindowSystem> makeWindowSystem(BackendChoice::Windows kind) = 0;
 };

@@ -25,14 +25,6 @@ namespace {
 // Text types in the order we prefer to read them.
 const char *const textTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"};
 
-const QStringList &offeredTypes()
-{
-    static const QStringList types{QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain"),
-                                   QStringLiteral("UTF8_STRING"), QStringLiteral("STRING"),
-                                   QStringLiteral("TEXT")};
-    return types;
-}
-
 // How long one turn of the event loop may spend reading.
 constexpr qint64 readBudgetNs = 3'000'000;
 constexpr qsizetype sliceBytes = 64 * 1024;
@@ -42,6 +34,10 @@ constexpr qsizetype sliceBytes = 64 * 1024;
 struct WaylandPasteboard::Read
 {
     Handle offer = nullptr;
+    QByteArray mimeType;
+    // Reads the served offer again (checkForeignContentServed()): the
+    // offer stays, and only no data at all is news.
+    bool check = false;
     QStringList types;
     bool initial = false;
     UniqueFd fd;
@@ -84,8 +80,29 @@ WaylandPasteboard::WaylandPasteboard(std::shared_ptr<WaylandConnection> connecti
         if (m_control && !m_control->hasDevice())
             m_control->startDevice();
     });
-    if (!m_control->startDevice())
+    if (!m_control->startDevice()) {
         qCWarning(lcWaylandClipboard, "Wayland: no seat: clipboard changes go unseen");
+        return;
+    }
+    static const wl_callback_listener listener{&WaylandPasteboard::onInitialStateKnown};
+    m_initialSync = wl_display_sync(m_connection->display());
+    wl_callback_add_listener(m_initialSync, &listener, this);
+    m_connection->flush();
+}
+
+void WaylandPasteboard::onInitialStateKnown(void *data, wl_callback *callback, uint32_t)
+{
+    auto *self = static_cast<WaylandPasteboard *>(data);
+    if (callback == self->m_initialSync)
+        self->endInitialState();
+}
+
+void WaylandPasteboard::endInitialState()
+{
+    if (m_initialSync)
+        wl_callback_destroy(m_initialSync);
+    m_initialSync = nullptr;
+    m_expectInitial = false;
 }
 
 WaylandPasteboard::~WaylandPasteboard()
@@ -93,7 +110,9 @@ WaylandPasteboard::~WaylandPasteboard()
     if (m_seatWatcher)
         m_connection->removeGlobalWatcher(m_seatWatcher);
     retireRead();
+    dropServedOffer();
     dropHeld();
+    endInitialState();
     if (m_writeSync)
         wl_callback_destroy(m_writeSync);
     dropClaim();
@@ -139,6 +158,11 @@ void WaylandPasteboard::primarySelection(Handle offer)
 
 void WaylandPasteboard::selection(Handle offer)
 {
+    // An emptying while our claim of lost content waits is what the claim
+    // answers (the compositor may report the quit owner's loss after we
+    // learnt of it from X).
+    if (!offer && m_claimSync)
+        return;
     // Another program copied before our claim went out: its copy stands.
     dropClaim();
     if (m_writeSync) {
@@ -157,21 +181,15 @@ void WaylandPasteboard::selection(Handle offer)
 void WaylandPasteboard::takeSelection(Handle offer)
 {
     const bool initial = m_expectInitial;
-    m_expectInitial = false;
     retireRead();
+    dropServedOffer();
     if (!offer) {
         qCDebug(lcWaylandClipboard) << "selection cleared; foreign" << m_content.isForeign();
-        // Cleared or its owner quit: the same thing here. Announced while
-        // types() and string() still describe what was lost.
-        if (m_content.isForeign() && !initial) {
-            const qint64 before = m_content.changeCount();
-            m_announcingLoss = true;
-            emit ownerVanished();
-            m_announcingLoss = false;
-            if (m_content.changeCount() != before)
-                return; // a receiver offered something in its place
-        }
-        publish({}, false, initial);
+        // Cleared or its owner quit: the same thing here.
+        if (initial)
+            publish({}, false, initial);
+        else
+            announceLoss();
         return;
     }
     QStringList types = m_offers.take(offer);
@@ -207,6 +225,7 @@ void WaylandPasteboard::startRead(Handle offer, QStringList types, const QByteAr
     ::close(fds[1]); // the library sent its own copy
     m_read = std::make_unique<Read>();
     m_read->offer = offer;
+    m_read->mimeType = mimeType;
     m_read->types = std::move(types);
     m_read->initial = initial;
     m_read->fd = UniqueFd(fds[0]);
@@ -273,8 +292,60 @@ void WaylandPasteboard::finishRead()
 {
     auto read = std::move(m_read);
     m_readTimer.stop();
-    m_control->destroyOffer(read->offer);
+    if (read->check) {
+        qCDebug(lcWaylandClipboard) << "checked:" << read->bytes << "bytes";
+        if (read->bytes == 0)
+            announceLoss();
+        return;
+    }
+    // Kept, to be read again should its program be seen to quit.
+    m_servedOffer = read->offer;
+    m_servedType = read->mimeType;
     publish({std::move(read->types), std::move(read->text)}, true, read->initial);
+}
+
+void WaylandPasteboard::announceLoss()
+{
+    dropServedOffer();
+    // Announced while types() and string() still describe what was lost.
+    if (m_content.isForeign()) {
+        const qint64 before = m_content.changeCount();
+        m_announcingLoss = true;
+        emit ownerVanished();
+        m_announcingLoss = false;
+        if (m_content.changeCount() != before)
+            return; // a receiver offered something in its place
+    }
+    publish({}, false, false);
+}
+
+void WaylandPasteboard::checkForeignContentServed()
+{
+    const std::optional<QString> &text = m_content.text();
+    if (!m_servedOffer || m_read || m_writeSync || !m_content.isForeign() || !text || text->isEmpty())
+        return;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return;
+    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    m_control->receive(m_servedOffer, m_servedType, fds[1]);
+    ::close(fds[1]);
+    m_read = std::make_unique<Read>();
+    m_read->offer = m_servedOffer;
+    m_read->mimeType = m_servedType;
+    m_read->check = true;
+    m_read->fd = UniqueFd(fds[0]);
+    m_read->notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+    connect(m_read->notifier.get(), &QSocketNotifier::activated, this, &WaylandPasteboard::readAvailable);
+    m_readTimer.start(m_limits.dataTimeout);
+}
+
+void WaylandPasteboard::dropServedOffer()
+{
+    if (m_servedOffer)
+        m_control->destroyOffer(m_servedOffer);
+    m_servedOffer = nullptr;
+    m_servedType.clear();
 }
 
 void WaylandPasteboard::dropRead()
@@ -285,6 +356,13 @@ void WaylandPasteboard::dropRead()
     // as dealt with, with no text.
     auto read = std::move(m_read);
     m_readTimer.stop();
+    if (read->check) {
+        // Its program is known to be gone: no answer at all (KWin leaves
+        // such reads open) is an empty one.
+        if (read->bytes == 0)
+            announceLoss();
+        return;
+    }
     m_control->destroyOffer(read->offer);
     publish({std::move(read->types), std::nullopt}, false, read->initial);
 }
@@ -294,7 +372,8 @@ void WaylandPasteboard::retireRead()
     if (!m_read)
         return;
     m_readTimer.stop();
-    m_control->destroyOffer(m_read->offer);
+    if (!m_read->check)
+        m_control->destroyOffer(m_read->offer);
     m_read.reset();
 }
 
@@ -304,173 +383,20 @@ void WaylandPasteboard::publish(PasteboardSnapshot snapshot, bool foreign, bool 
         emit changed();
 }
 
-void WaylandPasteboard::clearContents()
-{
-    write(std::nullopt);
-}
-
-void WaylandPasteboard::setString(const QString &text)
-{
-    write(text.toUtf8());
-}
-
-void WaylandPasteboard::write(std::optional<QByteArray> utf8)
-{
-    dropClaim();
-    retireRead();
-    submit(utf8);
-    m_content.recordOwnWrite(utf8 ? std::optional(QString::fromUtf8(*utf8)) : std::nullopt, offeredTypes());
-}
-
-bool WaylandPasteboard::setStringIfUnowned(const QString &text)
-{
-    // Only while a loss is being announced, and only if nothing newer has
-    // come meanwhile. The protocol has no conditional claim: the claim goes
-    // out once a sync sent now comes back with no newer selection before
-    // it, so a copy the compositor took before our check is never replaced.
-    if (!m_announcingLoss || !m_control)
-        return false;
-    m_announcingLoss = false;
-    dropClaim();
-    const QByteArray utf8 = text.toUtf8();
-    static const wl_callback_listener listener{&WaylandPasteboard::onClaimChecked};
-    m_claimSync = wl_display_sync(m_connection->display());
-    wl_callback_add_listener(m_claimSync, &listener, this);
-    m_claimedUtf8 = utf8;
-    m_connection->flush();
-    // Ours from now on, as for setString(); a newer copy that turns up
-    // first is counted as a change of its own.
-    m_content.recordOwnWrite(text, offeredTypes());
-    return true;
-}
-
-void WaylandPasteboard::onClaimChecked(void *data, wl_callback *callback, uint32_t)
-{
-    auto *self = static_cast<WaylandPasteboard *>(data);
-    if (callback != self->m_claimSync)
-        return;
-    wl_callback_destroy(self->m_claimSync);
-    self->m_claimSync = nullptr;
-    self->submit(std::exchange(self->m_claimedUtf8, {}));
-}
-
-void WaylandPasteboard::dropClaim()
-{
-    if (m_claimSync)
-        wl_callback_destroy(m_claimSync);
-    m_claimSync = nullptr;
-    m_claimedUtf8.clear();
-}
-
-void WaylandPasteboard::submit(const std::optional<QByteArray> &utf8)
-{
-    if (m_control) {
-        Handle old = m_source;
-        m_source = nullptr;
-        if (utf8) {
-            QList<QByteArray> types;
-            for (const QString &type : offeredTypes())
-                types << type.toLatin1();
-            types << ownWriteMarker();
-            m_source = m_control->createSource(types);
-        }
-        m_control->setSelection(m_source);
-        // Its readers keep their own copy of the data.
-        m_control->destroySource(old);
-
-        // Selections that cross this write on the wire are held until the
-        // compositor has answered a sync sent after it.
-        if (m_writeSync)
-            wl_callback_destroy(m_writeSync);
-        static const wl_callback_listener listener{&WaylandPasteboard::onWriteSettled};
-        m_writeSync = wl_display_sync(m_connection->display());
-        wl_callback_add_listener(m_writeSync, &listener, this);
-        m_lastWriteClears = !utf8;
-        m_connection->flush();
-    }
-    m_ownedUtf8 = utf8.value_or(QByteArray());
-}
-
-void WaylandPasteboard::holdSelection(Handle offer)
-{
-    const bool echo = offer && m_offers.value(offer).contains(QString::fromLatin1(ownWriteMarker()));
-    dropHeld();
-    m_expectInitial = false;
-    m_holding = true;
-    m_heldIsEcho = echo;
-    if (echo) {
-        m_offers.remove(offer);
-        m_control->destroyOffer(offer);
-    } else {
-        m_heldOffer = offer;
-    }
-}
-
-void WaylandPasteboard::dropHeld()
-{
-    if (m_heldOffer) {
-        m_offers.remove(m_heldOffer);
-        m_control->destroyOffer(m_heldOffer);
-    }
-    m_heldOffer = nullptr;
-    m_heldIsEcho = false;
-    m_holding = false;
-}
-
-void WaylandPasteboard::onWriteSettled(void *data, wl_callback *callback, uint32_t)
-{
-    static_cast<WaylandPasteboard *>(data)->writeSettled(callback);
-}
-
-void WaylandPasteboard::writeSettled(wl_callback *callback)
-{
-    if (callback != m_writeSync)
-        return;
-    wl_callback_destroy(m_writeSync);
-    m_writeSync = nullptr;
-    if (!m_holding)
-        return;
-    // The last selection seen decides: our own echo, or a clear that was
-    // ours, changes nothing; another program's content came after ours.
-    const Handle offer = m_heldOffer;
-    const bool echo = m_heldIsEcho;
-    m_heldOffer = nullptr;
-    m_holding = false;
-    m_heldIsEcho = false;
-    if (echo || (!offer && m_lastWriteClears))
-        return;
-    takeSelection(offer);
-}
-
-void WaylandPasteboard::sendRequested(Handle source, const QByteArray &mimeType, int fd)
-{
-    UniqueFd pipe(fd);
-    if (source != m_source || mimeType == ownWriteMarker())
-        return; // an old source of ours, or the marker: nothing to give
-    m_writers.write(std::move(pipe), mimeType == "STRING" ? QString::fromUtf8(m_ownedUtf8).toLatin1() : m_ownedUtf8);
-}
-
-void WaylandPasteboard::cancelled(Handle source)
-{
-    // Another program's content replaced ours.
-    m_control->destroySource(source);
-    if (source == m_source) {
-        m_source = nullptr;
-        m_ownedUtf8.clear();
-    }
-}
-
 void WaylandPasteboard::finished()
 {
     qCWarning(lcWaylandClipboard, "Wayland: the clipboard device ended; watching again once a seat comes");
     retireRead();
+    dropServedOffer();
     dropHeld();
 }
 
 void WaylandPasteboard::onConnectionLost()
 {
+    endInitialState();
     dropClaim();
     retireRead();
+    dropServedOffer();
     dropHeld();
     m_writers.clear();
 }

@@ -55,6 +55,13 @@ public:
     // ours is known for what it is.
     static const QByteArray &ownWriteMarker();
 
+    // Call when the program whose text was read is known to have quit but
+    // no new selection was announced (KWin keeps a quit X program's copy
+    // listed): the text is read again, and when nothing comes (empty, or
+    // no answer within the data timeout) the loss is announced as for an
+    // emptied clipboard. Any new selection meanwhile ends the check.
+    void checkForeignContentServed();
+
 private:
     struct Read;
 
@@ -66,12 +73,16 @@ private:
     void sendRequested(Handle source, const QByteArray &mimeType, int fd) override;
     void cancelled(Handle source) override;
 
+    static void onInitialStateKnown(void *data, wl_callback *callback, uint32_t);
+    void endInitialState();
     void takeSelection(Handle offer);
     void startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial);
     void readAvailable();
     void confirmEnd();
     static void onReadEndConfirmed(void *data, wl_callback *callback, uint32_t);
     void finishRead();
+    void announceLoss();
+    void dropServedOffer();
     void dropRead();
     void retireRead();
     void publish(PasteboardSnapshot snapshot, bool foreign, bool initial);
@@ -91,11 +102,18 @@ private:
     std::unique_ptr<DataControl> m_control;
     PasteboardContent m_content;
     QHash<Handle, QStringList> m_offers;
+    // Selections before the answer to a sync sent after the device was
+    // asked for are what we found, not changes: a compositor may send none
+    // for an empty clipboard, so the first event proves nothing.
     bool m_expectInitial = true;
+    wl_callback *m_initialSync = nullptr;
     int m_seatWatcher = 0;
 
     std::unique_ptr<Read> m_read;
     QTimer m_readTimer;
+    // The offer of the foreign text last read, and its type, for a check.
+    Handle m_servedOffer = nullptr;
+    QByteArray m_servedType;
 
     // Our own content while the compositor holds our source; no source
     // after a clear.

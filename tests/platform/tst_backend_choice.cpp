@@ -23,9 +23,10 @@ const QStringList gnome = common + QStringList{"gtk_shell1", "zwp_text_input_man
 
 SessionDescription describe(const QString &qtPlatform, bool waylandSession, bool waylandConnected,
                             const QStringList &globals, bool x11Connected, const QString &desktop = {},
-                            const QString &requested = {}, bool gnomeBridge = false)
+                            const QString &requested = {}, bool gnomeBridge = false, bool kdeGlobalAccel = false)
 {
-    return {qtPlatform, waylandSession, waylandConnected, globals, x11Connected, desktop, requested, gnomeBridge};
+    return {qtPlatform, waylandSession, waylandConnected, globals, x11Connected, desktop, requested, gnomeBridge,
+            kdeGlobalAccel};
 }
 
 BackendChoice backends(Choice::Clipboard clipboard, Choice::HotKeys hotKeys, Choice::Input input,
@@ -60,10 +61,22 @@ private slots:
         QTest::newRow("Hyprland") << describe("xcb", true, true, hyprland, true)
                                   << backends(C::WaylandExtDataControl, H::Portal, I::WaylandVirtualKeyboard,
                                               W::WaylandForeignToplevel) << 0;
-        QTest::newRow("KDE 5.27") << describe("xcb", true, true, kde5, true)
-                                  << backends(C::WaylandWlrDataControl, H::Portal, I::KdeFakeInput, W::Qt) << 0;
-        QTest::newRow("KDE 6") << describe("wayland", true, true, kde6, true)
-                               << backends(C::WaylandExtDataControl, H::Portal, I::KdeFakeInput, W::Qt) << 0;
+        // KDE's own shortcut service where it runs; the portal elsewhere.
+        QTest::newRow("KDE 5.27") << describe("xcb", true, true, kde5, true, "KDE", "", false, true)
+                                  << backends(C::WaylandWlrDataControl, H::KdeGlobalAccel, I::KdeFakeInput,
+                                              W::KdePlasmaWindows) << 0;
+        QTest::newRow("KDE 6") << describe("wayland", true, true, kde6, true, "KDE", "", false, true)
+                               << backends(C::WaylandExtDataControl, H::KdeGlobalAccel, I::KdeFakeInput,
+                                           W::KdePlasmaWindows) << 0;
+        QTest::newRow("KDE without its shortcut service") << describe("xcb", true, true, kde5, true, "KDE")
+                                  << backends(C::WaylandWlrDataControl, H::Portal, I::KdeFakeInput,
+                                              W::KdePlasmaWindows) << 0;
+        // Before the program's desktop entry is known to KWin, it offers neither.
+        QTest::newRow("KDE, no grant") << describe("xcb", true, true, common + QStringList{"zwlr_data_control_manager_v1"},
+                                                   true, "KDE", "", false, true)
+                                       << backends(C::WaylandWlrDataControl, H::KdeGlobalAccel, I::Absent, W::Qt) << 1;
+        QTest::newRow("sway, KDE's shortcut service running") << describe("xcb", true, true, sway, true, "sway", "", false, true)
+                                  << wlr << 0;
         // No clipboard-manager protocol: XWayland copies only, and no typing,
         // unless GNOME Shell's bridge is enabled; one line says how.
         QTest::newRow("GNOME") << describe("xcb", true, true, gnome, true, "ubuntu:GNOME")

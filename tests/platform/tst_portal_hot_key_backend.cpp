@@ -2,16 +2,14 @@
 // GlobalShortcuts service on a private session bus.
 #include "portal/portal_hot_key_backend.h"
 #include "portal/portal_shortcut.h"
+#include "private_session_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using GrabState = GlobalHotKeyBackend::GrabState;
@@ -134,36 +132,10 @@ private slots:
     {
         qDBusRegisterMetaType<PortalShortcut>();
         qDBusRegisterMetaType<QList<PortalShortcut>>();
-        // A bus that starts no services: the real portal must not answer.
-        QVERIFY(m_folder.isValid());
-        const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                   "<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(m_folder.path())
-                   + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
-                     "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
-        file.close();
-        m_daemon.start(QStringLiteral("dbus-daemon"), {"--config-file=" + config, "--nofork", "--print-address=1"});
-        QVERIFY2(m_daemon.waitForStarted(), "dbus-daemon is not installed");
-        QTRY_VERIFY(m_daemon.canReadLine());
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        QVERIFY(!m_address.isEmpty());
+        m_bus.start();
     }
 
-    void cleanupTestCase()
-    {
-        m_daemon.terminate();
-        m_daemon.waitForFinished();
-    }
-
-    void cleanup()
-    {
-        for (const QString &name : std::as_const(m_names))
-            QDBusConnection::disconnectFromBus(name);
-        m_names.clear();
-    }
+    void cleanup() { m_bus.disconnectAll(); }
 
     void followsThePortal_data()
     {
@@ -248,18 +220,9 @@ private slots:
     }
 
 private:
-    QDBusConnection connect(const QString &name)
-    {
-        const QString unique = name + QString::number(++m_connections);
-        m_names << unique;
-        return QDBusConnection::connectToBus(m_address, unique);
-    }
+    QDBusConnection connect(const QString &name) { return m_bus.connect(name); }
 
-    QTemporaryDir m_folder;
-    QProcess m_daemon;
-    QString m_address;
-    QStringList m_names;
-    int m_connections = 0;
+    PrivateSessionBus m_bus;
 };
 
 QTEST_GUILESS_MAIN(TestPortalHotKeyBackend)

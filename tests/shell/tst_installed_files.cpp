@@ -31,9 +31,6 @@ private slots:
             QTest::newRow(path) << "test" << QStringList{"-f", "@/" + QString(path), "-a", "-s", "@/" + QString(path)} << true;
         QTest::newRow("menu entry") << "desktop-file-validate" << QStringList{"@/share/applications/tavorindle.desktop"} << true;
         QTest::newRow("login entry") << "desktop-file-validate" << QStringList{"@/etc/xdg/autostart/tavorindle.desktop"} << true;
-        // Left behind as configuration when the package goes, it must start nothing.
-        QTest::newRow("login entry only with the program")
-            << "grep" << QStringList{"-qx", "TryExec=tavorindle", "@/etc/xdg/autostart/tavorindle.desktop"} << true;
         QTest::newRow("metainfo") << "appstreamcli"
                                   << QStringList{"validate", "--no-net", "--explain",
                                                  "@/share/metainfo/app.tavorindle.Tavorindle.metainfo.xml"}
@@ -59,6 +56,44 @@ private slots:
         arguments.replaceInStrings("@", m_root);
         const auto ran = AppProcess::run(tool, arguments, {}, QProcessEnvironment::systemEnvironment(), 60000);
         QVERIFY2(ran.exitCode == 0, ran.out + ran.err);
+    }
+
+    // KWin grants typing and the window list only to an entry whose Exec is
+    // the running binary's path, and takes the first entry that names it:
+    // every entry names the installed binary, each with the same grant. The
+    // login entry, left behind as configuration when the package goes, must
+    // start nothing without the program (TryExec).
+    void desktopEntriesNameTheInstalledProgram_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("menu") << "share/applications/tavorindle.desktop";
+        QTest::newRow("login") << "etc/xdg/autostart/tavorindle.desktop";
+    }
+
+    void desktopEntriesNameTheInstalledProgram()
+    {
+        QFETCH(QString, entry);
+        QFile file(m_root + u'/' + entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString program = QStringLiteral(TAVORINDLE_INSTALL_PREFIX "/bin/tavorindle");
+        QStringList execs;
+        QString tryExec;
+        QString grant;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (line.startsWith("Exec="))
+                execs << QString::fromUtf8(line.mid(5)).section(u' ', 0, 0);
+            else if (line.startsWith("TryExec="))
+                tryExec = QString::fromUtf8(line.mid(8));
+            else if (line.startsWith("X-KDE-Wayland-Interfaces="))
+                grant = QString::fromUtf8(line.mid(25));
+        }
+        QVERIFY(!execs.isEmpty());
+        for (const QString &exec : execs)
+            QCOMPARE(exec, program);
+        QCOMPARE(tryExec, program);
+        QStringList interfaces = grant.split(u',', Qt::SkipEmptyParts);
+        interfaces.sort();
+        QCOMPARE(interfaces, (QStringList{"org_kde_kwin_fake_input", "org_kde_plasma_window_management"}));
     }
 
 private:

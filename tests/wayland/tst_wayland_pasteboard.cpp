@@ -30,14 +30,34 @@ private slots:
         m_compositor.reset();
     }
 
-    void contentPresentAtStartIsNoChange()
+    void firstCopyAfterStartIsRecorded_data()
     {
-        QVERIFY(copy("serve", "from before"));
+        QTest::addColumn<QByteArray>("before"); // a command before we start
+        QTest::addColumn<std::optional<QString>>("found");
+        QTest::newRow("empty, announced as such") << QByteArray() << std::optional<QString>();
+        QTest::newRow("empty, no opening event") << QByteArray("quiet") << std::optional<QString>();
+        QTest::newRow("content present")
+            << "offer serve text/plain;charset=utf-8 b64:" + QByteArray("from before").toBase64()
+            << std::optional<QString>("from before");
+    }
+
+    void firstCopyAfterStartIsRecorded()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(std::optional<QString>, found);
+        if (!before.isEmpty())
+            QVERIFY(m_compositor->command(before));
         auto pasteboard = makePasteboard();
         QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
-        QTRY_COMPARE(pasteboard->string(), std::optional<QString>("from before"));
+        // What was found is learnt, not counted.
+        QTRY_COMPARE(pasteboard->string(), found);
         QCOMPARE(pasteboard->changeCount(), 0);
         QCOMPARE(changed.count(), 0);
+
+        QVERIFY(copy("serve", "first"));
+        QTRY_COMPARE(pasteboard->string(), std::optional<QString>("first"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(pasteboard->changeCount(), 1);
     }
 
     void recordsWhatAnotherProgramCopies_data()
@@ -151,6 +171,48 @@ private slots:
         QCOMPARE(pasteboard->changeCount(), changes + 1);
         // Nothing to make good outside an announced loss.
         QVERIFY(!pasteboard->setStringIfUnowned(QStringLiteral("late")));
+    }
+
+    void contentThatReadsEmptyAfterItsProgramQuitIsALoss_data()
+    {
+        QTest::addColumn<bool>("blank"); // its program is gone, the selection stays
+        QTest::newRow("reads empty") << true;
+        QTest::newRow("still served") << false;
+    }
+
+    void contentThatReadsEmptyAfterItsProgramQuitIsALoss()
+    {
+        QFETCH(bool, blank);
+        auto pasteboard = makePasteboard();
+        QSignalSpy changed(pasteboard.get(), &Pasteboard::changed);
+        QVERIFY(copy("serve", "lost text"));
+        QTRY_COMPARE(changed.count(), 1);
+        std::optional<QString> seenWhileAnnounced;
+        connect(pasteboard.get(), &Pasteboard::ownerVanished, this, [&] {
+            seenWhileAnnounced = pasteboard->string();
+            QVERIFY(pasteboard->setStringIfUnowned(*seenWhileAnnounced));
+        });
+        if (blank)
+            QVERIFY(m_compositor->command("blank"));
+        const auto reads = [&] {
+            const auto lines = m_compositor->program().lines();
+            return std::count_if(lines.begin(), lines.end(), [](const QByteArray &l) { return l.startsWith("receive "); });
+        };
+        QTRY_COMPARE(reads(), 1);
+        pasteboard->checkForeignContentServed();
+        // Read again, with no new selection announced.
+        QTRY_COMPARE(reads(), 2);
+        if (!blank) {
+            QTRY_VERIFY(!pasteboard->isReading());
+            QCOMPARE(seenWhileAnnounced, std::nullopt);
+            QCOMPARE(changed.count(), 1);
+            return;
+        }
+        QTRY_COMPARE(seenWhileAnnounced, std::optional<QString>("lost text"));
+        // Offered again in its place, after a round trip.
+        m_connection->roundtrip();
+        m_connection->roundtrip();
+        QCOMPARE(paste("text/plain;charset=utf-8"), std::optional(QByteArray("lost text")));
     }
 
     void ownWriteIsServedAndCountedOnce()

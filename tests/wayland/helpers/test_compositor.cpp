@@ -11,6 +11,10 @@
 //   paste TYPE             a program reads the selection; prints "pasted <bytes> <base64>"
 //   stall TYPE             a program asks for the selection and never reads
 //   finish                 every data-control device ends (its seat went away)
+//   blank                  the played selection's program is gone, but the selection
+//                          stays, unannounced, and reads empty (KWin with X programs)
+//   quiet                  new devices hear nothing while the clipboard is empty
+//                          (some compositors send no opening selection(nil))
 //   drop                   every client is cut off
 // It prints "ready" once clients may connect, "ok" after each command, and
 // "receive TYPE" whenever a client asks for the content of a selection it plays.
@@ -44,6 +48,7 @@ struct Compositor
     Selection selection;
     std::vector<int> hung; // pipes that are never written or read
     std::string input;
+    bool quietWhenEmpty = false;
 
     void announce(wl_resource *device);
     void setSelection(Selection next);
@@ -159,7 +164,8 @@ void managerGetDevice(wl_client *client, wl_resource *manager, uint32_t id, wl_r
                                              wl_resource_get_version(manager), id);
     wl_resource_set_implementation(device, &deviceImpl, nullptr, deviceDestroyed);
     compositor.devices.push_back(device);
-    compositor.announce(device);
+    if (compositor.selection.kind != Selection::None || !compositor.quietWhenEmpty)
+        compositor.announce(device);
 }
 
 const struct ext_data_control_manager_v1_interface managerImpl = {managerCreateSource, managerGetDevice,
@@ -225,6 +231,10 @@ void Compositor::command(const std::string &line)
     } else if (verb == "stall" && words.size() == 2) {
         if (const int fd = askClient(words[1]); fd >= 0)
             hung.push_back(fd);
+    } else if (verb == "blank") {
+        selection.data.clear();
+    } else if (verb == "quiet") {
+        quietWhenEmpty = true;
     } else if (verb == "finish") {
         for (wl_resource *device : devices)
             ext_data_control_device_v1_send_finished(device);
