@@ -232,10 +232,13 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(size, 'a'));
         file.close();
+        const int reads = busCalls("ReadText");
         QProcess large;
         large.setStandardInputFile(file.fileName());
         large.start("wl-copy", {});
-        QTest::qWait(100);
+        // wl-copy takes the clipboard only once it has read all its input:
+        // the newer copy must come after that, while the program reads.
+        QVERIFY(waitUntil([&] { return busCalls("ReadText") > reads; }));
         const QString small = QStringLiteral("copied while a large copy was read");
         AppProcess::run("wl-copy", {small});
         QVERIFY(m_app->recorded(small));
