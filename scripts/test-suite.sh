@@ -34,5 +34,5 @@ DISPLAY=$display trayer --edge top --align right --widthtype pixel --width 120 -
   >/tmp/tavorindle-trayer.log 2>&1 & pids+=($!)
 sleep 1
 
-echo "== every test: $(cd "$build" && ctest --print-labels | sed -n 's/^ *//p' | grep -v '^All Labels' | tr '\n' ' ')"
+echo "== every test: $(cd "$build" && ctest --print-labels | sed -n 's/^  *//p' | tr '\n' ' ')"
 (cd "$build" && DISPLAY=$display ctest --output-on-failure -j "$jobs" --timeout 300)
