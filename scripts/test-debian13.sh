@@ -77,8 +77,14 @@ mount -o remount,bind,ro "$root/tavorindle"
 
 step "packages"
 in_root "$root" /tavorindle/scripts/install-deps.sh --test
-in_root "$root" /bin/sh -c 'dpkg-query -W -f="\${Status}" ccache 2>/dev/null | grep -q "install ok installed" ||
-  apt-get install -y -qq --no-install-recommends ccache'
+# Beside the project's own: ccache for reruns, and what cpack needs for a package.
+extras=(ccache)
+[[ -z "$package" ]] || extras+=(file dpkg-dev)
+in_root "$root" /bin/sh -c 'missing=""
+  for p in "$@"; do
+    dpkg-query -W -f="\${Status}" "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+  done
+  [ -z "$missing" ] || apt-get install -y -qq --no-install-recommends $missing' sh "${extras[@]}"
 
 if [[ -z "$package" ]]; then
   step "build and tests, without a network"
