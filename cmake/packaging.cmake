@@ -15,6 +15,14 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tavorindle.app")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A package is built for the Debian release it is built on (its libraries'
+# versions): the release is in its version and name, as in
+# tavorindle_0.1.0-1~deb13_amd64.deb.
+cmake_host_system_information(RESULT os_id QUERY DISTRIB_ID)
+cmake_host_system_information(RESULT os_version QUERY DISTRIB_VERSION_ID)
+if(os_id STREQUAL "debian" AND os_version MATCHES "^[0-9]+$")
+  set(CPACK_DEBIAN_PACKAGE_RELEASE "1~deb${os_version}")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg-shlibdeps finds the libraries, the X11 platform plugin among them

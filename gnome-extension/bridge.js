@@ -50,7 +50,8 @@ var Bridge = class {
 </node>`;
 
     // deps: {Clutter, Gio, GLib, GObject, Meta, Shell, Main, decisions,
-    // settings, executable, inputSources}
+    // settings, executable, inputSources} and GioUnix where GLib has it
+    // (2.80 and later moved the Unix streams there from Gio).
     constructor(deps) {
         this._d = deps;
     }
@@ -286,7 +287,8 @@ var Bridge = class {
             invocation.return_dbus_error('app.tavorindle.Error.InvalidArgs', 'no pipe');
             return;
         }
-        const stream = new Gio.UnixOutputStream({fd, close_fd: true});
+        const OutputStream = this._d.GioUnix?.OutputStream ?? Gio.UnixOutputStream;
+        const stream = new OutputStream({fd, close_fd: true});
         if (this._readable?.serial !== serial || serial !== this._serial) {
             stream.close(null);
             invocation.return_dbus_error('app.tavorindle.Error.Stale', 'the clipboard has changed since');

@@ -12,10 +12,13 @@ import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';
 import {Bridge} from './bridge.js';
 import {Decisions} from './decisions.js';
 
+// GNOME 46 and later: GLib moved the Unix streams into a module of their own.
+const GioUnix = await import('gi://GioUnix').then(module => module.default, () => null);
+
 export default class TavorindleBridgeExtension extends Extension {
     enable() {
         this._bridge = new Bridge({
-            Clutter, Gio, GLib, GObject, Meta, Shell, Main,
+            Clutter, Gio, GioUnix, GLib, GObject, Meta, Shell, Main,
             decisions: Decisions,
             settings: this.getSettings(),
             executable: this.metadata['tavorindle-executable'],

@@ -1,5 +1,6 @@
-# Native Wayland backends, built when libwayland, wayland-scanner and the
-# protocol files are there; without them the program is the X11 one alone.
+# Native Wayland backends, built when libwayland is there (then its scanner
+# and the protocol files must be too); without it, or with
+# -DTAVORINDLE_WAYLAND=OFF, the program is the X11 one alone.
 option(TAVORINDLE_WAYLAND "Build the native Wayland backends (needs libwayland)" ON)
 
 set(wayland_dir ${CMAKE_CURRENT_SOURCE_DIR}/wayland)
@@ -16,17 +17,38 @@ if(TAVORINDLE_WAYLAND)
   file(GLOB wlr_protocol_dirs /usr/share/cargo/registry/wayland-protocols-*/wlr-protocols/unstable)
   find_file(WLR_DATA_CONTROL_XML wlr-data-control-unstable-v1.xml PATHS ${wlr_protocol_dirs}
     /usr/share/wlr-protocols/unstable NO_DEFAULT_PATH)
-  find_file(WLR_FOREIGN_TOPLEVEL_XML wlr-foreign-toplevel-management-unstable-v1.xml
+  find_file(WLR_FOREIGN_TOPLEVEL_MANAGEMENT_XML wlr-foreign-toplevel-management-unstable-v1.xml
     PATHS ${wlr_protocol_dirs} /usr/share/wlr-protocols/unstable NO_DEFAULT_PATH)
   find_file(KDE_FAKE_INPUT_XML fake-input.xml PATHS /usr/share/plasma-wayland-protocols NO_DEFAULT_PATH)
   find_file(KDE_WINDOW_MANAGEMENT_XML plasma-window-management.xml PATHS /usr/share/plasma-wayland-protocols
     NO_DEFAULT_PATH)
-  if(WAYLAND_CLIENT_FOUND AND WAYLAND_SCANNER AND WLR_DATA_CONTROL_XML AND WLR_FOREIGN_TOPLEVEL_XML
-     AND KDE_FAKE_INPUT_XML AND KDE_WINDOW_MANAGEMENT_XML)
+  # Without libwayland the program is the X11 one. With it, a missing part
+  # stops the build: a backend must not vanish without the builder asking.
+  if(WAYLAND_CLIENT_FOUND)
+    set(missing)
+    if(NOT WAYLAND_SCANNER)
+      list(APPEND missing "wayland-scanner (libwayland-dev)")
+    endif()
+    foreach(xml data-control foreign-toplevel-management)
+      string(TOUPPER ${xml} var)
+      string(REPLACE "-" "_" var "WLR_${var}_XML")
+      if(NOT ${var})
+        list(APPEND missing "wlr-${xml}-unstable-v1.xml (librust-wayland-protocols-wlr-dev, on Debian 12 librust-wayland-protocols-dev)")
+      endif()
+    endforeach()
+    foreach(var KDE_FAKE_INPUT_XML KDE_WINDOW_MANAGEMENT_XML)
+      if(NOT ${var})
+        list(APPEND missing "${var} (plasma-wayland-protocols)")
+      endif()
+    endforeach()
+    if(missing)
+      list(JOIN missing ", " missing)
+      message(FATAL_ERROR "libwayland is installed, but the native Wayland backends lack: ${missing}. "
+        "Install them, or configure with -DTAVORINDLE_WAYLAND=OFF for the X11 program alone.")
+    endif()
     set(TAVORINDLE_HAVE_WAYLAND ON)
   else()
-    message(STATUS "Native Wayland backends not built: libwayland-dev, librust-wayland-protocols-dev "
-                   "or plasma-wayland-protocols missing")
+    message(STATUS "Native Wayland backends not built: libwayland-dev is not installed")
   endif()
 endif()
 
@@ -53,7 +75,7 @@ function(tavorindle_wayland_protocol name xml)
 endfunction()
 tavorindle_wayland_protocol(ext-data-control-v1 ${wayland_dir}/protocols/ext-data-control-v1.xml)
 tavorindle_wayland_protocol(wlr-data-control-unstable-v1 ${WLR_DATA_CONTROL_XML})
-tavorindle_wayland_protocol(wlr-foreign-toplevel-management-unstable-v1 ${WLR_FOREIGN_TOPLEVEL_XML})
+tavorindle_wayland_protocol(wlr-foreign-toplevel-management-unstable-v1 ${WLR_FOREIGN_TOPLEVEL_MANAGEMENT_XML})
 tavorindle_wayland_protocol(virtual-keyboard-unstable-v1
   ${wayland_dir}/protocols/virtual-keyboard-unstable-v1.xml)
 tavorindle_wayland_protocol(fake-input ${KDE_FAKE_INPUT_XML})

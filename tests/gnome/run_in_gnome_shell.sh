@@ -23,6 +23,9 @@ while (($#)); do
   esac
 done
 (($#)) || { echo "no command given" >&2; exit 2; }
+# It goes into XDG_DATA_DIRS, where a relative folder is ignored: the
+# extensions would quietly stay disabled.
+[[ "$data_dir" == /* ]] || { echo "--data-dir needs an absolute path, not '$data_dir'" >&2; exit 2; }
 
 if [[ -z "${TAVORINDLE_IN_GNOME_SESSION:-}" ]]; then
   work=$(mktemp -d /tmp/tavorindle-gnome.XXXXXX)

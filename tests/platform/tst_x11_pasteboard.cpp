@@ -9,6 +9,7 @@
 #include <QTest>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,8 +70,8 @@ private slots:
         QTest::addColumn<bool>("textAskedFor");
         const qint64 cap = 64 << 20;
         const std::optional<QString> none;
-        QTest::newRow("plain") << QStringList() << u"grüße ok"_qs << QStringList() << cap
-                               << std::optional(u"grüße ok"_qs) << true;
+        QTest::newRow("plain") << QStringList() << u"grüße ok"_s << QStringList() << cap
+                               << std::optional(u"grüße ok"_s) << true;
         QTest::newRow("concealed") << QStringList() << "hunter2" << QStringList{"x-kde-passwordManagerHint"} << cap
                                    << none << false;
         // No name lookup per atom on the GUI thread, and a list that long is
@@ -185,13 +186,13 @@ private slots:
     {
         QTest::addColumn<std::optional<QString>>("text");
         QTest::addColumn<QString>("target");
-        QTest::newRow("short, not ASCII") << std::optional(u"written by us \u2713 \u00fcn\u00efcode"_qs) << "UTF8_STRING";
+        QTest::newRow("short, not ASCII") << std::optional(u"written by us \u2713 \u00fcn\u00efcode"_s) << "UTF8_STRING";
         // Larger than one X request: handed over in chunks, which must never
         // cut a character.
         QTest::newRow("three megabytes") << std::optional(QString(3 * 1000 * 1000, u'z')) << "UTF8_STRING";
-        QTest::newRow("characters of one to four bytes") << std::optional(u"a\u00fc\u20ac\U0001F600"_qs.repeated(600000))
+        QTest::newRow("characters of one to four bytes") << std::optional(u"a\u00fc\u20ac\U0001F600"_s.repeated(600000))
                                                          << "UTF8_STRING";
-        QTest::newRow("Latin-1, as STRING") << std::optional(u"caf\u00e9 "_qs.repeated(600000)) << "STRING";
+        QTest::newRow("Latin-1, as STRING") << std::optional(u"caf\u00e9 "_s.repeated(600000)) << "STRING";
         QTest::newRow("cleared") << std::optional<QString>() << "UTF8_STRING";
     }
 

@@ -84,7 +84,7 @@ private slots:
         connect(action, &QAction::triggered, this, [&] { ++shortcutFired; });
         panel.show();
         field->setFocus();
-        QApplication::setActiveWindow(&panel);
+        panel.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&panel));
         QTest::keyClick(field, Qt::Key_3, Qt::ControlModifier);
         QCOMPARE(shortcutFired, 1); // the shortcut works while no monitor runs
