@@ -1,5 +1,6 @@
 #include "clipboard_manager.h"
 
+#include "canonical_text.h"
 #include "clock.h"
 #include "concealed_types.h"
 #include "pasteboard.h"
@@ -68,15 +69,19 @@ const QStringList &ClipboardManager::concealedTypes()
 
 void ClipboardManager::startObserving()
 {
-    m_timer.start();
-    // A backend that learns of changes itself gets them recorded at once;
-    // the poll stays as the safety net.
+    m_observing = true;
     connect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardManager::checkForChanges,
             static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+    // Nothing wakes the program at rest where the backend reports changes.
+    if (m_pasteboard.reportsChanges())
+        m_timer.stop();
+    else
+        m_timer.start();
 }
 
 void ClipboardManager::stopObserving()
 {
+    m_observing = false;
     m_timer.stop();
     disconnect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardManager::checkForChanges);
 }

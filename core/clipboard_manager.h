@@ -62,9 +62,12 @@ public:
     const Clock &clock() const { return m_clock; }
     const HistoryStorage &storage() const { return m_storage; }
 
+    // Takes each change the pasteboard reports as it comes; only where it
+    // does not report them all does a poll run as well.
     void startObserving();
     void stopObserving();
-    bool isObserving() const { return m_timer.isActive(); }
+    bool isObserving() const { return m_observing; }
+    bool isPolling() const { return m_timer.isActive(); }
     // One poll: records a new copy, or moves a re-copied item to the top.
     void checkForChanges();
     // Records text as a new copy would be: trimmed (blank text is dropped),
@@ -114,6 +117,7 @@ private:
     int m_pastes = 0;
     qint64 m_lastChangeCount = 0;
     QTimer m_timer;
+    bool m_observing = false;
     CaptureQueue m_captures;
     bool m_mayWriteHistory = true;
     std::unique_ptr<HistoryWriter> m_writer;

@@ -33,6 +33,9 @@ public:
     // false, with nothing changed, when a newer owner came first or there
     // is no loss to make good.
     [[nodiscard]] virtual bool setStringIfUnowned(const QString &text) = 0;
+    // Whether changed() comes for every change another program makes, so
+    // that nobody needs to poll.
+    virtual bool reportsChanges() const { return true; }
 
 signals:
     // Emitted when the backend learns of a change made by another program,

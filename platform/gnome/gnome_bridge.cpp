@@ -132,8 +132,10 @@ void GnomeBridge::ownerChanged(const QString &owner)
             qWarning("Tavorindle: %s owns the GNOME Shell bridge's bus name but is not this user's "
                      "GNOME Shell; not talking to it", qPrintable(owner));
     }
-    if (was)
+    if (was) {
+        qWarning("GNOME Shell bridge gone: clipboard changes, the key and the paste wait until it is back");
         emit connectionChanged(false);
+    }
 }
 
 void GnomeBridge::call(const QString &method, const QVariantList &arguments,

@@ -37,7 +37,8 @@ void MemoryPasteboard::simulateCopy(const std::optional<QString> &text, const QS
     ++m_changeCount;
     m_types = types;
     m_text = text;
-    emit changed();
+    if (m_reportsChanges)
+        emit changed();
 }
 
 void MemoryPasteboard::simulateOwnerVanished(const std::optional<QString> &newerCopy)

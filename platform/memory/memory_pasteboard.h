@@ -16,6 +16,10 @@ public:
     void clearContents() override;
     void setString(const QString &text) override;
     bool setStringIfUnowned(const QString &text) override;
+    bool reportsChanges() const override { return m_reportsChanges; }
+    // A backend that does not report every change: simulateCopy() then
+    // says nothing, and only a poll finds the copy.
+    void setReportsChanges(bool reports) { m_reportsChanges = reports; }
 
     // Another program takes the clipboard with these targets and text.
     void simulateCopy(const std::optional<QString> &text,
@@ -40,4 +44,5 @@ private:
     QStringList m_writes;
     bool m_unownedSinceLoss = false;
     mutable int m_stringReads = 0;
+    bool m_reportsChanges = true;
 };

@@ -20,6 +20,8 @@ public:
     void setString(const QString &text) override;
     // Qt reports no loss of the clipboard, so there is never one to make good.
     bool setStringIfUnowned(const QString &) override { return false; }
+    // Some Qt platforms tell of a change only while we have the focus.
+    bool reportsChanges() const override { return false; }
 
 private:
     void onClipboardChanged();

@@ -221,20 +221,31 @@ private slots:
         QCOMPARE(after.size(), before.size());
     }
 
+    // A backend that reports changes is followed at once, with no timer
+    // waking the program at rest; only one that does not is polled.
+    void observingRecordsChangesPromptly_data()
+    {
+        QTest::addColumn<bool>("reports");
+        QTest::newRow("a backend that reports changes") << true;
+        QTest::newRow("one that does not") << false;
+    }
+
     void observingRecordsChangesPromptly()
     {
+        QFETCH(bool, reports);
         StoreFixture fixture;
+        fixture.pasteboard->setReportsChanges(reports);
         fixture.manager->startObserving();
         fixture.manager->startObserving();
         QVERIFY(fixture.manager->isObserving());
+        QCOMPARE(fixture.manager->isPolling(), !reports);
         QSignalSpy spy(fixture.manager.get(), &ClipboardManager::itemsChanged);
         fixture.pasteboard->simulateCopy(QStringLiteral("prompt"));
         QVERIFY(fixture.manager->items().isEmpty()); // queued, not inside the signal
-        QCoreApplication::processEvents();
-        QCOMPARE(contents(*fixture.manager), QStringList{"prompt"});
+        QTRY_COMPARE(contents(*fixture.manager), QStringList{"prompt"});
         QCOMPARE(spy.size(), 1);
         fixture.manager->stopObserving();
-        QVERIFY(!fixture.manager->isObserving());
+        QVERIFY(!fixture.manager->isObserving() && !fixture.manager->isPolling());
     }
 
     void pipedInTextLeavesTheClipboardAlone()
