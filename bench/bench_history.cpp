@@ -1,6 +1,7 @@
 // History file and capture costs: save and load at several sizes, one new
 // capture against a full history of large items, and texts whose canonical
 // form differs from what was copied.
+#include "canonical_text.h"
 #include "clipboard_bench.h"
 #include "clipboard_manager.h"
 #include "clock.h"

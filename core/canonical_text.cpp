@@ -1,6 +1,8 @@
 // Canonical equivalence for the re-copy rule, linear in the text: ICU's
 // quick check finds the prefix already in NFC, and only the rest is
 // normalised, in pieces cut where the normaliser guarantees a boundary.
+#include "canonical_text.h"
+
 #include "text_rules.h"
 
 #include <QHashFunctions>

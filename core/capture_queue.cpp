@@ -1,5 +1,6 @@
 #include "capture_queue.h"
 
+#include "canonical_text.h"
 #include "classifier.h"
 #include "free_memory.h"
 #include "text_rules.h"

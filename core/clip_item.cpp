@@ -1,5 +1,6 @@
 #include "clip_item.h"
 
+#include "canonical_text.h"
 #include "text_rules.h"
 
 #include <QTimeZone>

@@ -3,8 +3,8 @@
 // importer, the build appends an export for the 45+ module entry.
 
 var Decisions = {
-    // Markers that password managers put beside the text; the same list as
-    // the program's.
+    // Markers that password managers put beside the text. This list, the
+    // text types and both limits are the program's; a test holds them equal.
     concealedTypes: [
         'org.nspasteboard.ConcealedType',
         'com.agilebits.onepassword',

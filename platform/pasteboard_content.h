@@ -10,6 +10,10 @@
 // another program and how much they take, the snapshot the watcher reads,
 // and the counter that moves with each change.
 
+// Text types in the order they are read where owners offer MIME types
+// (Wayland, the GNOME bridge's extension).
+inline constexpr const char *textMimeTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"};
+
 struct PasteboardLimits
 {
     // For the list of types, where the protocol asks for it separately.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gnome/bridge_messages.h"
+#include "gnome/bridge_clipboard_state.h"
 #include "gnome/bridge_text_reader.h"
 #include "pasteboard.h"
 

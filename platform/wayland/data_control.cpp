@@ -96,35 +96,35 @@ public:
     }
     bool hasDevice() const override { return m_device != nullptr; }
 
-    void receive(Handle offer, const QByteArray &mimeType, int fd) override
+    void receive(OfferHandle offer, const QByteArray &mimeType, int fd) override
     {
         // The library sends a duplicate of the descriptor.
-        P::receive(static_cast<typename P::Offer *>(offer), mimeType.constData(), fd);
+        P::receive(reinterpret_cast<typename P::Offer *>(offer), mimeType.constData(), fd);
         m_connection.flush();
     }
-    void destroyOffer(Handle offer) override
+    void destroyOffer(OfferHandle offer) override
     {
         if (offer)
-            P::destroy(static_cast<typename P::Offer *>(offer));
+            P::destroy(reinterpret_cast<typename P::Offer *>(offer));
     }
-    Handle createSource(const QList<QByteArray> &mimeTypes) override
+    SourceHandle createSource(const QList<QByteArray> &mimeTypes) override
     {
         typename P::Source *source = P::createSource(m_manager);
         P::listen(source, &sourceListener, this);
         for (const QByteArray &type : mimeTypes)
             P::offer(source, type.constData());
-        return source;
+        return reinterpret_cast<SourceHandle>(source);
     }
-    void destroySource(Handle source) override
+    void destroySource(SourceHandle source) override
     {
         if (source)
-            P::destroy(static_cast<typename P::Source *>(source));
+            P::destroy(reinterpret_cast<typename P::Source *>(source));
     }
-    void setSelection(Handle source) override
+    void setSelection(SourceHandle source) override
     {
         if (!m_device)
             return;
-        P::setSelection(m_device, static_cast<typename P::Source *>(source));
+        P::setSelection(m_device, reinterpret_cast<typename P::Source *>(source));
         m_connection.flush();
     }
 
@@ -134,11 +134,11 @@ private:
     static void onDataOffer(void *data, typename P::Device *, typename P::Offer *offer)
     {
         P::listen(offer, &offerListener, data);
-        self(data)->m_events.offerAnnounced(offer);
+        self(data)->m_events.offerAnnounced(reinterpret_cast<OfferHandle>(offer));
     }
     static void onSelection(void *data, typename P::Device *, typename P::Offer *offer)
     {
-        self(data)->m_events.selection(offer);
+        self(data)->m_events.selection(reinterpret_cast<OfferHandle>(offer));
     }
     static void onFinished(void *data, typename P::Device *device)
     {
@@ -151,19 +151,19 @@ private:
     }
     static void onPrimarySelection(void *data, typename P::Device *, typename P::Offer *offer)
     {
-        self(data)->m_events.primarySelection(offer);
+        self(data)->m_events.primarySelection(reinterpret_cast<OfferHandle>(offer));
     }
     static void onOffer(void *data, typename P::Offer *offer, const char *type)
     {
-        self(data)->m_events.offerType(offer, QByteArray(type));
+        self(data)->m_events.offerType(reinterpret_cast<OfferHandle>(offer), QByteArray(type));
     }
     static void onSend(void *data, typename P::Source *source, const char *type, int32_t fd)
     {
-        self(data)->m_events.sendRequested(source, QByteArray(type), fd);
+        self(data)->m_events.sendRequested(reinterpret_cast<SourceHandle>(source), QByteArray(type), fd);
     }
     static void onCancelled(void *data, typename P::Source *source)
     {
-        self(data)->m_events.cancelled(source);
+        self(data)->m_events.cancelled(reinterpret_cast<SourceHandle>(source));
     }
 
     static constexpr typename P::DeviceListener deviceListener{&onDataOffer, &onSelection, &onFinished,

@@ -14,25 +14,30 @@ class WaylandConnection;
 class DataControl
 {
 public:
-    // An offer or a source of ours, as the protocol's proxy; 0 for none.
-    using Handle = void *;
+    // An offer, or a source of ours: the protocol's proxy behind an opaque
+    // type of its own, so that one is never passed for the other; null for
+    // none.
+    struct Offer;
+    struct Source;
+    using OfferHandle = Offer *;
+    using SourceHandle = Source *;
 
     // What the compositor tells, in its order.
     class Events
     {
     public:
         virtual ~Events() = default;
-        virtual void offerAnnounced(Handle offer) = 0;
-        virtual void offerType(Handle offer, const QByteArray &mimeType) = 0;
+        virtual void offerAnnounced(OfferHandle offer) = 0;
+        virtual void offerType(OfferHandle offer, const QByteArray &mimeType) = 0;
         // The clipboard's new content; 0 when it was cleared or its owner quit.
-        virtual void selection(Handle offer) = 0;
+        virtual void selection(OfferHandle offer) = 0;
         // The primary selection is never read: its offers are dropped here.
-        virtual void primarySelection(Handle offer) = 0;
+        virtual void primarySelection(OfferHandle offer) = 0;
         // The device is gone (its seat went away).
         virtual void finished() = 0;
         // A reader wants our content, through the pipe's write end (ours to close).
-        virtual void sendRequested(Handle source, const QByteArray &mimeType, int fd) = 0;
-        virtual void cancelled(Handle source) = 0;
+        virtual void sendRequested(SourceHandle source, const QByteArray &mimeType, int fd) = 0;
+        virtual void cancelled(SourceHandle source) = 0;
     };
 
     enum class Protocol { Ext, Wlr };
@@ -48,10 +53,10 @@ public:
     virtual void dropDevice() = 0;
     virtual bool hasDevice() const = 0;
 
-    virtual void receive(Handle offer, const QByteArray &mimeType, int fd) = 0;
-    virtual void destroyOffer(Handle offer) = 0;
-    virtual Handle createSource(const QList<QByteArray> &mimeTypes) = 0;
-    virtual void destroySource(Handle source) = 0;
+    virtual void receive(OfferHandle offer, const QByteArray &mimeType, int fd) = 0;
+    virtual void destroyOffer(OfferHandle offer) = 0;
+    virtual SourceHandle createSource(const QList<QByteArray> &mimeTypes) = 0;
+    virtual void destroySource(SourceHandle source) = 0;
     // Makes the source the clipboard's content; 0 clears it.
-    virtual void setSelection(Handle source) = 0;
+    virtual void setSelection(SourceHandle source) = 0;
 };

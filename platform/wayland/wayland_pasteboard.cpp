@@ -22,9 +22,6 @@ Q_LOGGING_CATEGORY(lcWaylandClipboard, "tavorindle.wayland.clipboard", QtWarning
 
 namespace {
 
-// Text types in the order we prefer to read them.
-const char *const textTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"};
-
 // How long one turn of the event loop may spend reading.
 constexpr qint64 readBudgetNs = 3'000'000;
 constexpr qsizetype sliceBytes = 64 * 1024;
@@ -33,7 +30,7 @@ constexpr qsizetype sliceBytes = 64 * 1024;
 
 struct WaylandPasteboard::Read
 {
-    Handle offer = nullptr;
+    OfferHandle offer = nullptr;
     QByteArray mimeType;
     // Reads the served offer again (checkForeignContentServed()): the
     // offer stays, and only no data at all is news.
@@ -135,12 +132,12 @@ bool WaylandPasteboard::watchesChanges() const
     return m_control && m_control->hasDevice() && !m_connection->isLost();
 }
 
-void WaylandPasteboard::offerAnnounced(Handle offer)
+void WaylandPasteboard::offerAnnounced(OfferHandle offer)
 {
     m_offers.insert(offer, {});
 }
 
-void WaylandPasteboard::offerType(Handle offer, const QByteArray &mimeType)
+void WaylandPasteboard::offerType(OfferHandle offer, const QByteArray &mimeType)
 {
     const auto it = m_offers.find(offer);
     // One past the limit is kept: enough to refuse the copy as a whole.
@@ -148,7 +145,7 @@ void WaylandPasteboard::offerType(Handle offer, const QByteArray &mimeType)
         it->append(QString::fromUtf8(mimeType));
 }
 
-void WaylandPasteboard::primarySelection(Handle offer)
+void WaylandPasteboard::primarySelection(OfferHandle offer)
 {
     if (!offer)
         return;
@@ -156,7 +153,7 @@ void WaylandPasteboard::primarySelection(Handle offer)
     m_control->destroyOffer(offer);
 }
 
-void WaylandPasteboard::selection(Handle offer)
+void WaylandPasteboard::selection(OfferHandle offer)
 {
     // An emptying while our claim of lost content waits is what the claim
     // answers (the compositor may report the quit owner's loss after we
@@ -178,7 +175,7 @@ void WaylandPasteboard::selection(Handle offer)
     takeSelection(offer);
 }
 
-void WaylandPasteboard::takeSelection(Handle offer)
+void WaylandPasteboard::takeSelection(OfferHandle offer)
 {
     const bool initial = m_expectInitial;
     retireRead();
@@ -200,7 +197,7 @@ void WaylandPasteboard::takeSelection(Handle offer)
         publish({std::move(types), std::nullopt}, true, initial);
         return;
     }
-    for (const char *type : textTypes) {
+    for (const char *type : textMimeTypes) {
         if (types.contains(QLatin1String(type))) {
             startRead(offer, std::move(types), QByteArray(type), initial);
             return;
@@ -210,7 +207,7 @@ void WaylandPasteboard::takeSelection(Handle offer)
     publish({std::move(types), std::nullopt}, true, initial);
 }
 
-void WaylandPasteboard::startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial)
+void WaylandPasteboard::startRead(OfferHandle offer, QStringList types, const QByteArray &mimeType, bool initial)
 {
     // Only our end is non-blocking: the flag belongs to the pipe's open
     // file, and owners write to theirs as to any file.

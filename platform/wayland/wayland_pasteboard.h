@@ -31,7 +31,8 @@ class WaylandPasteboard final : public Pasteboard, private DataControl::Events
 public:
     using Protocol = DataControl::Protocol;
     using Limits = PasteboardLimits;
-    using Handle = DataControl::Handle;
+    using OfferHandle = DataControl::OfferHandle;
+    using SourceHandle = DataControl::SourceHandle;
 
     WaylandPasteboard(std::shared_ptr<WaylandConnection> connection, Protocol protocol,
                       Limits limits = {}, QObject *parent = nullptr);
@@ -65,18 +66,18 @@ public:
 private:
     struct Read;
 
-    void offerAnnounced(Handle offer) override;
-    void offerType(Handle offer, const QByteArray &mimeType) override;
-    void selection(Handle offer) override;
-    void primarySelection(Handle offer) override;
+    void offerAnnounced(OfferHandle offer) override;
+    void offerType(OfferHandle offer, const QByteArray &mimeType) override;
+    void selection(OfferHandle offer) override;
+    void primarySelection(OfferHandle offer) override;
     void finished() override;
-    void sendRequested(Handle source, const QByteArray &mimeType, int fd) override;
-    void cancelled(Handle source) override;
+    void sendRequested(SourceHandle source, const QByteArray &mimeType, int fd) override;
+    void cancelled(SourceHandle source) override;
 
     static void onInitialStateKnown(void *data, wl_callback *callback, uint32_t);
     void endInitialState();
-    void takeSelection(Handle offer);
-    void startRead(Handle offer, QStringList types, const QByteArray &mimeType, bool initial);
+    void takeSelection(OfferHandle offer);
+    void startRead(OfferHandle offer, QStringList types, const QByteArray &mimeType, bool initial);
     void readAvailable();
     void confirmEnd();
     static void onReadEndConfirmed(void *data, wl_callback *callback, uint32_t);
@@ -91,7 +92,7 @@ private:
     void submit(const std::optional<QByteArray> &utf8);
     static void onClaimChecked(void *data, wl_callback *callback, uint32_t);
     void dropClaim();
-    void holdSelection(Handle offer);
+    void holdSelection(OfferHandle offer);
     void dropHeld();
     static void onWriteSettled(void *data, wl_callback *callback, uint32_t);
     void writeSettled(wl_callback *callback);
@@ -101,7 +102,7 @@ private:
     Limits m_limits;
     std::unique_ptr<DataControl> m_control;
     PasteboardContent m_content;
-    QHash<Handle, QStringList> m_offers;
+    QHash<OfferHandle, QStringList> m_offers;
     // Selections before the answer to a sync sent after the device was
     // asked for are what we found, not changes: a compositor may send none
     // for an empty clipboard, so the first event proves nothing.
@@ -112,12 +113,12 @@ private:
     std::unique_ptr<Read> m_read;
     QTimer m_readTimer;
     // The offer of the foreign text last read, and its type, for a check.
-    Handle m_servedOffer = nullptr;
+    OfferHandle m_servedOffer = nullptr;
     QByteArray m_servedType;
 
     // Our own content while the compositor holds our source; no source
     // after a clear.
-    Handle m_source = nullptr;
+    SourceHandle m_source = nullptr;
     QByteArray m_ownedUtf8;
     // Until the compositor has taken our latest write (the answer to a sync
     // sent after it), selections are held: the last one seen decides.
@@ -125,7 +126,7 @@ private:
     bool m_lastWriteClears = false;
     bool m_holding = false;
     bool m_heldIsEcho = false;
-    Handle m_heldOffer = nullptr;
+    OfferHandle m_heldOffer = nullptr;
 
     // A claim of lost content waits for the compositor's answer to a sync.
     bool m_announcingLoss = false;

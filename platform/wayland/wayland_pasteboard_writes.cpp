@@ -82,7 +82,7 @@ void WaylandPasteboard::dropClaim()
 void WaylandPasteboard::submit(const std::optional<QByteArray> &utf8)
 {
     if (m_control) {
-        Handle old = m_source;
+        SourceHandle old = m_source;
         m_source = nullptr;
         if (utf8) {
             QList<QByteArray> types;
@@ -108,7 +108,7 @@ void WaylandPasteboard::submit(const std::optional<QByteArray> &utf8)
     m_ownedUtf8 = utf8.value_or(QByteArray());
 }
 
-void WaylandPasteboard::holdSelection(Handle offer)
+void WaylandPasteboard::holdSelection(OfferHandle offer)
 {
     const bool echo = offer && m_offers.value(offer).contains(QString::fromLatin1(ownWriteMarker()));
     dropHeld();
@@ -150,7 +150,7 @@ void WaylandPasteboard::writeSettled(wl_callback *callback)
         return;
     // The last selection seen decides: our own echo, or a clear that was
     // ours, changes nothing; another program's content came after ours.
-    const Handle offer = m_heldOffer;
+    const OfferHandle offer = m_heldOffer;
     const bool echo = m_heldIsEcho;
     m_heldOffer = nullptr;
     m_holding = false;
@@ -160,7 +160,7 @@ void WaylandPasteboard::writeSettled(wl_callback *callback)
     takeSelection(offer);
 }
 
-void WaylandPasteboard::sendRequested(Handle source, const QByteArray &mimeType, int fd)
+void WaylandPasteboard::sendRequested(SourceHandle source, const QByteArray &mimeType, int fd)
 {
     UniqueFd pipe(fd);
     if (source != m_source || mimeType == ownWriteMarker())
@@ -168,7 +168,7 @@ void WaylandPasteboard::sendRequested(Handle source, const QByteArray &mimeType,
     m_writers.write(std::move(pipe), mimeType == "STRING" ? QString::fromUtf8(m_ownedUtf8).toLatin1() : m_ownedUtf8);
 }
 
-void WaylandPasteboard::cancelled(Handle source)
+void WaylandPasteboard::cancelled(SourceHandle source)
 {
     // Another program's content replaced ours.
     m_control->destroySource(source);

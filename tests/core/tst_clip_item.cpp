@@ -1,3 +1,4 @@
+#include "canonical_text.h"
 #include "clip_item.h"
 #include "text_rules.h"
 

@@ -1,8 +1,13 @@
 // What the program makes of the GNOME Shell bridge's messages: malformed
 // ones refused, stale ones ignored, our own write's echo not counted twice.
-#include "gnome/bridge_messages.h"
+#include "concealed_types.h"
+#include "gnome/bridge_clipboard_state.h"
 #include "gnome/bridge_text_reader.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <fcntl.h>
@@ -111,6 +116,29 @@ private slots:
         QVERIFY(decoded);
         QCOMPARE(decoded->concealed, concealed);
         QCOMPARE(decoded->textReadable, !concealed);
+    }
+
+    // The extension decides concealment and the text type before the
+    // program sees a copy: its rules are the program's, entry for entry.
+    void extensionSharesTheProgramsRules()
+    {
+        const QString gjs = QStandardPaths::findExecutable("gjs");
+        if (gjs.isEmpty())
+            QSKIP("gjs is not installed");
+        QProcess process;
+        process.start(gjs, {"-c", QStringLiteral("imports.searchPath.unshift('%1'); const {Decisions} = imports.decisions;"
+                                                 "print(JSON.stringify([Decisions.concealedTypes, Decisions.textTypes,"
+                                                 "Decisions.maxTextBytes, Decisions.maxTypes]));")
+                                  .arg(TAVORINDLE_SOURCE_DIR "/gnome-extension")});
+        QVERIFY(process.waitForFinished(20000));
+        const QJsonArray rules = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+        QStringList textTypes;
+        for (const char *type : textMimeTypes)
+            textTypes << QString::fromLatin1(type);
+        QCOMPARE(rules.at(0).toVariant().toStringList(), concealedPasteboardTypes());
+        QCOMPARE(rules.at(1).toVariant().toStringList(), textTypes);
+        QCOMPARE(qint64(rules.at(2).toDouble()), PasteboardLimits{}.maxBytes);
+        QCOMPARE(qsizetype(rules.at(3).toInt()), maxOfferedTypes);
     }
 
     void pipeReads_data()
