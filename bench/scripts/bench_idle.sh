@@ -22,12 +22,27 @@ import glob, os, statistics as st, subprocess, sys, time
 work, seconds, copies, load, binaries = sys.argv[1], float(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5:]
 
 def sample(pid):
-    switches = cpu = 0
+    """Per thread: voluntary context switches and on-CPU nanoseconds."""
+    tasks = {}
     for task in glob.glob(f"/proc/{pid}/task/*"):
-        with open(f"{task}/status") as f:
-            switches += sum(int(l.split()[1]) for l in f if l.startswith("voluntary_ctxt_switches"))
-        with open(f"{task}/schedstat") as f:
-            cpu += int(f.read().split()[0])
+        try:
+            with open(f"{task}/status") as f:
+                switches = sum(int(l.split()[1]) for l in f if l.startswith("voluntary_ctxt_switches"))
+            with open(f"{task}/schedstat") as f:
+                cpu = int(f.read().split()[0])
+        except FileNotFoundError:  # the thread ended meanwhile
+            continue
+        tasks[task] = (switches, cpu)
+    return tasks
+
+def delta(before, after):
+    """What the threads did in between (a thread pool's idle thread may end,
+    taking its counts with it: only what lives at the end counts)."""
+    switches = cpu = 0
+    for task, (s1, c1) in after.items():
+        s0, c0 = before.get(task, (0, 0))
+        switches += s1 - s0
+        cpu += c1 - c0
     return switches, cpu
 
 runs = []
@@ -54,7 +69,8 @@ print(f"load: {load.strip()}")
 print(f"{'binary':60} {'wake-ups/min':>13} {'CPU ms/min':>11}   (median of {copies} copies, {seconds:.0f} s at rest)")
 for i, binary in enumerate(binaries):
     rows = range(i * copies, (i + 1) * copies)
-    wakes = st.median((after[r][0] - before[r][0]) * 60 / seconds for r in rows)
-    cpu = st.median((after[r][1] - before[r][1]) / 1e6 * 60 / seconds for r in rows)
+    deltas = [delta(before[r], after[r]) for r in rows]
+    wakes = st.median(d[0] * 60 / seconds for d in deltas)
+    cpu = st.median(d[1] / 1e6 * 60 / seconds for d in deltas)
     print(f"{binary:60} {wakes:13.0f} {cpu:11.2f}")
 PY
