@@ -259,6 +259,21 @@ private slots:
         QCOMPARE(contents(*fixture.manager), (QStringList{"copied", "piped in"}));
     }
 
+    // Texts from the command line, in line behind a large copy: each is
+    // answered with what became of it, the blank and the broken included.
+    void addedTextsBehindALargeCopyAreAnswered()
+    {
+        StoreFixture fixture;
+        fixture.manager->capture(QString(CaptureQueue::inlineLimit + 1, u'L'));
+        QList<CaptureQueue::Outcome> outcomes;
+        for (const QByteArray &body : {QByteArray("added"), QByteArray(" \n"), QByteArray("\xff")})
+            fixture.manager->captureUtf8(body, [&](CaptureQueue::Outcome outcome) { outcomes << outcome; });
+        fixture.manager->finishCaptures();
+        using O = CaptureQueue::Outcome;
+        QCOMPARE(outcomes, (QList<O>{O::Entered, O::Blank, O::NotUtf8}));
+        QCOMPARE(fixture.manager->items().first()->rawContent(), QStringLiteral("added"));
+    }
+
     void largeCopiesEnterInCopyOrder_data()
     {
         // Large texts (past the size analysed at once) are "L..."; each copy
