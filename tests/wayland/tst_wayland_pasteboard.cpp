@@ -224,9 +224,12 @@ private slots:
         pasteboard->setString(text);
         QCOMPARE(pasteboard->changeCount(), 1);
         QCOMPARE(paste("text/plain;charset=utf-8"), std::optional(text.toUtf8()));
-        // The compositor's echo of our write has come and gone by now.
+        // The compositor's echo of our write has come and gone by now, and
+        // one that comes late is ours too.
         m_connection->roundtrip();
-        QTest::qWait(50);
+        QVERIFY(m_compositor->command("announce"));
+        m_connection->roundtrip();
+        QVERIFY(!pasteboard->isReading()); // not even read
         QCOMPARE(pasteboard->changeCount(), 1);
         QCOMPARE(changed.count(), 0);
         QCOMPARE(pasteboard->string(), std::optional(text));

@@ -14,6 +14,8 @@
 //   blank                  the played selection's program is gone, but the selection
 //                          stays, unannounced, and reads empty (KWin with X programs)
 //   quiet                  new devices hear nothing while the clipboard is empty
+//   announce               the selection is announced again to every device, as
+//                          it stands (a late echo, when it is a client's own)
 //                          (some compositors send no opening selection(nil))
 //   drop                   every client is cut off
 // It prints "ready" once clients may connect, "ok" after each command, and
@@ -211,6 +213,9 @@ void Compositor::command(const std::string &line)
         if (verb == "swap")
             setSelection({});
         setSelection({Selection::Played, words[2].split(','), words[1], clipContent(words[3].toStdString())});
+    } else if (verb == "announce") {
+        for (wl_resource *device : devices)
+            announce(device);
     } else if (verb == "clear") {
         setSelection({});
     } else if (verb == "paste" && words.size() == 2) {
