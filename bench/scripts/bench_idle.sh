@@ -1,76 +1,56 @@
 #!/usr/bin/env bash
-# What the program costs at rest on X11: started on a private Xvfb display
-# with an empty clipboard, left alone for a while, then its wake-ups (the
-# voluntary context switches of all its threads) and its CPU time (on-CPU
-# nanoseconds from schedstat) over that time. Every binary given runs that
-# many copies side by side, each with folders of its own; medians.
+# What the program costs at rest: copies of each binary started side by side
+# with empty clipboards in a desktop of the script's own (a private Xvfb
+# display, a headless sway, or a headless GNOME Shell whose bridge trusts
+# the binary), left alone, then their wake-ups and CPU time per minute
+# (idle_cost.py; medians).
 #
-#   bench/scripts/bench_idle.sh SECONDS COPIES path/to/tavorindle [path/to/another ...]
+#   bench/scripts/bench_idle.sh [--desktop x11|sway|gnome] SECONDS COPIES path/to/tavorindle [...]
 #
-# Needs Xvfb, python3.
+# Needs Xvfb, python3; sway or gnome-shell for those desktops.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+desktop=x11
+if [[ "${1:-}" == --desktop ]]; then desktop=$2; shift 2; fi
 seconds=${1:-60}
 copies=${2:-3}
-shift 2
+shift 2 || true
 binaries=("$@")
 ((${#binaries[@]})) || binaries=("$root/build/shell/tavorindle")
+measure=("$root/bench/scripts/idle_cost.py")
 
-source "$root/bench/scripts/private_display.sh" 201 230
-python3 - "$work" "$seconds" "$copies" "$(uptime)" "${binaries[@]}" <<'PY'
-import glob, os, statistics as st, subprocess, sys, time
-work, seconds, copies, load, binaries = sys.argv[1], float(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5:]
-
-def sample(pid):
-    """Per thread: voluntary context switches and on-CPU nanoseconds."""
-    tasks = {}
-    for task in glob.glob(f"/proc/{pid}/task/*"):
-        try:
-            with open(f"{task}/status") as f:
-                switches = sum(int(l.split()[1]) for l in f if l.startswith("voluntary_ctxt_switches"))
-            with open(f"{task}/schedstat") as f:
-                cpu = int(f.read().split()[0])
-        except FileNotFoundError:  # the thread ended meanwhile
-            continue
-        tasks[task] = (switches, cpu)
-    return tasks
-
-def delta(before, after):
-    """What the threads did in between (a thread pool's idle thread may end,
-    taking its counts with it: only what lives at the end counts)."""
-    switches = cpu = 0
-    for task, (s1, c1) in after.items():
-        s0, c0 = before.get(task, (0, 0))
-        switches += s1 - s0
-        cpu += c1 - c0
-    return switches, cpu
-
-runs = []
-for i, binary in enumerate(binaries):
-    for c in range(copies):
-        env = dict(os.environ, XDG_DATA_HOME=f"{work}/d{i}-{c}", XDG_RUNTIME_DIR=f"{work}/r{i}-{c}")
-        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
-        runs.append((binary, env, subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL,
-                                                   stderr=subprocess.DEVNULL)))
-for binary, env, _ in runs:
-    for _ in range(100):
-        if subprocess.run([binary, "list"], env=env, capture_output=True).returncode == 0:
-            break
-        time.sleep(0.1)
-time.sleep(3)  # start-up work is over
-before = [sample(p.pid) for _, _, p in runs]
-time.sleep(seconds)
-after = [sample(p.pid) for _, _, p in runs]
-for binary, env, p in runs:
-    subprocess.run([binary, "--quit"], env=env)
-    p.wait()
-
-print(f"load: {load.strip()}")
-print(f"{'binary':60} {'wake-ups/min':>13} {'CPU ms/min':>11}   (median of {copies} copies, {seconds:.0f} s at rest)")
-for i, binary in enumerate(binaries):
-    rows = range(i * copies, (i + 1) * copies)
-    deltas = [delta(before[r], after[r]) for r in rows]
-    wakes = st.median(d[0] * 60 / seconds for d in deltas)
-    cpu = st.median(d[1] / 1e6 * 60 / seconds for d in deltas)
-    print(f"{binary:60} {wakes:13.0f} {cpu:11.2f}")
-PY
+case "$desktop" in
+x11)
+  source "$root/bench/scripts/private_display.sh" 201 230
+  echo "== X11 (Xvfb $DISPLAY)"
+  python3 "${measure[@]}" "$work" "$seconds" "$copies" "${binaries[@]}"
+  ;;
+sway)
+  source "$root/bench/scripts/private_sway.sh"
+  echo "== headless sway $(sway --version | grep -o '[0-9][0-9.]*' | head -1)"
+  mkdir -m 0755 "$work/idle"
+  [[ -n "${run_as[*]}" ]] && chown nobody:nogroup "$work/idle"
+  env -i PATH="$PATH" HOME="$work/idle" XDG_RUNTIME_DIR="$work/runtime" WAYLAND_DISPLAY="$socket" \
+    XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway "${run_as[@]}" \
+    /usr/bin/python3 "${measure[@]}" "$work/idle" "$seconds" "$copies" "${binaries[@]}"
+  ;;
+gnome)
+  # The bridge serves one executable: a shell for each binary.
+  uuid=tavorindle-bridge@tavorindle.app
+  for binary in "${binaries[@]}"; do
+    build=$(cd "$(dirname "$binary")/.." && pwd)
+    work=$(mktemp -d /tmp/tavorindle-bench-idle.XXXXXX)
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/share/gnome-shell/extensions" "$work/idle"
+    cp -r "$build/gnome-extension/$uuid" "$work/share/gnome-shell/extensions/"
+    sed -i "s|\"tavorindle-executable\": \"[^\"]*\"|\"tavorindle-executable\": \"$binary\"|" \
+      "$work/share/gnome-shell/extensions/$uuid/metadata.json"
+    echo "== headless GNOME Shell $(gnome-shell --version | grep -o '[0-9][0-9.]*')"
+    "$root/tests/gnome/run_in_gnome_shell.sh" --data-dir "$work/share" --extension "$uuid" -- \
+      /usr/bin/python3 "${measure[@]}" "$work/idle" "$seconds" "$copies" "$binary"
+    rm -rf "$work"
+  done
+  ;;
+*)
+  echo "unknown desktop '$desktop' (x11, sway or gnome)" >&2; exit 2 ;;
+esac
