@@ -5,6 +5,7 @@
 #include "test_support.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
 
 #include <unistd.h>
@@ -57,8 +58,15 @@ private slots:
         QCOMPARE(second.holderPid(), qint64(::getpid()));
         QVERIFY(!second.isHeld());
 
+        // What the holder started (a browser for a link) outlives it and
+        // must not keep its lock.
+        QProcess child;
+        child.start("sleep", {"30"});
+        QVERIFY(child.waitForStarted());
         holder.reset(); // the holder ends
         QCOMPARE(storage.lock(second), ProcessLock::Outcome::Acquired);
+        child.kill();
+        child.waitForFinished();
     }
 };
 

@@ -90,6 +90,8 @@ struct ServingChannel
                 return; // answered never: a request still being carried out
             if (request.command == "echo")
                 return respond(Reply::bytes(request.argument("text").toUtf8() + body));
+            if (request.command == "fail") // reasons often quote what the user gave
+                return respond(Reply::error(request.argument("text")));
             respond(request.command == "ping" ? Reply::ok() : Reply::error("unknown command"));
         };
     }
@@ -292,6 +294,8 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::newRow("garbage") << QByteArray("\x7f\x45LF\x02\x01 \x00\xff\n", 11) << QByteArray("error: malformed request\n");
         QTest::newRow("unknown command") << QByteArray("dance\n") << QByteArray("error: unknown command\n");
+        QTest::newRow("a reason with line breaks stays one line")
+            << QByteArray("fail text=a%0Ab%0D%0Ac\n") << QByteArray("error: a b  c\n");
         QTest::newRow("half a request, then silence") << QByteArray("pi") << QByteArray();
         QTest::newRow("half a body, then silence") << QByteArray("echo length=10\nabc") << QByteArray();
         QTest::newRow("a 100 MB line") << QByteArray(100 << 20, 'x') << QByteArray("error: request too long\n");
