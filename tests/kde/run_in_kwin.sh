@@ -52,6 +52,21 @@ X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_managemen
 ENTRY
 done
 
+# KDE's service cache indexes only the desktop entries an XDG applications
+# menu takes in, and a bare system may have none: the session gets one of its
+# own, named and found as in a Plasma session, that takes in every entry.
+mkdir -p "$work/config/menus"
+cat >"$work/config/menus/plasma-applications.menu" <<'MENU'
+<!DOCTYPE Menu PUBLIC "-//freedesktop//DTD Menu 1.0//EN"
+ "http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd">
+<Menu>
+  <Name>Applications</Name>
+  <DefaultAppDirs/>
+  <DefaultDirectoryDirs/>
+  <Include><All/></Include>
+</Menu>
+MENU
+
 # The installed binary carries a file capability these sandboxes refuse to
 # run; a copy has none.
 cp /usr/bin/kwin_wayland "$work/kwin_wayland"
@@ -78,6 +93,7 @@ unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET QT_QPA_PLATFORM
 env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
   XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache" \
   XDG_DATA_DIRS="$work/entries:$data_dir:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}" \
+  XDG_CONFIG_DIRS="$work/config:${XDG_CONFIG_DIRS:-/etc/xdg}" XDG_MENU_PREFIX=plasma- \
   XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland KDE_FULL_SESSION=true \
   dbus-run-session -- "$work/kwin_wayland" --virtual --width 1280 --height 800 --xwayland \
     --socket "wayland-kde-$$" --exit-with-session "$work/session.sh" >"$work/kwin.log" 2>&1 &
