@@ -79,14 +79,14 @@ void GnomePasteboard::readThenApply(const BridgeClipboardChange &change)
         return;
     }
     UniqueFd writeEnd(fds[1]);
-    m_reader = std::make_unique<BridgeTextReader>(UniqueFd(fds[0]), m_limits);
-    BridgeTextReader *reader = m_reader.get();
+    m_reader = std::make_unique<PipeTextReader>(UniqueFd(fds[0]), m_limits);
+    PipeTextReader *reader = m_reader.get();
     const quint64 read = ++m_reads;
-    connect(reader, &BridgeTextReader::finished, this,
-            [this, change, read](const std::optional<QString> &text, bool tooLong) {
+    connect(reader, &PipeTextReader::finished, this,
+            [this, change, read](const std::optional<QString> &text, PipeTextReader::Outcome outcome) {
                 BridgeClipboardChange withText = change;
                 withText.text = text;
-                withText.tooLong = tooLong;
+                withText.tooLong = outcome == PipeTextReader::Outcome::TooLong;
                 // Queued: the reader may not be destroyed from its own signal.
                 QMetaObject::invokeMethod(this, [this, change = std::move(withText), read] {
                     if (read != m_reads || !m_reader)
@@ -96,11 +96,12 @@ void GnomePasteboard::readThenApply(const BridgeClipboardChange &change)
                 }, Qt::QueuedConnection);
             });
     // The reply may outlive this reader: a newer change replaces it.
-    QPointer<BridgeTextReader> guard(reader);
-    // The bus takes a copy of the write end; ours closes here.
+    QPointer<PipeTextReader> guard(reader);
+    // The bus takes a copy of the write end; ours closes here. The text
+    // counts once the shell says its transfer completed.
     m_bridge->readText(change.serial, writeEnd.get(), [guard](bool complete) {
         if (guard)
-            guard->transferEnded(complete);
+            guard->writerEnded(complete);
     });
 }
 
