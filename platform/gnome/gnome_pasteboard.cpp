@@ -81,19 +81,13 @@ void GnomePasteboard::readThenApply(const BridgeClipboardChange &change)
     UniqueFd writeEnd(fds[1]);
     m_reader = std::make_unique<PipeTextReader>(UniqueFd(fds[0]), m_limits);
     PipeTextReader *reader = m_reader.get();
-    const quint64 read = ++m_reads;
     connect(reader, &PipeTextReader::finished, this,
-            [this, change, read](const std::optional<QString> &text, PipeTextReader::Outcome outcome) {
+            [this, change](const std::optional<QString> &text, PipeTextReader::Outcome outcome) {
                 BridgeClipboardChange withText = change;
                 withText.text = text;
                 withText.tooLong = outcome == PipeTextReader::Outcome::TooLong;
-                // Queued: the reader may not be destroyed from its own signal.
-                QMetaObject::invokeMethod(this, [this, change = std::move(withText), read] {
-                    if (read != m_reads || !m_reader)
-                        return;
-                    m_reader.reset();
-                    announce(m_state.apply(change));
-                }, Qt::QueuedConnection);
+                m_reader.reset();
+                announce(m_state.apply(withText));
             });
     // The reply may outlive this reader: a newer change replaces it.
     QPointer<PipeTextReader> guard(reader);

@@ -39,6 +39,5 @@ private:
     PasteboardLimits m_limits;
     BridgeClipboardState m_state;
     std::unique_ptr<PipeTextReader> m_reader;
-    quint64 m_reads = 0;
     bool m_vanishing = false;
 };
