@@ -19,7 +19,8 @@ class QTimer;
 // timeout. The end of the pipe alone proves nothing (the writer may have
 // given up halfway, or been replaced): the text counts once the writer's
 // side says it was complete. Each slice is decoded straight into the text,
-// which grows by doubling, so no copy of a large text is ever made.
+// which grows by doubling: no decoded copy of a slice, and no raw bytes
+// kept beside the text.
 class PipeTextReader : public QObject
 {
     Q_OBJECT
