@@ -23,6 +23,11 @@ struct PasteboardLimits
     qint64 maxBytes = qint64(64) << 20;
     // How long a program reading our content may take between pieces.
     std::chrono::milliseconds serveTimeout{5000};
+    // Large content is read in slices that fit a pipe's or a socket's
+    // buffer, as many per turn of the event loop as fit the budget, so that
+    // no turn stalls the program.
+    qint64 sliceBytes = 64 * 1024;
+    std::chrono::milliseconds readTurnBudget{3};
 };
 
 struct PasteboardSnapshot

@@ -79,28 +79,23 @@ void GnomePasteboard::readThenApply(const BridgeClipboardChange &change)
         return;
     }
     UniqueFd writeEnd(fds[1]);
-    m_reader = std::make_unique<BridgeTextReader>(UniqueFd(fds[0]), m_limits);
-    BridgeTextReader *reader = m_reader.get();
-    const quint64 read = ++m_reads;
-    connect(reader, &BridgeTextReader::finished, this,
-            [this, change, read](const std::optional<QString> &text, bool tooLong) {
+    m_reader = std::make_unique<PipeTextReader>(UniqueFd(fds[0]), m_limits);
+    PipeTextReader *reader = m_reader.get();
+    connect(reader, &PipeTextReader::finished, this,
+            [this, change](const std::optional<QString> &text, PipeTextReader::Outcome outcome) {
                 BridgeClipboardChange withText = change;
                 withText.text = text;
-                withText.tooLong = tooLong;
-                // Queued: the reader may not be destroyed from its own signal.
-                QMetaObject::invokeMethod(this, [this, change = std::move(withText), read] {
-                    if (read != m_reads || !m_reader)
-                        return;
-                    m_reader.reset();
-                    announce(m_state.apply(change));
-                }, Qt::QueuedConnection);
+                withText.tooLong = outcome == PipeTextReader::Outcome::TooLong;
+                m_reader.reset();
+                announce(m_state.apply(withText));
             });
     // The reply may outlive this reader: a newer change replaces it.
-    QPointer<BridgeTextReader> guard(reader);
-    // The bus takes a copy of the write end; ours closes here.
+    QPointer<PipeTextReader> guard(reader);
+    // The bus takes a copy of the write end; ours closes here. The text
+    // counts once the shell says its transfer completed.
     m_bridge->readText(change.serial, writeEnd.get(), [guard](bool complete) {
         if (guard)
-            guard->transferEnded(complete);
+            guard->writerEnded(complete);
     });
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "gnome/bridge_clipboard_state.h"
-#include "gnome/bridge_text_reader.h"
 #include "pasteboard.h"
+#include "pipe_text_reader.h"
 
 #include <memory>
 
@@ -38,7 +38,6 @@ private:
     std::shared_ptr<GnomeBridge> m_bridge;
     PasteboardLimits m_limits;
     BridgeClipboardState m_state;
-    std::unique_ptr<BridgeTextReader> m_reader;
-    quint64 m_reads = 0;
+    std::unique_ptr<PipeTextReader> m_reader;
     bool m_vanishing = false;
 };

@@ -1,17 +1,14 @@
 #include "wayland/wayland_pasteboard.h"
 
 #include "concealed_types.h"
+#include "pipe_text_reader.h"
 #include "unique_fd.h"
 #include "wayland/wayland_connection.h"
 
-#include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QSocketNotifier>
-#include <QStringDecoder>
 
 #include <wayland-client.h>
 
-#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,14 +16,6 @@
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcWaylandClipboard, "tavorindle.wayland.clipboard", QtWarningMsg)
-
-namespace {
-
-// How long one turn of the event loop may spend reading.
-constexpr qint64 readBudgetNs = 3'000'000;
-constexpr qsizetype sliceBytes = 64 * 1024;
-
-} // namespace
 
 struct WaylandPasteboard::Read
 {
@@ -37,11 +26,7 @@ struct WaylandPasteboard::Read
     bool check = false;
     QStringList types;
     bool initial = false;
-    UniqueFd fd;
-    std::unique_ptr<QSocketNotifier> notifier;
-    QStringDecoder decoder{QStringDecoder::Utf8};
-    QString text;
-    qint64 bytes = 0;
+    std::unique_ptr<PipeTextReader> reader;
     // Sent at the end of the data; see confirmEnd().
     wl_callback *endSync = nullptr;
 
@@ -63,8 +48,6 @@ WaylandPasteboard::WaylandPasteboard(std::shared_ptr<WaylandConnection> connecti
     // write, not the process.
     std::signal(SIGPIPE, SIG_IGN);
 
-    m_readTimer.setSingleShot(true);
-    connect(&m_readTimer, &QTimer::timeout, this, &WaylandPasteboard::dropRead);
     connect(m_connection.get(), &WaylandConnection::lost, this, &WaylandPasteboard::onConnectionLost);
 
     m_control = DataControl::create(protocol, *m_connection, *this);
@@ -209,60 +192,42 @@ void WaylandPasteboard::takeSelection(OfferHandle offer)
 
 void WaylandPasteboard::startRead(OfferHandle offer, QStringList types, const QByteArray &mimeType, bool initial)
 {
-    // Only our end is non-blocking: the flag belongs to the pipe's open
-    // file, and owners write to theirs as to any file.
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
+    m_read = receive(offer, mimeType);
+    if (!m_read) {
         m_control->destroyOffer(offer);
         publish({std::move(types), std::nullopt}, false, initial);
         return;
     }
+    m_read->types = std::move(types);
+    m_read->initial = initial;
+}
+
+std::unique_ptr<WaylandPasteboard::Read> WaylandPasteboard::receive(OfferHandle offer, const QByteArray &mimeType)
+{
+    // Only our end is non-blocking: the flag belongs to the pipe's open
+    // file, and owners write to theirs as to any file.
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return nullptr;
     ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
     m_control->receive(offer, mimeType, fds[1]);
     ::close(fds[1]); // the library sent its own copy
-    m_read = std::make_unique<Read>();
-    m_read->offer = offer;
-    m_read->mimeType = mimeType;
-    m_read->types = std::move(types);
-    m_read->initial = initial;
-    m_read->fd = UniqueFd(fds[0]);
-    m_read->notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
-    connect(m_read->notifier.get(), &QSocketNotifier::activated, this, &WaylandPasteboard::readAvailable);
-    m_readTimer.start(m_limits.dataTimeout);
-}
-
-void WaylandPasteboard::readAvailable()
-{
-    if (!m_read)
-        return;
-    QElapsedTimer turn;
-    turn.start();
-    char buffer[sliceBytes];
-    for (;;) {
-        const ssize_t count = ::read(m_read->fd.get(), buffer, sizeof buffer);
-        if (count == 0) {
-            confirmEnd();
-            return;
-        }
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN)
+    auto read = std::make_unique<Read>();
+    read->offer = offer;
+    read->mimeType = mimeType;
+    read->reader = std::make_unique<PipeTextReader>(UniqueFd(fds[0]), m_limits);
+    connect(read->reader.get(), &PipeTextReader::endReached, this, &WaylandPasteboard::confirmEnd);
+    connect(read->reader.get(), &PipeTextReader::finished, this,
+            [this](const std::optional<QString> &text, PipeTextReader::Outcome outcome) {
+                if (outcome == PipeTextReader::Outcome::Complete) {
+                    finishRead(*text);
+                    return;
+                }
+                if (outcome == PipeTextReader::Outcome::TooLong)
+                    qCDebug(lcWaylandClipboard, "clipboard content over %lld bytes dropped", m_limits.maxBytes);
                 dropRead();
-            return;
-        }
-        m_read->bytes += count;
-        if (m_read->bytes > m_limits.maxBytes) {
-            qCDebug(lcWaylandClipboard, "clipboard content over %lld bytes dropped", m_limits.maxBytes);
-            dropRead();
-            return;
-        }
-        m_read->text.append(m_read->decoder.decode(QByteArrayView(buffer, count)));
-        m_readTimer.start(m_limits.dataTimeout);
-        // The rest waits for the next turn: the notifier fires again.
-        if (turn.nsecsElapsed() > readBudgetNs)
-            return;
-    }
+            });
+    return read;
 }
 
 void WaylandPasteboard::confirmEnd()
@@ -271,7 +236,6 @@ void WaylandPasteboard::confirmEnd()
     // before the news of the newer copy is read from the compositor: the
     // text is taken only once a sync sent now comes back without a newer
     // selection before it. Otherwise a cut-off text would be recorded.
-    m_read->notifier->setEnabled(false);
     static const wl_callback_listener listener{&WaylandPasteboard::onReadEndConfirmed};
     m_read->endSync = wl_display_sync(m_connection->display());
     wl_callback_add_listener(m_read->endSync, &listener, this);
@@ -282,23 +246,22 @@ void WaylandPasteboard::onReadEndConfirmed(void *data, wl_callback *callback, ui
 {
     auto *self = static_cast<WaylandPasteboard *>(data);
     if (self->m_read && self->m_read->endSync == callback)
-        self->finishRead();
+        self->m_read->reader->writerEnded(true);
 }
 
-void WaylandPasteboard::finishRead()
+void WaylandPasteboard::finishRead(QString text)
 {
     auto read = std::move(m_read);
-    m_readTimer.stop();
     if (read->check) {
-        qCDebug(lcWaylandClipboard) << "checked:" << read->bytes << "bytes";
-        if (read->bytes == 0)
+        qCDebug(lcWaylandClipboard) << "checked:" << read->reader->bytes() << "bytes";
+        if (read->reader->bytes() == 0)
             announceLoss();
         return;
     }
     // Kept, to be read again should its program be seen to quit.
     m_servedOffer = read->offer;
     m_servedType = read->mimeType;
-    publish({std::move(read->types), std::move(read->text)}, true, read->initial);
+    publish({std::move(read->types), std::move(text)}, true, read->initial);
 }
 
 void WaylandPasteboard::announceLoss()
@@ -321,20 +284,9 @@ void WaylandPasteboard::checkForeignContentServed()
     const std::optional<QString> &text = m_content.text();
     if (!m_servedOffer || m_read || m_writeSync || !m_content.isForeign() || !text || text->isEmpty())
         return;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return;
-    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
-    m_control->receive(m_servedOffer, m_servedType, fds[1]);
-    ::close(fds[1]);
-    m_read = std::make_unique<Read>();
-    m_read->offer = m_servedOffer;
-    m_read->mimeType = m_servedType;
-    m_read->check = true;
-    m_read->fd = UniqueFd(fds[0]);
-    m_read->notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
-    connect(m_read->notifier.get(), &QSocketNotifier::activated, this, &WaylandPasteboard::readAvailable);
-    m_readTimer.start(m_limits.dataTimeout);
+    m_read = receive(m_servedOffer, m_servedType);
+    if (m_read)
+        m_read->check = true;
 }
 
 void WaylandPasteboard::dropServedOffer()
@@ -352,11 +304,10 @@ void WaylandPasteboard::dropRead()
     // The owner did not answer in time or sent too much: the change counts
     // as dealt with, with no text.
     auto read = std::move(m_read);
-    m_readTimer.stop();
     if (read->check) {
         // Its program is known to be gone: no answer at all (KWin leaves
         // such reads open) is an empty one.
-        if (read->bytes == 0)
+        if (read->reader->bytes() == 0)
             announceLoss();
         return;
     }
@@ -368,7 +319,6 @@ void WaylandPasteboard::retireRead()
 {
     if (!m_read)
         return;
-    m_readTimer.stop();
     if (!m_read->check)
         m_control->destroyOffer(m_read->offer);
     m_read.reset();

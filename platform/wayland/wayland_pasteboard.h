@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QTimer>
 
 #include <memory>
 
@@ -78,10 +77,11 @@ private:
     void endInitialState();
     void takeSelection(OfferHandle offer);
     void startRead(OfferHandle offer, QStringList types, const QByteArray &mimeType, bool initial);
-    void readAvailable();
+    // Asks for the offer's content in the type; nothing without a pipe.
+    std::unique_ptr<Read> receive(OfferHandle offer, const QByteArray &mimeType);
     void confirmEnd();
     static void onReadEndConfirmed(void *data, wl_callback *callback, uint32_t);
-    void finishRead();
+    void finishRead(QString text);
     void announceLoss();
     void dropServedOffer();
     void dropRead();
@@ -111,7 +111,6 @@ private:
     int m_seatWatcher = 0;
 
     std::unique_ptr<Read> m_read;
-    QTimer m_readTimer;
     // The offer of the foreign text last read, and its type, for a check.
     OfferHandle m_servedOffer = nullptr;
     QByteArray m_servedType;

@@ -327,12 +327,12 @@ void X11ClipboardReader::readSlices()
     // would make the turn long: then the rest in the next. Each request is
     // kept small enough for the socket's buffer, so that the server writes
     // its answer at once instead of waiting, with us, for our reads.
-    constexpr long sliceLongs = 16 * 1024; // 64 KiB
-    constexpr qint64 turnBudgetNs = 3'000'000;
+    const long sliceLongs = long(m_limits.sliceBytes / 4);
+    const qint64 budgetNs = std::chrono::nanoseconds(m_limits.readTurnBudget).count();
     QElapsedTimer turn;
     turn.start();
     while (readSlice(sliceLongs)) {
-        if (turn.nsecsElapsed() > turnBudgetNs) {
+        if (turn.nsecsElapsed() > budgetNs) {
             m_sliceTimer.start();
             break;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pasteboard_content.h"
 #include "x11/x11_connection.h"
 
 #include <QDeadlineTimer>
@@ -23,13 +24,8 @@ class X11ClipboardReader : public QObject
 {
     Q_OBJECT
 public:
-    struct Limits
-    {
-        std::chrono::milliseconds targetsTimeout{1000};
-        // Restarted by every chunk of an incremental transfer.
-        std::chrono::milliseconds dataTimeout{3000};
-        qint64 maxBytes = qint64(64) << 20;
-    };
+    // The data timeout is restarted by every chunk of an incremental transfer.
+    using Limits = PasteboardLimits;
     struct Content
     {
         std::optional<QStringList> types;

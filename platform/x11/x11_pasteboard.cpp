@@ -45,7 +45,7 @@ X11Pasteboard::X11Pasteboard(std::shared_ptr<X11Connection> connection, Limits l
     : Pasteboard(parent)
     , m_connection(std::move(connection))
     , m_clipboard(m_connection->atom("CLIPBOARD"))
-    , m_reader(m_connection, m_clipboard, {limits.targetsTimeout, limits.dataTimeout, limits.maxBytes},
+    , m_reader(m_connection, m_clipboard, limits,
                [this](X11ClipboardReader::Content content) { onRead(std::move(content)); })
     , m_server(m_connection, m_clipboard, limits.serveTimeout)
 {

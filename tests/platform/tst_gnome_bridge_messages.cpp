@@ -2,16 +2,12 @@
 // ones refused, stale ones ignored, our own write's echo not counted twice.
 #include "concealed_types.h"
 #include "gnome/bridge_clipboard_state.h"
-#include "gnome/bridge_text_reader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using Origin = BridgeClipboardChange::Origin;
 
@@ -139,57 +135,6 @@ private slots:
         QCOMPARE(rules.at(1).toVariant().toStringList(), textTypes);
         QCOMPARE(qint64(rules.at(2).toDouble()), PasteboardLimits{}.maxBytes);
         QCOMPARE(qsizetype(rules.at(3).toInt()), maxOfferedTypes);
-    }
-
-    void pipeReads_data()
-    {
-        QTest::addColumn<QByteArray>("written");
-        QTest::addColumn<bool>("closed");
-        // The shell's word: -1 none, 0 incomplete, 1 complete.
-        QTest::addColumn<int>("complete");
-        QTest::addColumn<bool>("hasText");
-        QTest::addColumn<bool>("tooLong");
-        // Slices of 4 bytes split "ü" and "✓" between reads.
-        const QByteArray text = QString("Grüße ✓").toUtf8();
-        QTest::newRow("complete") << text << true << 1 << true << false;
-        QTest::newRow("complete, pipe still open") << text << false << 1 << true << false;
-        QTest::newRow("owner gave up halfway") << text.left(5) << true << 0 << false << false;
-        QTest::newRow("longer than the limit") << QByteArray(17, 'x') << true << 1 << false << true;
-        QTest::newRow("exactly the limit") << QByteArray(16, 'x') << true << 1 << true << false;
-        QTest::newRow("the shell never answers") << text << false << -1 << false << false;
-    }
-
-    void pipeReads()
-    {
-        QFETCH(QByteArray, written);
-        QFETCH(bool, closed);
-        QFETCH(int, complete);
-        QFETCH(bool, hasText);
-        int fds[2];
-        QCOMPARE(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
-        QCOMPARE(::write(fds[1], written.constData(), size_t(written.size())), written.size());
-        if (closed)
-            ::close(fds[1]);
-        BridgeTextReader reader(UniqueFd(fds[0]), {.dataTimeout = std::chrono::milliseconds(200), .maxBytes = 16}, 4);
-        std::optional<std::optional<QString>> result;
-        bool wasTooLong = false;
-        connect(&reader, &BridgeTextReader::finished, this, [&](const std::optional<QString> &text, bool over) {
-            QVERIFY(!result);
-            result = text;
-            wasTooLong = over;
-        });
-        if (complete >= 0) {
-            // The notifier first takes what it can, as it would in the program.
-            QTest::qWait(50);
-            reader.transferEnded(complete == 1);
-        }
-        QTRY_VERIFY(result.has_value());
-        if (!closed)
-            ::close(fds[1]);
-        QCOMPARE(result->has_value(), hasText);
-        if (hasText)
-            QCOMPARE(**result, QString::fromUtf8(written));
-        QTEST(wasTooLong, "tooLong");
     }
 
     void focusNeedsItsWindow()
