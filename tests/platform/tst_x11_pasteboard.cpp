@@ -186,7 +186,9 @@ private slots:
     {
         QTest::addColumn<std::optional<QString>>("text");
         QTest::addColumn<QString>("target");
-        QTest::newRow("short, not ASCII") << std::optional(u"written by us \u2713 \u00fcn\u00efcode"_s) << "UTF8_STRING";
+        const auto wide = std::optional(u"written by us \u2713 \u00fcn\u00efcode"_s);
+        QTest::newRow("short, not ASCII") << wide << "UTF8_STRING";
+        QTest::newRow("short, not ASCII, asked for as TEXT (older programs)") << wide << "TEXT";
         // Larger than one X request: handed over in chunks, which must never
         // cut a character.
         QTest::newRow("three megabytes") << std::optional(QString(3 * 1000 * 1000, u'z')) << "UTF8_STRING";
