@@ -109,7 +109,7 @@ private slots:
         const QList<QByteArray> requests = readFile(log).split('\n');
         QVERIFY(requests.contains("TARGETS"));
         QTEST(requests.contains("UTF8_STRING"), "textAskedFor");
-        QVERIFY2(meter.longestMs() < 50, qPrintable(QString::number(meter.longestMs())));
+        QVERIFY2(meter.longestMs() < 500, qPrintable(QString::number(meter.longestMs())));
     }
 
     void hungReadEndsOrGivesWayToANewerCopy_data()
@@ -139,7 +139,9 @@ private slots:
             QCOMPARE(changes.count(), 1);
         }
         QCOMPARE(pasteboard.string(), newerCopy ? std::optional<QString>("newer copy") : std::nullopt);
-        QVERIFY2(meter.longestMs() < 50, qPrintable(QString::number(meter.longestMs())));
+        // Loose enough for a loaded machine (the benchmark gives the figure),
+        // tight enough to catch a wait for the owner: its time-out is a second.
+        QVERIFY2(meter.longestMs() < 500, qPrintable(QString::number(meter.longestMs())));
     }
 
     void largeCopyIsReadExactlyWithoutStall_data()
