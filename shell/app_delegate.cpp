@@ -19,27 +19,15 @@
 #include <QPalette>
 #include <QWindow>
 
-namespace {
-
-QPointer<AppDelegate> s_shared;
-
-} // namespace
-
 AppDelegate::AppDelegate(Services services, QObject *parent)
     : QObject(parent), m_services(std::move(services))
 {
-    s_shared = this;
 }
 
 AppDelegate::~AppDelegate()
 {
     stopMonitors();
     m_services.hotKeyManager.onHotKeyTriggered = nullptr;
-}
-
-AppDelegate *AppDelegate::shared()
-{
-    return s_shared.data();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -168,12 +156,12 @@ HUDPanel &AppDelegate::ensureHUDWindow()
 {
     if (!m_hudWindow) {
         m_hudWindow = std::make_unique<HUDPanel>();
-        m_hudWindow->onCancel = [] {
-            if (AppDelegate *delegate = AppDelegate::shared())
-                delegate->hideHUD();
+        QPointer<AppDelegate> weak(this);
+        m_hudWindow->onCancel = [weak] {
+            if (weak)
+                weak->hideHUD();
         };
         if (m_services.makePanelView) {
-            QPointer<AppDelegate> weak(this);
             m_hudWindow->setContentView(m_services.makePanelView([weak] {
                 if (weak)
                     weak->hideHUD();
@@ -251,13 +239,8 @@ void AppDelegate::startMonitors(bool panelKeptFocus)
         [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive || !m_panelHadFocus)
                 return;
-            QMetaObject::invokeMethod(
-                this,
-                [] {
-                    if (AppDelegate *delegate = AppDelegate::shared())
-                        delegate->hideHUD();
-                },
-                Qt::QueuedConnection);
+            // Queued on this object: dropped if the delegate is gone by then.
+            QMetaObject::invokeMethod(this, &AppDelegate::hideHUD, Qt::QueuedConnection);
         });
 
     QPointer<AppDelegate> weak(this);

@@ -43,9 +43,6 @@ public:
     explicit AppDelegate(Services services, QObject *parent = nullptr);
     ~AppDelegate() override;
 
-    // The process's delegate while it exists (a weak reference).
-    static AppDelegate *shared();
-
     // Start-up, once the event loop is about to run.
     void applicationDidFinishLaunching();
 
