@@ -12,11 +12,16 @@
 #include "status_icon.h"
 #include "trace.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QBackingStore>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QPalette>
+#include <QPixmap>
+#include <QTimer>
 #include <QWindow>
 
 AppDelegate::AppDelegate(Services services, QObject *parent)
@@ -46,6 +51,60 @@ void AppDelegate::applicationDidFinishLaunching()
     };
     m_services.hotKeyManager.registerDefaultHotKey();
     Trace::mark("ready");
+    whenIdle([this] { prepareHUD(PrepareStep::Build); });
+}
+
+void AppDelegate::whenIdle(std::function<void()> work)
+{
+    // The first time the loop has nothing left to do (a copy found at start
+    // has been read), then never again: nothing wakes the program for it.
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher)
+        return;
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                    [this, once, work = std::move(work)] {
+                        disconnect(*once);
+                        QTimer::singleShot(0, this, work);
+                    });
+}
+
+void AppDelegate::prepareHUD(PrepareStep step)
+{
+    // A show came first: it does the work itself.
+    if (isHUDVisible())
+        return;
+    HUDPanel &panel = ensureHUDWindow();
+    switch (step) {
+    case PrepareStep::Build:
+        break;
+    case PrepareStep::Shadow:
+        updateShadow(panel);
+        break;
+    case PrepareStep::Paint: {
+        // Lays the panel out and paints it once where nobody sees it: the
+        // fonts, glyphs, icons and pane a first frame needs are then made,
+        // and the window's buffer has its size.
+        panel.ensurePolished();
+        if (QLayout *layout = panel.layout())
+            layout->activate();
+        QPixmap frame(panel.size() * panel.devicePixelRatioF());
+        frame.setDevicePixelRatio(panel.devicePixelRatioF());
+        frame.fill(Qt::transparent);
+        panel.render(&frame);
+        if (QBackingStore *store = panel.backingStore()) {
+            // Its memory touched once, not page by page in the first frame.
+            store->resize(panel.size());
+            store->beginPaint(QRegion(panel.rect()));
+            store->endPaint();
+        }
+        Trace::mark("panel-prepared");
+        return;
+    }
+    }
+    // One step per idle moment: a copy that arrives meanwhile waits for one
+    // step at most.
+    whenIdle([this, step] { prepareHUD(PrepareStep(int(step) + 1)); });
 }
 
 void AppDelegate::handleHotKey()
@@ -192,13 +251,7 @@ void AppDelegate::showHUD()
     const bool composited = windows.compositorActive();
     panel.setBackdrop(composited, composited && windows.blursBehind());
     panel.centreOnPointerScreen();
-    // The compositor draws the tiles pixel for pixel: made again for a
-    // screen of another scale.
-    if (const qreal ratio = panel.devicePixelRatioF(); ratio != m_shadowRatio) {
-        m_shadowRatio = ratio;
-        windows.requestShadow(panel.winId(),
-                              HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius, ratio));
-    }
+    updateShadow(panel);
     panel.traceNextPaint();
     panel.show();
     panel.raise();
@@ -209,6 +262,17 @@ void AppDelegate::showHUD()
 
     stopMonitors();
     startMonitors(alreadyShown && m_panelHadFocus);
+}
+
+void AppDelegate::updateShadow(HUDPanel &panel)
+{
+    // The compositor draws the tiles pixel for pixel: made again for a
+    // screen of another scale.
+    if (const qreal ratio = panel.devicePixelRatioF(); ratio != m_shadowRatio) {
+        m_shadowRatio = ratio;
+        m_services.windowSystem.requestShadow(
+            panel.winId(), HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius, ratio));
+    }
 }
 
 void AppDelegate::hideHUD()

@@ -76,6 +76,12 @@ private:
     void createStatusItem();
     void popUpStatusMenu();
     HUDPanel &ensureHUDWindow();
+    // What the first show would otherwise do itself, made ahead while the
+    // program waits for its first key.
+    enum class PrepareStep { Build, Shadow, Paint };
+    void prepareHUD(PrepareStep step);
+    void whenIdle(std::function<void()> work);
+    void updateShadow(HUDPanel &panel);
     void handleHotKey();
 
     Services m_services;
