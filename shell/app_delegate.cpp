@@ -312,29 +312,15 @@ void AppDelegate::startMonitors(bool panelKeptFocus)
         m_hudWindow.get(), [weak](const KeyMonitor::Decision &decision) {
             if (!weak)
                 return;
-            PanelNotifications &notifications = weak->m_services.notifications;
-            switch (decision.action) {
-            case KeyMonitor::Action::Quit:
-                weak->quitAction();
-                break;
-            case KeyMonitor::Action::Hide:
-                weak->hideHUD();
-                break;
-            case KeyMonitor::Action::NavigateUp:
-                emit notifications.tavorindleNavigateUp();
-                break;
-            case KeyMonitor::Action::NavigateDown:
-                emit notifications.tavorindleNavigateDown();
-                break;
-            case KeyMonitor::Action::PasteSelected:
-                emit notifications.tavorindlePasteSelected();
-                break;
-            case KeyMonitor::Action::QuickPaste:
-                emit notifications.tavorindleQuickPaste(decision.index);
-                break;
-            case KeyMonitor::Action::PassOn:
-                break;
-            }
+            // The quit or hide a key performs may end this monitor.
+            const auto ifAlive = [weak](void (AppDelegate::*action)()) {
+                return [weak, action] {
+                    if (weak)
+                        (weak.data()->*action)();
+                };
+            };
+            decision.perform({ifAlive(&AppDelegate::quitAction), ifAlive(&AppDelegate::hideHUD),
+                              weak->m_services.notifications});
         });
 }
 
