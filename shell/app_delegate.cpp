@@ -14,13 +14,12 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QBackingStore>
 #include <QCursor>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMenu>
 #include <QPalette>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QTimer>
 #include <QWindow>
 
@@ -82,22 +81,22 @@ void AppDelegate::prepareHUD(PrepareStep step)
         updateShadow(panel);
         break;
     case PrepareStep::Paint: {
-        // Lays the panel out and paints it once where nobody sees it: the
-        // fonts, glyphs, icons and pane a first frame needs are then made,
-        // and the window's buffer has its size.
-        panel.ensurePolished();
-        if (QLayout *layout = panel.layout())
-            layout->activate();
+        // Shows the panel where nobody sees it (no window is mapped), so
+        // that every widget is polished, laid out and told it shows, then
+        // paints it once offscreen: the fonts, glyphs, icons and pane a
+        // first frame needs are then made.
+        panel.setAttribute(Qt::WA_DontShowOnScreen);
+        panel.show();
+        panel.hide();
+        panel.setAttribute(Qt::WA_DontShowOnScreen, false);
         QPixmap frame(panel.size() * panel.devicePixelRatioF());
         frame.setDevicePixelRatio(panel.devicePixelRatioF());
         frame.fill(Qt::transparent);
         panel.render(&frame);
-        if (QBackingStore *store = panel.backingStore()) {
-            // Its memory touched once, not page by page in the first frame.
-            store->resize(panel.size());
-            store->beginPaint(QRegion(panel.rect()));
-            store->endPaint();
-        }
+        // What the paint put in Qt's pixmap cache would be swept by a timer
+        // 30 s later, waking the program at rest: the icons are drawn
+        // again cheaply at the show.
+        QPixmapCache::clear();
         Trace::mark("panel-prepared");
         return;
     }
