@@ -15,7 +15,7 @@ run_packages=(libqt6svg6)
 # One line per kind of test, so that each can change on its own.
 test_x11_packages=(xvfb xauth openbox trayer xclip xdotool x11-utils imagemagick suckless-tools picom)
 test_desktop_packages=(appstream desktop-file-utils groff-base)
-test_tool_packages=(clang libbenchmark-dev)
+test_tool_packages=(clang libbenchmark-dev libxdamage-dev)
 test_gnome_packages=(gnome-shell mutter xwayland dbus-daemon dbus-bin gjs wl-clipboard qt6-wayland)
 test_wayland_packages=(sway xwayland wl-clipboard wtype qt6-wayland dbus-daemon procps)
 test_kde_packages=(kwin-wayland wayland-utils xwayland wl-clipboard x11-utils xdotool qt6-wayland dbus-daemon dbus-bin)

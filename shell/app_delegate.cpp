@@ -12,34 +12,26 @@
 #include "status_icon.h"
 #include "trace.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPalette>
+#include <QPixmap>
+#include <QPixmapCache>
+#include <QTimer>
 #include <QWindow>
-
-namespace {
-
-QPointer<AppDelegate> s_shared;
-
-} // namespace
 
 AppDelegate::AppDelegate(Services services, QObject *parent)
     : QObject(parent), m_services(std::move(services))
 {
-    s_shared = this;
 }
 
 AppDelegate::~AppDelegate()
 {
     stopMonitors();
     m_services.hotKeyManager.onHotKeyTriggered = nullptr;
-}
-
-AppDelegate *AppDelegate::shared()
-{
-    return s_shared.data();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -58,6 +50,60 @@ void AppDelegate::applicationDidFinishLaunching()
     };
     m_services.hotKeyManager.registerDefaultHotKey();
     Trace::mark("ready");
+    whenIdle([this] { prepareHUD(PrepareStep::Build); });
+}
+
+void AppDelegate::whenIdle(std::function<void()> work)
+{
+    // The first time the loop has nothing left to do (a copy found at start
+    // has been read), then never again: nothing wakes the program for it.
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher)
+        return;
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                    [this, once, work = std::move(work)] {
+                        disconnect(*once);
+                        QTimer::singleShot(0, this, work);
+                    });
+}
+
+void AppDelegate::prepareHUD(PrepareStep step)
+{
+    // A show came first: it does the work itself.
+    if (isHUDVisible())
+        return;
+    HUDPanel &panel = ensureHUDWindow();
+    switch (step) {
+    case PrepareStep::Build:
+        break;
+    case PrepareStep::Shadow:
+        updateShadow(panel);
+        break;
+    case PrepareStep::Paint: {
+        // Shows the panel where nobody sees it (no window is mapped), so
+        // that every widget is polished, laid out and told it shows, then
+        // paints it once offscreen: the fonts, glyphs, icons and pane a
+        // first frame needs are then made.
+        panel.setAttribute(Qt::WA_DontShowOnScreen);
+        panel.show();
+        panel.hide();
+        panel.setAttribute(Qt::WA_DontShowOnScreen, false);
+        QPixmap frame(panel.size() * panel.devicePixelRatioF());
+        frame.setDevicePixelRatio(panel.devicePixelRatioF());
+        frame.fill(Qt::transparent);
+        panel.render(&frame);
+        // What the paint put in Qt's pixmap cache would be swept by a timer
+        // 30 s later, waking the program at rest: the icons are drawn
+        // again cheaply at the show.
+        QPixmapCache::clear();
+        Trace::mark("panel-prepared");
+        return;
+    }
+    }
+    // One step per idle moment: a copy that arrives meanwhile waits for one
+    // step at most.
+    whenIdle([this, step] { prepareHUD(PrepareStep(int(step) + 1)); });
 }
 
 void AppDelegate::handleHotKey()
@@ -168,12 +214,12 @@ HUDPanel &AppDelegate::ensureHUDWindow()
 {
     if (!m_hudWindow) {
         m_hudWindow = std::make_unique<HUDPanel>();
-        m_hudWindow->onCancel = [] {
-            if (AppDelegate *delegate = AppDelegate::shared())
-                delegate->hideHUD();
+        QPointer<AppDelegate> weak(this);
+        m_hudWindow->onCancel = [weak] {
+            if (weak)
+                weak->hideHUD();
         };
         if (m_services.makePanelView) {
-            QPointer<AppDelegate> weak(this);
             m_hudWindow->setContentView(m_services.makePanelView([weak] {
                 if (weak)
                     weak->hideHUD();
@@ -204,13 +250,7 @@ void AppDelegate::showHUD()
     const bool composited = windows.compositorActive();
     panel.setBackdrop(composited, composited && windows.blursBehind());
     panel.centreOnPointerScreen();
-    // The compositor draws the tiles pixel for pixel: made again for a
-    // screen of another scale.
-    if (const qreal ratio = panel.devicePixelRatioF(); ratio != m_shadowRatio) {
-        m_shadowRatio = ratio;
-        windows.requestShadow(panel.winId(),
-                              HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius, ratio));
-    }
+    updateShadow(panel);
     panel.traceNextPaint();
     panel.show();
     panel.raise();
@@ -221,6 +261,17 @@ void AppDelegate::showHUD()
 
     stopMonitors();
     startMonitors(alreadyShown && m_panelHadFocus);
+}
+
+void AppDelegate::updateShadow(HUDPanel &panel)
+{
+    // The compositor draws the tiles pixel for pixel: made again for a
+    // screen of another scale.
+    if (const qreal ratio = panel.devicePixelRatioF(); ratio != m_shadowRatio) {
+        m_shadowRatio = ratio;
+        m_services.windowSystem.requestShadow(
+            panel.winId(), HudShadow::tiles(HUDPanel::panelSize, TavorindleView::cornerRadius, ratio));
+    }
 }
 
 void AppDelegate::hideHUD()
@@ -251,13 +302,8 @@ void AppDelegate::startMonitors(bool panelKeptFocus)
         [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive || !m_panelHadFocus)
                 return;
-            QMetaObject::invokeMethod(
-                this,
-                [] {
-                    if (AppDelegate *delegate = AppDelegate::shared())
-                        delegate->hideHUD();
-                },
-                Qt::QueuedConnection);
+            // Queued on this object: dropped if the delegate is gone by then.
+            QMetaObject::invokeMethod(this, &AppDelegate::hideHUD, Qt::QueuedConnection);
         });
 
     QPointer<AppDelegate> weak(this);
@@ -265,29 +311,15 @@ void AppDelegate::startMonitors(bool panelKeptFocus)
         m_hudWindow.get(), [weak](const KeyMonitor::Decision &decision) {
             if (!weak)
                 return;
-            PanelNotifications &notifications = weak->m_services.notifications;
-            switch (decision.action) {
-            case KeyMonitor::Action::Quit:
-                weak->quitAction();
-                break;
-            case KeyMonitor::Action::Hide:
-                weak->hideHUD();
-                break;
-            case KeyMonitor::Action::NavigateUp:
-                emit notifications.tavorindleNavigateUp();
-                break;
-            case KeyMonitor::Action::NavigateDown:
-                emit notifications.tavorindleNavigateDown();
-                break;
-            case KeyMonitor::Action::PasteSelected:
-                emit notifications.tavorindlePasteSelected();
-                break;
-            case KeyMonitor::Action::QuickPaste:
-                emit notifications.tavorindleQuickPaste(decision.index);
-                break;
-            case KeyMonitor::Action::PassOn:
-                break;
-            }
+            // The quit or hide a key performs may end this monitor.
+            const auto ifAlive = [weak](void (AppDelegate::*action)()) {
+                return [weak, action] {
+                    if (weak)
+                        (weak.data()->*action)();
+                };
+            };
+            decision.perform({ifAlive(&AppDelegate::quitAction), ifAlive(&AppDelegate::hideHUD),
+                              weak->m_services.notifications});
         });
 }
 

@@ -43,9 +43,6 @@ public:
     explicit AppDelegate(Services services, QObject *parent = nullptr);
     ~AppDelegate() override;
 
-    // The process's delegate while it exists (a weak reference).
-    static AppDelegate *shared();
-
     // Start-up, once the event loop is about to run.
     void applicationDidFinishLaunching();
 
@@ -79,6 +76,12 @@ private:
     void createStatusItem();
     void popUpStatusMenu();
     HUDPanel &ensureHUDWindow();
+    // What the first show would otherwise do itself, made ahead while the
+    // program waits for its first key.
+    enum class PrepareStep { Build, Shadow, Paint };
+    void prepareHUD(PrepareStep step);
+    void whenIdle(std::function<void()> work);
+    void updateShadow(HUDPanel &panel);
     void handleHotKey();
 
     Services m_services;

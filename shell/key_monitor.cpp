@@ -1,11 +1,14 @@
 #include "key_monitor.h"
 
+#include "panel_notifications.h"
+
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -32,30 +35,79 @@ std::optional<int> parseInteger(const QString &text)
     return negative ? -value : value;
 }
 
+bool command(const KeyMonitor::KeyInput &input)
+{
+    return input.modifiers.testFlag(Qt::ControlModifier);
+}
+
+// A row's test: the index it carries (-1 for none), or nothing when the key
+// is not the row's.
+using Match = std::optional<int> (*)(const KeyMonitor::KeyInput &);
+
+// The key whatever the modifiers.
+template <Qt::Key key>
+std::optional<int> anyModifiers(const KeyMonitor::KeyInput &input)
+{
+    return input.key == key ? std::optional(-1) : std::nullopt;
+}
+
+template <Qt::Key key>
+std::optional<int> withCommand(const KeyMonitor::KeyInput &input)
+{
+    return command(input) && input.key == key ? std::optional(-1) : std::nullopt;
+}
+
+// Command with the digits 1 to 9 as typed (the layout decides, not the
+// key): rows 0 to 8.
+std::optional<int> commandDigit(const KeyMonitor::KeyInput &input)
+{
+    if (!command(input))
+        return std::nullopt;
+    if (const auto n = parseInteger(KeyMonitor::typedText(input)); n && *n >= 1 && *n <= 9)
+        return *n - 1;
+    return std::nullopt;
+}
+
+} // namespace
+
+struct KeyMonitor::Binding
+{
+    Match match;
+    void (*perform)(const Targets &, int index);
+};
+
+namespace {
+
+// The panel's keys: the first row that applies decides; keypad Enter and
+// everything else reach the focused widget.
+const KeyMonitor::Binding keyTable[] = {
+    {withCommand<Qt::Key_Q>, [](const KeyMonitor::Targets &t, int) { t.quit(); }},
+    {anyModifiers<Qt::Key_Escape>, [](const KeyMonitor::Targets &t, int) { t.hide(); }},
+    {anyModifiers<Qt::Key_Up>,
+     [](const KeyMonitor::Targets &t, int) { emit t.notifications.tavorindleNavigateUp(); }},
+    {anyModifiers<Qt::Key_Down>,
+     [](const KeyMonitor::Targets &t, int) { emit t.notifications.tavorindleNavigateDown(); }},
+    {anyModifiers<Qt::Key_Return>,
+     [](const KeyMonitor::Targets &t, int) { emit t.notifications.tavorindlePasteSelected(); }},
+    {commandDigit,
+     [](const KeyMonitor::Targets &t, int index) { emit t.notifications.tavorindleQuickPaste(index); }},
+};
+
 } // namespace
 
 KeyMonitor::Decision KeyMonitor::decide(const KeyInput &input)
 {
-    const bool command = input.modifiers.testFlag(Qt::ControlModifier);
-    if (command && input.key == Qt::Key_Q)
-        return {Action::Quit};
-    switch (input.key) {
-    case Qt::Key_Escape:
-        return {Action::Hide};
-    case Qt::Key_Up:
-        return {Action::NavigateUp};
-    case Qt::Key_Down:
-        return {Action::NavigateDown};
-    case Qt::Key_Return:
-        return {Action::PasteSelected};
-    default:
-        break;
-    }
-    if (command) {
-        if (const auto n = parseInteger(typedText(input)); n && *n >= 1 && *n <= 9)
-            return {Action::QuickPaste, *n - 1};
+    for (const Binding &row : keyTable) {
+        if (const std::optional<int> index = row.match(input))
+            return {&row, *index};
     }
     return {};
+}
+
+void KeyMonitor::Decision::perform(const Targets &targets) const
+{
+    if (binding)
+        binding->perform(targets, index);
 }
 
 QString KeyMonitor::typedText(const KeyInput &input)

@@ -6,11 +6,13 @@
 
 #include <functional>
 
+class PanelNotifications;
 class QKeyEvent;
 class QWidget;
 
 // The keys the panel answers while it is shown, whichever of its widgets
-// has the focus (the search field included).
+// has the focus (the search field included). One table in key_monitor.cpp
+// says which key does what; a new key is a new row there.
 class KeyMonitor : public QObject
 {
     Q_OBJECT
@@ -26,13 +28,23 @@ public:
     // (X11 reports Ctrl+2 as NUL): Shift and the layout still count.
     static QString typedText(const KeyInput &input);
 
-    enum class Action { PassOn, Quit, Hide, NavigateUp, NavigateDown, PasteSelected, QuickPaste };
+    // What the keys act on: the program's quit, the panel's hide and the
+    // notifications the panel view reacts to.
+    struct Targets
+    {
+        std::function<void()> quit;
+        std::function<void()> hide;
+        PanelNotifications &notifications;
+    };
+
+    struct Binding; // a row of the table
 
     struct Decision
     {
-        Action action = Action::PassOn;
-        int index = -1; // QuickPaste: 0 to 8
-        bool swallows() const { return action != Action::PassOn; }
+        const Binding *binding = nullptr; // none: the key is passed on
+        int index = -1; // the quick paste's row: 0 to 8
+        bool swallows() const { return binding != nullptr; }
+        void perform(const Targets &targets) const;
         bool operator==(const Decision &) const = default;
     };
 

@@ -4,15 +4,18 @@
 #include "hud_panel.h"
 #include "key_monitor.h"
 #include "memory/memory_hot_key_backend.h"
+#include "memory/memory_pasteboard.h"
 #include "panel_notifications.h"
 #include "panel_services.h"
 #include "test_support.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -52,6 +55,12 @@ public:
 struct FakeView : QLineEdit
 {
     std::function<void()> dismiss;
+    int paints = 0;
+    void paintEvent(QPaintEvent *event) override
+    {
+        ++paints;
+        QLineEdit::paintEvent(event);
+    }
 };
 
 struct Shell
@@ -74,6 +83,7 @@ struct Shell
             notifications,
             [this](std::function<void()> onDismiss) -> QWidget * {
                 ++viewsMade;
+                itemsWhenViewMade = int(store.manager->items().size());
                 view = new FakeView;
                 view->dismiss = std::move(onDismiss);
                 return view;
@@ -100,6 +110,7 @@ struct Shell
     std::unique_ptr<AppDelegate> delegate;
     FakeView *view = nullptr;
     int viewsMade = 0;
+    int itemsWhenViewMade = -1;
     QList<QUrl> opened;
     int quits = 0;
 };
@@ -116,6 +127,21 @@ void clickOutside(Shell &shell)
     emit qApp->applicationStateChanged(Qt::ApplicationInactive);
 }
 
+// Runs a real event loop, which (unlike QTest's waits) goes idle between
+// the checks every 10 ms; true once done() holds, false after 5 s.
+bool runLoopUntil(const std::function<bool()> &done)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(10);
+    QTimer::singleShot(5000, &loop, [&] { loop.exit(1); });
+    return loop.exec() == 0;
+}
+
 class TestAppDelegate : public QObject
 {
     Q_OBJECT
@@ -126,7 +152,6 @@ private slots:
         stray.show();
         Shell shell;
         QVERIFY(!shell.store.manager->isObserving());
-        QCOMPARE(AppDelegate::shared(), shell.delegate.get());
 
         shell.delegate->applicationDidFinishLaunching();
         QVERIFY(!stray.isVisible());
@@ -134,9 +159,26 @@ private slots:
         QCOMPARE(shell.backend.grabs(), QList<QKeyCombination>{HotKeyManager::defaultCombination});
         QVERIFY(shell.hotKeys.isRegistered());
         QVERIFY(!shell.delegate->hudWindow()); // nothing shown at start
+    }
 
-        shell.delegate.reset();
-        QCOMPARE(AppDelegate::shared(), nullptr);
+    void panelPreparedWhileIdleAfterStart()
+    {
+        Shell shell;
+        shell.delegate->applicationDidFinishLaunching();
+        shell.store.pasteboard->simulateCopy(QStringLiteral("found at start"));
+        QVERIFY(!shell.delegate->hudWindow()); // not during the start itself
+        // Built, shadowed and painted once offscreen, after the copy that
+        // was waiting; hidden, and nothing left scheduled at rest.
+        QVERIFY(runLoopUntil([&] { return shell.view && shell.view->paints > 0; }));
+        QCOMPARE(shell.itemsWhenViewMade, 1);
+        QCOMPARE(shell.windows.shadowed.size(), 1);
+        QVERIFY(!shell.delegate->isHUDVisible());
+        for (const QTimer *timer : shell.delegate->findChildren<QTimer *>())
+            QVERIFY(!timer->isActive());
+        // The first show finds it all made.
+        shell.delegate->showHUD();
+        QCOMPARE(shell.viewsMade, 1);
+        QCOMPARE(shell.windows.shadowed.size(), 1);
     }
 
     void hotKeyTogglesInALaterTurn()
