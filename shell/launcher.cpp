@@ -34,7 +34,7 @@ int main(int argc, char *argv[])
         return *status;
 
     const std::string path = modulePath();
-    void *module = path.empty() ? nullptr : ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void *module = path.empty() ? nullptr : ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!module)
         return CommandClient::fail(std::string("cannot load the program: ") + (path.empty() ? "no /proc/self/exe" : ::dlerror()));
     using Main = int (*)(int, char **);
