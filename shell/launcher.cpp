@@ -36,7 +36,8 @@ int main(int argc, char *argv[])
     const std::string path = modulePath();
     void *module = path.empty() ? nullptr : ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (!module)
-        return CommandClient::fail(std::string("cannot load the program: ") + (path.empty() ? "no /proc/self/exe" : ::dlerror()));
+        return CommandClient::fail(std::string("cannot load the program: ")
+                                   + (path.empty() ? "no /proc/self/exe" : ::dlerror()));
     using Main = int (*)(int, char **);
     const auto programMain = reinterpret_cast<Main>(::dlsym(module, "tavorindleMain"));
     if (!programMain)

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <thread>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
