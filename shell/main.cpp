@@ -126,7 +126,7 @@ int runApplication(int &argc, char **argv, InstanceChannel &channel, const Comma
 
 } // namespace
 
-int main(int argc, char *argv[])
+static int programMain(int argc, char *argv[])
 {
     Q_INIT_RESOURCE(shell);
     QCoreApplication::setApplicationName(QStringLiteral("Tavorindle"));
@@ -200,4 +200,10 @@ int main(int argc, char *argv[])
     if (const QByteArray platform = preferredQtPlatform(); !platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
     return runApplication(argc, argv, *channel, command, *storage);
+}
+
+// Called by the launcher (launcher.cpp) once it has loaded this module.
+extern "C" __attribute__((visibility("default"))) int tavorindleMain(int argc, char *argv[])
+{
+    return programMain(argc, argv);
 }

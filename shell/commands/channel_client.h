@@ -1,35 +1,23 @@
 #pragma once
 
 #include "commands/channel_protocol.h"
+#include "commands/command_client.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <chrono>
 #include <functional>
 
-// The command line's side of the channel: one request, its reply streamed
-// to a sink. It blocks, as a command-line client may, but never longer
-// than its budgets without progress.
+// The command line's side of the channel, in Qt's types: one request, its
+// reply streamed to a sink. It blocks, as a command-line client may, but
+// never longer than its budgets without progress.
 namespace ChannelClient {
 
-struct Budgets
-{
-    // The running program may hold the lock but not listen yet.
-    std::chrono::milliseconds connect{2000};
-    // The longest wait for the next bytes, in either direction.
-    std::chrono::milliseconds idle{10000};
-};
+using Budgets = CommandClient::Budgets;
 
 struct Result
 {
-    enum class Outcome {
-        Unreachable, // no connection
-        NoAnswer,    // connected, but no status line in time
-        Answered,    // status holds the status line; a data reply arrived whole
-        CutOff,      // a data reply ended before its end mark, or was malformed
-        SinkClosed,  // the sink refused more data
-    };
+    using Outcome = CommandClient::Outcome;
     Outcome outcome = Outcome::Unreachable;
     QByteArray status;
 };

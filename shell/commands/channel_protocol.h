@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/command_client.h"
 #include "pasteboard_content.h"
 
 #include <QByteArray>
@@ -24,12 +25,12 @@
 namespace ChannelProtocol {
 
 // A header longer than this is refused without reading on.
-inline constexpr qsizetype maxHeaderBytes = 16 * 1024;
+inline constexpr qsizetype maxHeaderBytes = CommandClient::maxHeaderBytes;
 // The largest body: what the clipboard takes of one copy, so that a text
 // added from the command line is held to the same limit.
 inline constexpr qint64 maxBodyBytes = PasteboardLimits{}.maxBytes;
 // A frame larger than this is a broken reply.
-inline constexpr qsizetype maxFrameBytes = 4 << 20;
+inline constexpr qsizetype maxFrameBytes = CommandClient::maxFrameBytes;
 
 struct Request
 {

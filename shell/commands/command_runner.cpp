@@ -1,12 +1,12 @@
 #include "commands/command_runner.h"
 
-#include "commands/channel_client.h"
+#include "commands/command_client.h"
 #include "commands/command_line.h"
 
+#include <QFile>
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -55,8 +55,7 @@ std::optional<QString> takeInput(const CommandLine &command, ChannelProtocol::Re
 
 int failCommand(const QString &message)
 {
-    std::fputs(QStringLiteral("tavorindle: %1\n").arg(message).toLocal8Bit().constData(), stderr);
-    return 1;
+    return CommandClient::fail(message.toLocal8Bit().toStdString());
 }
 
 std::optional<int> runCommand(const QString &socketPath, const CommandLine &command,
@@ -66,37 +65,9 @@ std::optional<int> runCommand(const QString &socketPath, const CommandLine &comm
     QByteArray body;
     if (const auto problem = takeInput(command, request, body))
         return failCommand(*problem);
-    int writeError = 0;
-    const auto toStdout = [&writeError](const QByteArray &piece) {
-        if (std::fwrite(piece.constData(), 1, size_t(piece.size()), stdout) == size_t(piece.size()))
-            return true;
-        writeError = errno;
-        return false;
-    };
-    using Outcome = ChannelClient::Result::Outcome;
-    const ChannelClient::Result result =
-        ChannelClient::request(socketPath, request, body, toStdout, budgets);
-    if (std::fflush(stdout) != 0 && !writeError)
-        writeError = errno;
-    switch (result.outcome) {
-    case Outcome::Unreachable:
-        return std::nullopt;
-    case Outcome::NoAnswer:
-        return failCommand(QStringLiteral("the running copy does not answer"));
-    case Outcome::CutOff:
-        return failCommand(QStringLiteral("the reply was cut off"));
-    case Outcome::SinkClosed:
-    case Outcome::Answered:
-        break;
-    }
-    if (result.status.startsWith("error: "))
-        return failCommand(QString::fromUtf8(result.status.mid(7)));
-    if (writeError) {
-        // A reader that stopped early (head, a closed pager) is no error worth a word.
-        if (writeError == EPIPE)
-            return 1;
-        return failCommand(QStringLiteral("cannot write to standard output: %1")
-                        .arg(QString::fromLocal8Bit(std::strerror(writeError))));
-    }
-    return 0;
+    request.bodyLength = body.size();
+    const QByteArray header = request.encode();
+    return CommandClient::deliver(QFile::encodeName(socketPath).toStdString(),
+                                  std::string_view(header.constData(), size_t(header.size())),
+                                  std::string_view(body.constData(), size_t(body.size())), budgets);
 }

@@ -2,6 +2,8 @@
 
 #include "clipboard_manager.h"
 #include "clock.h"
+#include "commands/command_client.h"
+#include "commands/command_line.h"
 #include "commands/history_listing.h"
 #include "commands/item_reference.h"
 #include "panel_state.h"
@@ -29,6 +31,8 @@ std::optional<FilterCategory> HistoryCommands::categoryNamed(const QString &name
 void HistoryCommands::handle(const Request &request, QByteArray body, const ChannelConnection::Respond &respond)
 {
     const QByteArray &command = request.command;
+    if (command == CommandClient::runCommand)
+        return run(body, respond);
     if (request.bodyLength > 0 && command != "add")
         return respond(Reply::error(QStringLiteral("%1 takes no input").arg(QString::fromLatin1(command))));
 
@@ -51,6 +55,25 @@ void HistoryCommands::handle(const Request &request, QByteArray body, const Chan
     } else {
         respond(Reply::error(QStringLiteral("unknown command")));
     }
+}
+
+void HistoryCommands::run(const QByteArray &arguments, const ChannelConnection::Respond &respond)
+{
+    if (!arguments.isEmpty() && !arguments.endsWith('\0'))
+        return respond(Reply::error(QStringLiteral("malformed arguments")));
+    // Decoded as QCoreApplication decodes a process's own arguments.
+    QStringList line{QStringLiteral("tavorindle")};
+    if (!arguments.isEmpty()) {
+        for (const QByteArray &argument : arguments.chopped(1).split('\0'))
+            line.append(QString::fromLocal8Bit(argument));
+    }
+    const CommandLine parsed = CommandLine::parse(line);
+    using Kind = CommandLine::Request;
+    const bool forUs = parsed.request == Kind::Start || parsed.request == Kind::Toggle
+                       || parsed.request == Kind::Quit || parsed.request == Kind::Command;
+    if (!forUs || parsed.input != CommandLine::Input::None)
+        return respond({CommandClient::runHereStatus, {}});
+    handle(parsed.channelRequest, {}, respond);
 }
 
 Reply HistoryCommands::list(const Request &request) const

@@ -35,6 +35,9 @@ public:
     static std::optional<FilterCategory> categoryNamed(const QString &name);
 
 private:
+    // A whole command line, parsed here and carried out when it needs
+    // nothing of the process that sent it.
+    void run(const QByteArray &arguments, const ChannelConnection::Respond &respond);
     ChannelProtocol::Reply list(const ChannelProtocol::Request &request) const;
     void add(QByteArray body, const ChannelConnection::Respond &respond);
     void onItem(const ChannelProtocol::Request &request, const ChannelConnection::Respond &respond);

@@ -1,5 +1,7 @@
 #include "commands/instance_channel.h"
 
+#include "commands/command_client.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -8,23 +10,11 @@
 #include <QSysInfo>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 std::optional<QString> InstanceChannel::checkPrivateFolder(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QStringLiteral("%1 does not exist").arg(path);
-    if (info.isSymLink())
-        return QStringLiteral("%1 is a symbolic link").arg(path);
-    if (!info.isDir())
-        return QStringLiteral("%1 is not a folder").arg(path);
-    if (info.ownerId() != ::getuid())
-        return QStringLiteral("%1 belongs to another user").arg(path);
-    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
-                                      | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
-    if (info.permissions() & others)
-        return QStringLiteral("%1 is open to other users").arg(path);
+    if (const auto problem = CommandClient::privateFolderProblem(QFile::encodeName(path).toStdString()))
+        return QFile::decodeName(QByteArray::fromStdString(*problem));
     return std::nullopt;
 }
 
@@ -73,7 +63,7 @@ InstanceChannel::~InstanceChannel()
 
 QString InstanceChannel::socketPath() const
 {
-    return m_folder + QStringLiteral("/tavorindle.sock");
+    return m_folder + u'/' + QLatin1String(CommandClient::socketName);
 }
 
 QString InstanceChannel::lockPath() const

@@ -1,6 +1,7 @@
 // The single-instance lock and the command channel: private folders, the
 // wire format, streamed replies, and clients that misbehave.
 #include "commands/channel_client.h"
+#include "commands/command_client.h"
 #include "commands/command_line.h"
 #include "commands/command_runner.h"
 #include "commands/instance_channel.h"
@@ -443,6 +444,55 @@ private slots:
         const CommandLine command = CommandLine::parse({"tavorindle", "list"});
         QTEST(whileServing([&] { return runCommand(path, command, {300ms, 300ms}); }), "exitStatus");
         QCOMPARE(held.size(), server == "none" ? 0 : 2);
+    }
+
+    // The small executable sends its whole command line to the program in
+    // $XDG_RUNTIME_DIR; whatever it cannot have done there, this process
+    // does (nothing: the exit status is not the command line's).
+    void commandLineForwarded_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // empty: nobody listens
+        QTest::addColumn<int>("mode");         // of the runtime folder
+        QTest::addColumn<std::optional<int>>("exitStatus");
+        QTest::newRow("answered") << QByteArray("data\n3\nabc0\n") << 0700 << std::optional<int>(0);
+        QTest::newRow("failed there") << QByteArray("error: no item 9\n") << 0700 << std::optional<int>(1);
+        QTest::newRow("handed back") << QByteArray("here\n") << 0700 << std::optional<int>();
+        QTest::newRow("a program from before, with arguments")
+            << QByteArray("error: run takes no input\n") << 0700 << std::optional<int>();
+        QTest::newRow("a program from before, without") << QByteArray("error: unknown command\n") << 0700
+                                                        << std::optional<int>();
+        QTest::newRow("nobody listens") << QByteArray() << 0700 << std::optional<int>();
+        QTest::newRow("a runtime folder open to others") << QByteArray("data\n0\n") << 0755 << std::optional<int>();
+    }
+
+    void commandLineForwarded()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, mode);
+        QTemporaryDir dir = makePrivateFolder();
+        QLocalServer peer;
+        if (!reply.isEmpty())
+            QVERIFY(peer.listen(dir.path() + "/tavorindle.sock"));
+        ::chmod(QFile::encodeName(dir.path()).constData(), mode_t(mode));
+        const QByteArray request("run length=14\nlist\0--picker\0", 28);
+        QByteArray received;
+        connect(&peer, &QLocalServer::newConnection, this, [&] {
+            while (QLocalSocket *socket = peer.nextPendingConnection()) {
+                connect(socket, &QLocalSocket::readyRead, socket, [&, socket] {
+                    received += socket->readAll();
+                    if (received.size() >= request.size()) {
+                        socket->write(reply);
+                        socket->disconnectFromServer();
+                    }
+                });
+            }
+        });
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
+        char *argv[] = {const_cast<char *>("tavorindle"), const_cast<char *>("list"), const_cast<char *>("--picker")};
+        QTEST(whileServing([&] { return CommandClient::forward(3, argv); }), "exitStatus");
+        QCOMPARE(received, mode == 0700 && !reply.isEmpty() ? request : QByteArray());
     }
 };
 

@@ -74,6 +74,16 @@ QByteArray listing(const QList<QByteArray> &lines)
 }
 const QByteArray fullListing = listing({first, note, url, code, colour});
 
+// A whole command line as the small executable sends it: each argument
+// ended by a NUL.
+QByteArray arguments(std::initializer_list<const char *> words)
+{
+    QByteArray body;
+    for (const char *word : words)
+        body.append(word).append('\0');
+    return body;
+}
+
 } // namespace
 
 class TestCommands : public QObject
@@ -119,6 +129,21 @@ private slots:
         row("add not UTF-8", "add length=2", "error: the text is not valid UTF-8", "", fullListing, "\xff\xfe");
         row("a body where none is taken", "clear length=1", "error: clear takes no input", "", fullListing, "x");
         row("unknown command", "dance", "error: unknown command", "");
+
+        // A command line parsed here; what needs the caller's process is handed back.
+        const auto run = [&row](const char *name, const QByteArray &body, const QByteArray &status,
+                                const QByteArray &data, const QByteArray &after = fullListing) {
+            row(name, "run length=" + QByteArray::number(body.size()), status, data, after, body);
+        };
+        run("a command line with options", arguments({"list", "-f", "links", "--picker"}), "data",
+            "3: " + url + '\n');
+        run("a command line naming an item", arguments({"delete", "3"}), "ok", "", listing({first, note, code, colour}));
+        row("no arguments: the panel", "run", "ok", "");
+        run("help is the caller's", arguments({"list", "--help"}), "here", "");
+        run("a usage error is the caller's", arguments({"print", "nine"}), "here", "");
+        run("a text to add is the caller's", arguments({"add"}), "here", "");
+        run("an item on standard input is the caller's", arguments({"print", "-"}), "here", "");
+        run("arguments not ended", "list", "error: malformed arguments", "");
     }
 
     void requests()

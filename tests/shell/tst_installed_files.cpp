@@ -29,6 +29,9 @@ private slots:
                                  "share/zsh/site-functions/_tavorindle", "share/fish/vendor_completions.d/tavorindle.fish",
                                  "share/doc/tavorindle/copyright", "share/doc/tavorindle/changelog.gz"})
             QTest::newRow(path) << "test" << QStringList{"-f", "@/" + QString(path), "-a", "-s", "@/" + QString(path)} << true;
+        // The executable loads the program from where the install put it.
+        QTest::newRow("the program loads") << "sh" << QStringList{"-c", "@/bin/tavorindle --version | grep -qx 'tavorindle [0-9.]*'"}
+                                           << true;
         QTest::newRow("menu entry") << "desktop-file-validate" << QStringList{"@/share/applications/tavorindle.desktop"} << true;
         QTest::newRow("login entry") << "desktop-file-validate" << QStringList{"@/etc/xdg/autostart/tavorindle.desktop"} << true;
         QTest::newRow("metainfo") << "appstreamcli"

@@ -6,6 +6,8 @@
 #include "test_support.h"
 #include "wayland_test_tools.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -31,8 +33,15 @@ private slots:
             QVERIFY2(!QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty(), tool);
         // Installed where sway's user can run it.
         ::chmod(QFile::encodeName(m_install.path()).constData(), 0755);
-        m_binary = m_install.filePath(QStringLiteral("tavorindle"));
-        QVERIFY(QFile::copy(QStringLiteral(TAVORINDLE_BINARY), m_binary));
+        m_binary = m_install.filePath(QStringLiteral("bin/tavorindle"));
+        // The program module it loads, where it looks for it.
+        const QString module = QFileInfo(m_binary).dir().filePath(
+            QFileInfo(TAVORINDLE_BINARY).dir().relativeFilePath(TAVORINDLE_PROGRAM_MODULE));
+        for (const auto &[from, to] : {std::pair{QStringLiteral(TAVORINDLE_BINARY), m_binary},
+                                       std::pair{QStringLiteral(TAVORINDLE_PROGRAM_MODULE), module}}) {
+            QVERIFY(QDir().mkpath(QFileInfo(to).path()));
+            QVERIFY(QFile::copy(from, to));
+        }
         const QByteArray binary = QFile::encodeName(m_binary);
         m_sway = std::make_unique<HeadlessSway>("bindsym Mod4+Shift+v exec " + binary + " --toggle\n"
                                                 "exec env TAVORINDLE_TRACE=1 " + binary + "\n");
