@@ -65,7 +65,8 @@ for i in range(copies):
     time.sleep(0.3)  # a person copies now and then
 subprocess.run([binary, "--quit"], **quiet)
 for p in programs:
-    p.terminate() if p.poll() is None else None
+    if p.poll() is None:
+        p.terminate()
     p.wait()
 print(f"{binary}: copy to file, median of {copies} (p90)")
 for name, values in results.items():
