@@ -143,6 +143,26 @@ X11Connection::XID X11Connection::atom(const char *name)
     return value;
 }
 
+std::vector<X11Connection::XID> X11Connection::atoms(const std::vector<QByteArray> &names)
+{
+    std::vector<char *> unknown;
+    for (const QByteArray &name : names) {
+        if (!m_atoms.contains(name))
+            unknown.push_back(const_cast<char *>(name.constData()));
+    }
+    if (!unknown.empty()) {
+        std::vector<Atom> values(unknown.size(), None);
+        XInternAtoms(m_display, unknown.data(), int(unknown.size()), False, values.data());
+        for (size_t i = 0; i < unknown.size(); ++i)
+            m_atoms.insert(QByteArray(unknown[i]), values[i]);
+    }
+    std::vector<XID> result;
+    result.reserve(names.size());
+    for (const QByteArray &name : names)
+        result.push_back(m_atoms.value(name));
+    return result;
+}
+
 QString X11Connection::atomName(XID atom)
 {
     if (atom == None)

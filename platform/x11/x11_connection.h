@@ -40,6 +40,8 @@ public:
     QByteArray displayName() const;
 
     XID atom(const char *name);
+    // Many atoms in one round trip (those not known yet), in the given order.
+    std::vector<XID> atoms(const std::vector<QByteArray> &names);
     QString atomName(XID atom);
     // The names of many atoms in one round trip; unknown atoms give "".
     QStringList atomNames(const std::vector<unsigned long> &atoms);

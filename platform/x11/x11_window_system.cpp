@@ -40,12 +40,31 @@ std::optional<unsigned long> cardinalProperty(X11Connection &connection, Window 
 X11WindowSystem::X11WindowSystem(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
 {
+    using Member = X11Connection::XID Atoms::*;
+    const std::pair<Member, QByteArray> names[] = {
+        {&Atoms::activeWindow, "_NET_ACTIVE_WINDOW"},
+        {&Atoms::pid, "_NET_WM_PID"},
+        {&Atoms::desktop, "_NET_WM_DESKTOP"},
+        {&Atoms::state, "_NET_WM_STATE"},
+        {&Atoms::sticky, "_NET_WM_STATE_STICKY"},
+        {&Atoms::blurRegion, "_KDE_NET_WM_BLUR_BEHIND_REGION"},
+        {&Atoms::shadow, "_KDE_NET_WM_SHADOW"},
+        // A compositing manager owns the _NET_WM_CM_S<screen> selection.
+        {&Atoms::compositorSelection,
+         "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(m_connection->display()))},
+    };
+    std::vector<QByteArray> list;
+    for (const auto &[member, name] : names)
+        list.push_back(name);
+    const std::vector<X11Connection::XID> values = m_connection->atoms(list);
+    for (size_t i = 0; i < values.size(); ++i)
+        m_atoms.*names[i].first = values[i];
 }
 
 WindowSystem::WindowId X11WindowSystem::activeWindow()
 {
     return cardinalProperty(*m_connection, m_connection->rootWindow(),
-                            m_connection->atom("_NET_ACTIVE_WINDOW"), XA_WINDOW)
+                            m_atoms.activeWindow, XA_WINDOW)
         .value_or(0);
 }
 
@@ -59,7 +78,7 @@ bool X11WindowSystem::isOwnWindow(WindowId window)
                 return true;
         }
     }
-    const auto pid = cardinalProperty(*m_connection, window, m_connection->atom("_NET_WM_PID"),
+    const auto pid = cardinalProperty(*m_connection, window, m_atoms.pid,
                                       XA_CARDINAL);
     if (!pid || *pid != static_cast<unsigned long>(getpid()))
         return false;
@@ -85,7 +104,7 @@ void X11WindowSystem::activate(WindowId window)
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
-    event.xclient.message_type = m_connection->atom("_NET_ACTIVE_WINDOW");
+    event.xclient.message_type = m_atoms.activeWindow;
     event.xclient.format = 32;
     event.xclient.data.l[0] = 2; // source: a pager, which window managers obey
     event.xclient.data.l[1] = long(m_connection->serverTime());
@@ -134,17 +153,14 @@ void X11WindowSystem::requestBlurBehind(WindowId window)
     // An empty region means the whole window; compositors that know the
     // property blur behind it, the others ignore it.
     X11ErrorTrap trap(*m_connection);
-    XChangeProperty(m_connection->display(), window, m_connection->atom("_KDE_NET_WM_BLUR_BEHIND_REGION"),
+    XChangeProperty(m_connection->display(), window, m_atoms.blurRegion,
                     XA_CARDINAL, 32, PropModeReplace, nullptr, 0);
     XFlush(m_connection->display());
 }
 
 bool X11WindowSystem::compositorActive()
 {
-    // A compositing manager owns the _NET_WM_CM_S<screen> selection.
-    Display *display = m_connection->display();
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
-    return XGetSelectionOwner(display, m_connection->atom(name.constData())) != None;
+    return XGetSelectionOwner(m_connection->display(), m_atoms.compositorSelection) != None;
 }
 
 bool X11WindowSystem::blursBehind()
@@ -154,7 +170,7 @@ bool X11WindowSystem::blursBehind()
     X11ErrorTrap trap(*m_connection);
     int count = 0;
     Atom *properties = XListProperties(m_connection->display(), m_connection->rootWindow(), &count);
-    const Atom blur = m_connection->atom("_KDE_NET_WM_BLUR_BEHIND_REGION");
+    const Atom blur = m_atoms.blurRegion;
     const bool announced = properties && std::find(properties, properties + count, blur) != properties + count;
     if (properties)
         XFree(properties);
@@ -239,7 +255,7 @@ void X11WindowSystem::requestShadow(WindowId window, const Shadow &shadow)
     data[10] = ulong(shadow.reach.bottom());
     data[11] = ulong(shadow.reach.left());
     X11ErrorTrap trap(*m_connection);
-    XChangeProperty(display, window, m_connection->atom("_KDE_NET_WM_SHADOW"), XA_CARDINAL, 32,
+    XChangeProperty(display, window, m_atoms.shadow, XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<unsigned char *>(data), 12);
     XSync(display, False);
     if (trap.ok())
@@ -252,9 +268,9 @@ void X11WindowSystem::showOnAllDesktops(WindowId window)
         return;
     Display *display = m_connection->display();
     constexpr unsigned long allDesktops = 0xFFFFFFFF;
-    const Atom desktop = m_connection->atom("_NET_WM_DESKTOP");
-    const Atom state = m_connection->atom("_NET_WM_STATE");
-    const Atom sticky = m_connection->atom("_NET_WM_STATE_STICKY");
+    const Atom desktop = m_atoms.desktop;
+    const Atom state = m_atoms.state;
+    const Atom sticky = m_atoms.sticky;
     X11ErrorTrap trap(*m_connection);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes))

@@ -33,6 +33,13 @@ public:
 
 private:
     class Pixmaps;
+    // Interned together at construction: one round trip, none at a show.
+    struct Atoms
+    {
+        X11Connection::XID activeWindow = 0, pid = 0, desktop = 0, state = 0, sticky = 0,
+                           blurRegion = 0, shadow = 0, compositorSelection = 0;
+    };
     std::shared_ptr<X11Connection> m_connection;
+    Atoms m_atoms;
     std::map<WindowId, std::unique_ptr<Pixmaps>> m_shadows;
 };
