@@ -18,8 +18,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPalette>
-#include <QPixmap>
-#include <QPixmapCache>
 #include <QTimer>
 #include <QWindow>
 
@@ -80,26 +78,10 @@ void AppDelegate::prepareHUD(PrepareStep step)
     case PrepareStep::Shadow:
         updateShadow(panel);
         break;
-    case PrepareStep::Paint: {
-        // Shows the panel where nobody sees it (no window is mapped), so
-        // that every widget is polished, laid out and told it shows, then
-        // paints it once offscreen: the fonts, glyphs, icons and pane a
-        // first frame needs are then made.
-        panel.setAttribute(Qt::WA_DontShowOnScreen);
-        panel.show();
-        panel.hide();
-        panel.setAttribute(Qt::WA_DontShowOnScreen, false);
-        QPixmap frame(panel.size() * panel.devicePixelRatioF());
-        frame.setDevicePixelRatio(panel.devicePixelRatioF());
-        frame.fill(Qt::transparent);
-        panel.render(&frame);
-        // What the paint put in Qt's pixmap cache would be swept by a timer
-        // 30 s later, waking the program at rest: the icons are drawn
-        // again cheaply at the show.
-        QPixmapCache::clear();
+    case PrepareStep::Paint:
+        panel.prepareFirstShow();
         Trace::mark("panel-prepared");
         return;
-    }
     }
     // One step per idle moment: a copy that arrives meanwhile waits for one
     // step at most.

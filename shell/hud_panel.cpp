@@ -7,9 +7,13 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QPainterPath>
 #include <QScreen>
+#include <QSet>
 #include <QVBoxLayout>
+#include <QWindow>
 
 HUDPanel::HUDPanel(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -67,6 +71,40 @@ void HUDPanel::setBackdrop(bool composited, bool blurred)
     setMask(QRegion(shape.toFillPolygon().toPolygon()) & QRegion(rect()));
     if (auto *view = qobject_cast<TavorindleView *>(m_content))
         view->setBlurredBehind(blurred);
+}
+
+void HUDPanel::prepareFirstShow()
+{
+    // Shown where nobody sees it (no window is mapped), so that every
+    // widget is polished, laid out and told it shows, then painted once
+    // offscreen: the fonts, glyphs, icons and pane a first frame needs are
+    // then made.
+    setAttribute(Qt::WA_DontShowOnScreen);
+    show();
+    hide();
+    setAttribute(Qt::WA_DontShowOnScreen, false);
+    QPixmap frame(size() * devicePixelRatioF());
+    frame.setDevicePixelRatio(devicePixelRatioF());
+    frame.fill(Qt::transparent);
+    render(&frame);
+    // What the paint put in Qt's pixmap cache would be swept by a timer 30 s
+    // later, waking the program at rest: the icons are drawn again cheaply
+    // at the show.
+    QPixmapCache::clear();
+
+    // The window system loads a pointer shape (a theme file read and sent
+    // to the display server) the first time a window uses it, and keeps it.
+    QWindow *window = windowHandle();
+    if (!window)
+        return;
+    QSet<Qt::CursorShape> shapes{cursor().shape()};
+    for (const QWidget *widget : findChildren<QWidget *>())
+        shapes.insert(widget->cursor().shape());
+    shapes.remove(Qt::BitmapCursor);
+    for (Qt::CursorShape shape : std::as_const(shapes))
+        window->setCursor(shape);
+    // The widgets set their own again when shown.
+    window->unsetCursor();
 }
 
 void HUDPanel::cancelOperation()

@@ -34,6 +34,11 @@ public:
     void setBackdrop(bool composited, bool blurred);
 
 
+    // Does once, unseen, what the first show would otherwise do while the
+    // user waits: lays out and paints the view, and loads the pointer shapes
+    // its widgets use.
+    void prepareFirstShow();
+
     // With tracing on, logs when the next paint after a show has finished.
     void traceNextPaint() { m_traceNextPaint = true; }
 
