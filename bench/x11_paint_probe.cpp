@@ -1,7 +1,8 @@
 // Times a key press to the panel's first painted frame from outside the
 // program, as a user sees it: it presses the key through XTest (as xdotool
 // does), waits for a window of the given class to be mapped and then for
-// damage (XDamage) covering most of it, and closes it with Escape.
+// damage (XDamage) covering most of it, and closes it with Escape. A plain
+// window of its own is mapped and focused first, as the one the user works in.
 //
 //   x11_paint_probe [--shows N] [--key super+shift+v] [--class Tavorindle]
 //                   [--min-size 700x400] [--cover 0.9]
@@ -62,6 +63,7 @@ public:
         XSelectInput(m_dpy, m_root, SubstructureNotifyMask);
         watchTree(m_root);
         XSync(m_dpy, False);
+        mapWorkWindow();
     }
 
     // Returns false when the panel did not show within the bound.
@@ -122,6 +124,27 @@ private:
     {
         std::fprintf(stderr, "x11_paint_probe: %s\n", what);
         std::exit(2);
+    }
+
+    // The window the user works in when reaching for the key: the window
+    // manager has managed a window before the panel, and the panel has a
+    // window to go back to, as on a desktop in use.
+    void mapWorkWindow()
+    {
+        const Window work = XCreateSimpleWindow(m_dpy, m_root, 40, 40, 480, 320, 0, 0, 0xffffff);
+        XStoreName(m_dpy, work, "x11_paint_probe");
+        XSelectInput(m_dpy, work, StructureNotifyMask);
+        XMapWindow(m_dpy, work);
+        const Clock::time_point t0 = Clock::now();
+        for (;;) {
+            XEvent event;
+            if (!nextEvent(event, 5000 - int(msSince(t0))))
+                fail("the work window was not mapped within 5 s");
+            if (event.type == MapNotify && event.xmap.window == work)
+                break;
+        }
+        XSetInputFocus(m_dpy, work, RevertToParent, CurrentTime);
+        XSync(m_dpy, False);
     }
 
     void watch(Window w)
