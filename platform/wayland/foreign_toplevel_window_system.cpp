@@ -1,24 +1,24 @@
 #include "wayland/foreign_toplevel_window_system.h"
 
-#include "qt/qt_window_system.h"
 #include "wayland/wayland_connection.h"
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
 
-#include <QGuiApplication>
-
-struct ForeignToplevelWindowSystem::Toplevel
+struct ForeignToplevelWindowSystem::Toplevel final : Window
 {
-    ForeignToplevelWindowSystem *owner = nullptr;
-    WindowId id = 0;
-    zwlr_foreign_toplevel_handle_v1 *handle = nullptr;
-    // What the compositor said since its last "done", and what holds now.
+    explicit Toplevel(ForeignToplevelWindowSystem *owner, zwlr_foreign_toplevel_handle_v1 *handle)
+        : owner(owner), handle(handle)
+    {
+    }
+    ~Toplevel() override { zwlr_foreign_toplevel_handle_v1_destroy(handle); }
+    ForeignToplevelWindowSystem *const owner;
+    zwlr_foreign_toplevel_handle_v1 *const handle;
+    // What the compositor said since its last "done"; appId and active hold
+    // what was said up to it.
     QString pendingAppId;
     bool pendingActive = false;
-    QString appId;
-    bool active = false;
 };
 
 namespace {
@@ -66,8 +66,7 @@ struct ForeignToplevelEvents
 
 ForeignToplevelWindowSystem::ForeignToplevelWindowSystem(std::shared_ptr<WaylandConnection> connection,
                                                          QStringList ownAppIds)
-    : m_connection(std::move(connection))
-    , m_ownAppIds(std::move(ownAppIds))
+    : TaskbarWindowSystem(std::move(connection), std::move(ownAppIds))
 {
     m_manager = reinterpret_cast<zwlr_foreign_toplevel_manager_v1 *>(
         m_connection->bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
@@ -82,26 +81,20 @@ ForeignToplevelWindowSystem::ForeignToplevelWindowSystem(std::shared_ptr<Wayland
 
 ForeignToplevelWindowSystem::~ForeignToplevelWindowSystem()
 {
-    for (auto &[id, toplevel] : m_toplevels)
-        zwlr_foreign_toplevel_handle_v1_destroy(toplevel->handle);
-    m_toplevels.clear();
+    forgetAll();
     if (m_manager) {
         zwlr_foreign_toplevel_manager_v1_stop(m_manager);
         wl_proxy_destroy(reinterpret_cast<wl_proxy *>(m_manager));
     }
-    m_connection->flush();
 }
 
 void ForeignToplevelWindowSystem::onToplevel(void *data, zwlr_foreign_toplevel_manager_v1 *,
                                              zwlr_foreign_toplevel_handle_v1 *handle)
 {
     auto *self = static_cast<ForeignToplevelWindowSystem *>(data);
-    auto toplevel = std::make_unique<Toplevel>();
-    toplevel->owner = self;
-    toplevel->id = self->m_nextId++;
-    toplevel->handle = handle;
+    auto toplevel = std::make_unique<Toplevel>(self, handle);
     zwlr_foreign_toplevel_handle_v1_add_listener(handle, &ForeignToplevelEvents::listener, toplevel.get());
-    self->m_toplevels.emplace(toplevel->id, std::move(toplevel));
+    self->add(std::move(toplevel));
 }
 
 void ForeignToplevelWindowSystem::onFinished(void *data, zwlr_foreign_toplevel_manager_v1 *manager)
@@ -111,56 +104,18 @@ void ForeignToplevelWindowSystem::onFinished(void *data, zwlr_foreign_toplevel_m
     self->m_manager = nullptr;
 }
 
-ForeignToplevelWindowSystem::Toplevel *ForeignToplevelWindowSystem::find(WindowId window)
-{
-    const auto it = m_toplevels.find(window);
-    return it == m_toplevels.end() ? nullptr : it->second.get();
-}
-
-void ForeignToplevelWindowSystem::forget(WindowId window)
-{
-    const auto it = m_toplevels.find(window);
-    if (it == m_toplevels.end())
-        return;
-    zwlr_foreign_toplevel_handle_v1_destroy(it->second->handle);
-    m_toplevels.erase(it);
-}
-
-WindowSystem::WindowId ForeignToplevelWindowSystem::activeWindow()
-{
-    for (const auto &[id, toplevel] : m_toplevels) {
-        if (toplevel->active)
-            return id;
-    }
-    return 0;
-}
-
 bool ForeignToplevelWindowSystem::isOwnWindow(WindowId window)
 {
-    const Toplevel *toplevel = find(window);
-    return toplevel && m_ownAppIds.contains(toplevel->appId, Qt::CaseInsensitive);
+    const Window *toplevel = find(window);
+    return toplevel && hasOwnAppId(*toplevel);
 }
 
 void ForeignToplevelWindowSystem::activate(WindowId window)
 {
-    const Toplevel *toplevel = find(window);
+    const auto *toplevel = static_cast<const Toplevel *>(find(window));
     wl_seat *seat = m_connection->seat();
     if (!toplevel || !seat)
         return;
     zwlr_foreign_toplevel_handle_v1_activate(toplevel->handle, seat);
     m_connection->flush();
-}
-
-std::optional<WindowSystem::WindowClass> ForeignToplevelWindowSystem::windowClass(WindowId window)
-{
-    const Toplevel *toplevel = find(window);
-    if (!toplevel)
-        return std::nullopt;
-    // An app id is the nearest thing to an X11 class; through XWayland it is one.
-    return WindowClass{toplevel->appId, toplevel->appId};
-}
-
-void ForeignToplevelWindowSystem::hideOwnWindows()
-{
-    QtWindowSystem().hideOwnWindows();
 }

@@ -1,6 +1,5 @@
 #include "wayland/plasma_window_system.h"
 
-#include "qt/qt_window_system.h"
 #include "wayland/wayland_connection.h"
 
 #include "plasma-window-management-client-protocol.h"
@@ -9,21 +8,30 @@
 
 #include <unistd.h>
 
-struct PlasmaWindowSystem::Window
+struct PlasmaWindowSystem::PlasmaWindow final : Window
 {
-    PlasmaWindowSystem *owner = nullptr;
-    WindowId id = 0;
-    org_kde_plasma_window *handle = nullptr;
-    QString appId;
+    PlasmaWindow(PlasmaWindowSystem *owner, org_kde_plasma_window *handle)
+        : owner(owner), handle(handle)
+    {
+    }
+    ~PlasmaWindow() override
+    {
+        // The destructor request came with version 4.
+        if (owner->m_version >= ORG_KDE_PLASMA_WINDOW_DESTROY_SINCE_VERSION)
+            org_kde_plasma_window_destroy(handle);
+        else
+            wl_proxy_destroy(reinterpret_cast<wl_proxy *>(handle));
+    }
+    PlasmaWindowSystem *const owner;
+    org_kde_plasma_window *const handle;
     uint32_t pid = 0;
-    bool active = false;
 };
 
 // The window's events, with access to the private record. Every event of
 // the bound version needs a handler, most of them none.
 struct PlasmaWindowEvents
 {
-    using Record = PlasmaWindowSystem::Window;
+    using Record = PlasmaWindowSystem::PlasmaWindow;
     static Record *record(void *data) { return static_cast<Record *>(data); }
 
     static void appId(void *data, org_kde_plasma_window *, const char *appId)
@@ -95,8 +103,7 @@ struct PlasmaWindowEvents
 };
 
 PlasmaWindowSystem::PlasmaWindowSystem(std::shared_ptr<WaylandConnection> connection, QStringList ownAppIds)
-    : m_connection(std::move(connection))
-    , m_ownAppIds(std::move(ownAppIds))
+    : TaskbarWindowSystem(std::move(connection), std::move(ownAppIds))
 {
     m_manager = reinterpret_cast<org_kde_plasma_window_management *>(
         m_connection->bind(&org_kde_plasma_window_management_interface, 16));
@@ -112,87 +119,35 @@ PlasmaWindowSystem::PlasmaWindowSystem(std::shared_ptr<WaylandConnection> connec
 
 PlasmaWindowSystem::~PlasmaWindowSystem()
 {
-    for (auto &[id, window] : m_windows)
-        release(window->handle);
-    m_windows.clear();
+    forgetAll();
     if (m_manager)
         org_kde_plasma_window_management_destroy(m_manager);
-    m_connection->flush();
 }
 
 void PlasmaWindowSystem::add(org_kde_plasma_window *handle)
 {
-    auto window = std::make_unique<Window>();
-    window->owner = this;
-    window->id = m_nextId++;
-    window->handle = handle;
+    auto window = std::make_unique<PlasmaWindow>(this, handle);
     org_kde_plasma_window_add_listener(handle, &PlasmaWindowEvents::listener, window.get());
-    m_windows.emplace(window->id, std::move(window));
+    TaskbarWindowSystem::add(std::move(window));
     m_connection->flush();
-}
-
-void PlasmaWindowSystem::release(org_kde_plasma_window *handle) const
-{
-    // The destructor request came with version 4.
-    if (m_version >= ORG_KDE_PLASMA_WINDOW_DESTROY_SINCE_VERSION)
-        org_kde_plasma_window_destroy(handle);
-    else
-        wl_proxy_destroy(reinterpret_cast<wl_proxy *>(handle));
-}
-
-PlasmaWindowSystem::Window *PlasmaWindowSystem::find(WindowId window)
-{
-    const auto it = m_windows.find(window);
-    return it == m_windows.end() ? nullptr : it->second.get();
-}
-
-void PlasmaWindowSystem::forget(WindowId window)
-{
-    const auto it = m_windows.find(window);
-    if (it == m_windows.end())
-        return;
-    release(it->second->handle);
-    m_windows.erase(it);
-}
-
-WindowSystem::WindowId PlasmaWindowSystem::activeWindow()
-{
-    for (const auto &[id, window] : m_windows) {
-        if (window->active)
-            return id;
-    }
-    return 0;
 }
 
 bool PlasmaWindowSystem::isOwnWindow(WindowId window)
 {
-    const Window *w = find(window);
+    const auto *w = static_cast<const PlasmaWindow *>(find(window));
     if (!w)
         return false;
     if (w->pid != 0)
         return w->pid == uint32_t(::getpid());
-    return m_ownAppIds.contains(w->appId, Qt::CaseInsensitive);
+    return hasOwnAppId(*w);
 }
 
 void PlasmaWindowSystem::activate(WindowId window)
 {
-    const Window *w = find(window);
+    const auto *w = static_cast<const PlasmaWindow *>(find(window));
     if (!w)
         return;
     org_kde_plasma_window_set_state(w->handle, ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE,
                                     ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE);
     m_connection->flush();
-}
-
-std::optional<WindowSystem::WindowClass> PlasmaWindowSystem::windowClass(WindowId window)
-{
-    const Window *w = find(window);
-    if (!w)
-        return std::nullopt;
-    return WindowClass{w->appId, w->appId};
-}
-
-void PlasmaWindowSystem::hideOwnWindows()
-{
-    QtWindowSystem().hideOwnWindows();
 }

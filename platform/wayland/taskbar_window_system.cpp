@@ -1,0 +1,64 @@
+#include "wayland/taskbar_window_system.h"
+
+#include "qt/qt_window_system.h"
+#include "wayland/wayland_connection.h"
+
+TaskbarWindowSystem::TaskbarWindowSystem(std::shared_ptr<WaylandConnection> connection,
+                                         QStringList ownAppIds)
+    : m_connection(std::move(connection))
+    , m_ownAppIds(std::move(ownAppIds))
+{
+}
+
+TaskbarWindowSystem::~TaskbarWindowSystem()
+{
+    m_windows.clear();
+    m_connection->flush();
+}
+
+TaskbarWindowSystem::Window &TaskbarWindowSystem::add(std::unique_ptr<Window> window)
+{
+    window->id = m_nextId++;
+    Window &added = *window;
+    m_windows.emplace(added.id, std::move(window));
+    return added;
+}
+
+TaskbarWindowSystem::Window *TaskbarWindowSystem::find(WindowId window)
+{
+    const auto it = m_windows.find(window);
+    return it == m_windows.end() ? nullptr : it->second.get();
+}
+
+void TaskbarWindowSystem::forget(WindowId window)
+{
+    m_windows.erase(window);
+}
+
+bool TaskbarWindowSystem::hasOwnAppId(const Window &window) const
+{
+    return m_ownAppIds.contains(window.appId, Qt::CaseInsensitive);
+}
+
+WindowSystem::WindowId TaskbarWindowSystem::activeWindow()
+{
+    for (const auto &[id, window] : m_windows) {
+        if (window->active)
+            return id;
+    }
+    return 0;
+}
+
+std::optional<WindowSystem::WindowClass> TaskbarWindowSystem::windowClass(WindowId window)
+{
+    const Window *w = find(window);
+    if (!w)
+        return std::nullopt;
+    // An app id is the nearest thing to an X11 class; through XWayland it is one.
+    return WindowClass{w->appId, w->appId};
+}
+
+void TaskbarWindowSystem::hideOwnWindows()
+{
+    QtWindowSystem().hideOwnWindows();
+}
