@@ -244,8 +244,8 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         // The hot key and the tray's left click are a toggle (their routing is
-        // tested on its own).
-        for (const char *path : {"Escape", "panel cancel", "window closed", "dismiss", "outside click", "toggle"})
+        // tested on its own); a click elsewhere hides with the monitors' row.
+        for (const char *path : {"Escape", "panel cancel", "window closed", "dismiss", "toggle"})
             QTest::newRow(path) << QString::fromLatin1(path);
     }
 
@@ -273,8 +273,6 @@ private slots:
             shell.delegate->hudWindow()->close();
         else if (path == "dismiss")
             shell.view->dismiss();
-        else if (path == "outside click")
-            clickOutside(shell);
         else if (path == "toggle")
             shell.delegate->toggleHUD();
 
@@ -441,14 +439,10 @@ private slots:
 
     void trayClicks()
     {
-        Shell shell;
-        shell.delegate->statusItemClicked(QSystemTrayIcon::DoubleClick);
-        shell.delegate->statusItemClicked(QSystemTrayIcon::MiddleClick);
-        QVERIFY(shell.delegate->isHUDVisible());
-        shell.delegate->hideHUD();
-
         // A right click opens a fresh menu, leaves the panel alone, and the
-        // menu is thrown away once closed.
+        // menu is thrown away once closed. (Which click does what is the
+        // status icon's test; a left click's toggle is the X11 one's.)
+        Shell shell;
         shell.delegate->statusItemClicked(QSystemTrayIcon::Context);
         QMenu *menu = nullptr;
         QTRY_VERIFY((menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())));
