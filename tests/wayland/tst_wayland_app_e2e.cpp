@@ -1,8 +1,8 @@
 // The program installed and run in headless sway as sway's own user, as a
 // session would start it: what native Wayland programs copy is recorded,
-// sway's key binding for
-// "tavorindle --toggle" opens the panel, Return pastes into the window that
-// had the focus, and the history file says the same.
+// sway's key binding for "tavorindle --toggle" opens the panel, Return
+// pastes into the window that had the focus, and the history file says the
+// same.
 #include "test_support.h"
 #include "wayland_test_tools.h"
 
