@@ -101,34 +101,18 @@ private slots:
         m_windows->activate(0);
     }
 
-    void compositorIsSeenByItsSelection()
-    {
-        Display *display = m_connection->display();
-        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
-        const Atom selection = XInternAtom(display, name.constData(), False);
-        if (XGetSelectionOwner(display, selection) != None)
-            QSKIP("a compositor already runs on this display");
-        QVERIFY(!m_windows->compositorActive());
-
-        // Stand in for a compositor on a second connection: owning the selection is what counts.
-        Display *compositor = XOpenDisplay(nullptr);
-        QVERIFY(compositor);
-        const Window owner = XCreateSimpleWindow(compositor, DefaultRootWindow(compositor), 0, 0, 1, 1, 0, 0, 0);
-        XSetSelectionOwner(compositor, XInternAtom(compositor, name.constData(), False), owner, CurrentTime);
-        XSync(compositor, False);
-        QVERIFY(m_windows->compositorActive());
-        XCloseDisplay(compositor); // the selection goes with its owner
-        QTRY_VERIFY(!m_windows->compositorActive());
-    }
-
-    // Blur counts as granted only while a compositor runs that announces it
-    // (KWin puts the request's own name on the root window).
-    void blurIsKnownOnlyWhereAnnounced()
+    // A compositor is seen by its selection's owner; blur counts as granted
+    // only while one runs that announces it (KWin puts the request's own
+    // name on the root window).
+    void compositorAndBlurAreSeenOnTheRoot()
     {
         Display *display = m_connection->display();
         const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
         if (XGetSelectionOwner(display, XInternAtom(display, name.constData(), False)) != None)
             QSKIP("a compositor already runs on this display");
+        QVERIFY(!m_windows->compositorActive());
+
+        // Stand in for a compositor on a second connection.
         Display *compositor = XOpenDisplay(nullptr);
         QVERIFY(compositor);
         const Window root = DefaultRootWindow(compositor);
@@ -142,11 +126,13 @@ private slots:
         const Window owner = XCreateSimpleWindow(compositor, root, 0, 0, 1, 1, 0, 0, 0);
         XSetSelectionOwner(compositor, XInternAtom(compositor, name.constData(), False), owner, CurrentTime);
         XSync(compositor, False);
+        QVERIFY(m_windows->compositorActive());
         QVERIFY(m_windows->blursBehind());
         XDeleteProperty(compositor, root, blur);
         XSync(compositor, False);
         QVERIFY(!m_windows->blursBehind()); // a compositor that does not blur (picom)
-        XCloseDisplay(compositor);
+        XCloseDisplay(compositor); // the selection goes with its owner
+        QTRY_VERIFY(!m_windows->compositorActive());
     }
 
     void shadowTilesAreHandedToTheCompositor()

@@ -158,7 +158,6 @@ private slots:
         QVERIFY(shell.store.manager->isObserving());
         QCOMPARE(shell.backend.grabs(), QList<QKeyCombination>{HotKeyManager::defaultCombination});
         QVERIFY(shell.hotKeys.isRegistered());
-        QVERIFY(!shell.delegate->hudWindow()); // nothing shown at start
     }
 
     void panelPreparedWhileIdleAfterStart()
@@ -244,8 +243,8 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         // The hot key and the tray's left click are a toggle (their routing is
-        // tested on its own).
-        for (const char *path : {"Escape", "panel cancel", "window closed", "dismiss", "outside click", "toggle"})
+        // tested on its own); a click elsewhere hides with the monitors' row.
+        for (const char *path : {"Escape", "panel cancel", "window closed", "dismiss", "toggle"})
             QTest::newRow(path) << QString::fromLatin1(path);
     }
 
@@ -273,8 +272,6 @@ private slots:
             shell.delegate->hudWindow()->close();
         else if (path == "dismiss")
             shell.view->dismiss();
-        else if (path == "outside click")
-            clickOutside(shell);
         else if (path == "toggle")
             shell.delegate->toggleHUD();
 
@@ -441,14 +438,10 @@ private slots:
 
     void trayClicks()
     {
-        Shell shell;
-        shell.delegate->statusItemClicked(QSystemTrayIcon::DoubleClick);
-        shell.delegate->statusItemClicked(QSystemTrayIcon::MiddleClick);
-        QVERIFY(shell.delegate->isHUDVisible());
-        shell.delegate->hideHUD();
-
         // A right click opens a fresh menu, leaves the panel alone, and the
-        // menu is thrown away once closed.
+        // menu is thrown away once closed. (Which click does what is the
+        // status icon's test; a left click's toggle is the X11 one's.)
+        Shell shell;
         shell.delegate->statusItemClicked(QSystemTrayIcon::Context);
         QMenu *menu = nullptr;
         QTRY_VERIFY((menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())));
@@ -489,7 +482,6 @@ private slots:
     {
         QTest::addColumn<QRect>("area");
         QTest::addColumn<QRect>("expected");
-        QTest::newRow("1280x800") << QRect(0, 0, 1280, 800) << QRect(280, 170, 720, 460);
         QTest::newRow("second screen") << QRect(1920, 0, 2560, 1440) << QRect(2840, 490, 720, 460);
         QTest::newRow("below a top panel") << QRect(0, 24, 1280, 776) << QRect(280, 182, 720, 460);
         QTest::newRow("too small keeps the top left") << QRect(10, 20, 640, 400) << QRect(10, 20, 720, 460);

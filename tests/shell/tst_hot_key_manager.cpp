@@ -62,7 +62,6 @@ private slots:
                             GrabState atRegistration, int advice, int presses) {
             QTest::newRow(name) << answersLater << available << later << atRegistration << advice << presses;
         };
-        row("granted at once", false, true, {}, GrabState::Grabbed, 0, 1);
         row("taken by another program", false, false, {}, GrabState::Unavailable, 1, 0);
         row("granted later", true, true, {GrabState::Grabbed}, GrabState::Pending, 0, 1);
         row("refused later", true, true, {GrabState::Unavailable}, GrabState::Pending, 1, 0);

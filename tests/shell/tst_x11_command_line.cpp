@@ -66,16 +66,13 @@ private slots:
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QString>("err");      // a part of standard error
         QTest::addColumn<QStringList>("file"); // texts in the file's order, "*" for pinned; empty: unchanged
-        QTest::addColumn<QStringList>("before"); // a command run first, if any
         const auto row = [](const char *name, const QStringList &arguments, int status, const QByteArray &out,
-                            const QString &err = {}, const QStringList &file = {}, const QByteArray &input = {},
-                            const QStringList &before = {}) {
-            QTest::newRow(name) << arguments << input << status << out << err << file << before;
+                            const QString &err = {}, const QStringList &file = {}, const QByteArray &input = {}) {
+            QTest::newRow(name) << arguments << input << status << out << err << file;
         };
         // What each request does is the unit tests' matter; here, the
         // process's side: standard input and output, exit status, the file.
         row("list for a picker", {"list", "--picker"}, 0, fullListing);
-        row("print a multi-line item exactly", {"print", "4"}, 0, "line one\nline two\n  indented");
         row("an item on standard input without a line feed", {"print", "-"}, 0, "line one\nline two\n  indented",
             {}, {}, "4");
         row("a NUL-ended picker record", {"print", "-"}, 0, "line one\nline two\n  indented", {}, {},
@@ -85,10 +82,8 @@ private slots:
         row("unknown option", {"list", "--frobnicate"}, 2, "", "frobnicate");
         row("add from standard input", {"add"}, 0, "", {}, QStringList{"from standard input"} + copied,
             "from standard input\n");
-        row("add a blank text", {"add"}, 1, "", "tavorindle: nothing to add: the text is blank\n", {}, " \n ");
         row("pin by a picker line from standard input", {"pin", "-"}, 0, "", {},
             QStringList{"*#336699"} + copied.mid(1), "1: #336699\n");
-        row("clear keeps the pinned", {"clear"}, 0, "", {}, {"*https://example.org/page"}, {}, {"pin", "3"});
         row("no item chosen in a launcher", {"paste", "-"}, 1, "", "tavorindle: no item chosen\n", {}, "");
     }
 
@@ -100,9 +95,6 @@ private slots:
         QFETCH(QByteArray, out);
         QFETCH(QString, err);
         QFETCH(QStringList, file);
-        QFETCH(QStringList, before);
-        if (!before.isEmpty())
-            QCOMPARE(m_app.command(before).exitCode, 0);
         const auto result = m_app.command(arguments, input);
         QCOMPARE(result.out, out);
         QVERIFY2(result.err.contains(err.toUtf8()) && (err.isEmpty() || status), result.err);
