@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QMargins>
 #include <QString>
 
 #include <array>
 #include <optional>
+
+class QBackingStore;
 
 // The desktop's windows as the shell needs them, in two parts: focus (which
 // window is active and of what class, to give the focus back after the panel
@@ -55,6 +58,14 @@ public:
     {
         (void)window;
         (void)shadow;
+    }
+    // Makes the buffer a window of `size` is drawn from before it is first
+    // shown, where that buffer lasts while the window is hidden; elsewhere
+    // nothing happens.
+    virtual void prepareBuffer(QBackingStore &store, const QSize &size)
+    {
+        (void)store;
+        (void)size;
     }
     // Asks for the window to show on every virtual desktop. Call it before
     // each show: window managers forget it when the window is hidden.

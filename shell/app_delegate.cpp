@@ -14,6 +14,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QBackingStore>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -80,6 +81,8 @@ void AppDelegate::prepareHUD(PrepareStep step)
         break;
     case PrepareStep::Paint:
         panel.prepareFirstShow();
+        if (QBackingStore *store = panel.backingStore())
+            m_services.windowSystem.prepareBuffer(*store, panel.size());
         Trace::mark("panel-prepared");
         return;
     }
@@ -207,6 +210,7 @@ HUDPanel &AppDelegate::ensureHUDWindow()
                     weak->hideHUD();
             }));
         }
+        m_hudWindow->setTranslucent(m_services.windowSystem.compositorActive());
         m_services.windowSystem.requestBlurBehind(m_hudWindow->winId());
     }
     return *m_hudWindow;
@@ -227,9 +231,13 @@ void AppDelegate::showHUD()
 
     const bool alreadyShown = isHUDVisible();
     HUDPanel &panel = ensureHUDWindow();
-    windows.showOnAllDesktops(panel.winId());
     // Asked at every show: a compositor may have started or quit since.
     const bool composited = windows.compositorActive();
+    if (panel.setTranslucent(composited)) {
+        windows.requestBlurBehind(panel.winId());
+        m_shadowRatio = 0;
+    }
+    windows.showOnAllDesktops(panel.winId());
     panel.setBackdrop(composited, composited && windows.blursBehind());
     panel.centreOnPointerScreen();
     updateShadow(panel);

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QPixmapCache>
+#include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 #include <QSet>
@@ -18,7 +19,6 @@
 HUDPanel::HUDPanel(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
     setWindowTitle(QStringLiteral("Tavorindle"));
     setFixedSize(panelSize);
     setBackdrop(false, false);
@@ -57,6 +57,19 @@ void HUDPanel::centreOnPointerScreen()
     if (!screen)
         return;
     setGeometry(centredGeometry(screen->availableGeometry(), panelSize));
+}
+
+bool HUDPanel::setTranslucent(bool translucent)
+{
+    if (translucent == testAttribute(Qt::WA_TranslucentBackground) || isVisible())
+        return false;
+    const bool made = testAttribute(Qt::WA_WState_Created);
+    if (made)
+        destroy();
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
+    if (made)
+        create();
+    return made;
 }
 
 void HUDPanel::setBackdrop(bool composited, bool blurred)
@@ -132,6 +145,10 @@ void HUDPanel::closeEvent(QCloseEvent *event)
 
 void HUDPanel::paintEvent(QPaintEvent *event)
 {
+    // An opaque window shows the view as a translucent one does where
+    // nothing blends it: over black.
+    if (!testAttribute(Qt::WA_TranslucentBackground))
+        QPainter(this).fillRect(event->rect(), Qt::black);
     QWidget::paintEvent(event);
     if (m_traceNextPaint && Trace::enabled()) {
         m_traceNextPaint = false;

@@ -27,6 +27,13 @@ public:
     static QRect centredGeometry(const QRect &area, QSize size);
     // Moves the panel to the middle of the screen that holds the pointer.
     void centreOnPointerScreen();
+    // A window with an alpha channel where a compositor blends it; an opaque
+    // one where none runs: the display server would otherwise keep a copy
+    // of a translucent window, made anew at each show. The window's format
+    // is fixed when it is made: a change while hidden makes the window
+    // anew (true is returned; what was asked of the old window must be
+    // asked again), and none is made while the panel shows.
+    bool setTranslucent(bool translucent);
     // The window takes the panel's rounded shape (a 1-bit mask): without a
     // compositor exactly, or its corners would show black; with one a little
     // wider, so that the antialiased corners the view paints show whole. The

@@ -1,5 +1,6 @@
 #include "x11/x11_window_system.h"
 
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QSysInfo>
 #include <QWindow>
@@ -318,4 +319,18 @@ void X11WindowSystem::showOnAllDesktops(WindowId window)
     }
     // Before Qt maps the window on its own connection.
     XSync(display, False);
+}
+
+void X11WindowSystem::prepareBuffer(QBackingStore &store, const QSize &size)
+{
+    // Only where Qt itself draws through X.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    store.resize(size);
+    // Written once now, so that the first show finds the image's memory in
+    // place instead of having it made while the user waits. Never a copy:
+    // the backing store paints into this very image.
+    auto *image = dynamic_cast<QImage *>(store.paintDevice());
+    if (image && image->isDetached())
+        image->fill(0);
 }

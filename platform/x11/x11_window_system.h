@@ -30,6 +30,9 @@ public:
     // _NET_WM_DESKTOP 0xFFFFFFFF and the sticky state: as properties on a
     // window not yet mapped, as requests to the window manager on one shown.
     void showOnAllDesktops(WindowId window) override;
+    // Qt draws an X window from a shared-memory image that it makes at the
+    // first paint and keeps while the window is hidden.
+    void prepareBuffer(QBackingStore &store, const QSize &size) override;
 
 private:
     class Pixmaps;
