@@ -354,6 +354,40 @@ private slots:
         QVERIFY(shell.windows.log.isEmpty());
     }
 
+    void translucentOnlyUnderACompositor_data()
+    {
+        QTest::addColumn<bool>("before");
+        QTest::newRow("a compositor starts") << false;
+        QTest::newRow("the compositor quits") << true;
+    }
+
+    void translucentOnlyUnderACompositor()
+    {
+        QFETCH(bool, before);
+        Shell shell;
+        shell.windows.composited = before;
+        shell.delegate->showHUD();
+        QWidget *panel = shell.delegate->hudWindow();
+        QCOMPARE(panel->testAttribute(Qt::WA_TranslucentBackground), before);
+        const WindowSystem::WindowId first = panel->winId();
+        shell.delegate->hideHUD();
+
+        // A window of the other kind, with its blur and shadow asked for again.
+        shell.windows.composited = !before;
+        shell.delegate->showHUD();
+        QCOMPARE(panel->testAttribute(Qt::WA_TranslucentBackground), !before);
+        const WindowSystem::WindowId second = panel->winId();
+        QVERIFY(second != first);
+        QCOMPARE(shell.windows.blurred, (QList<WindowSystem::WindowId>{first, second}));
+        QCOMPARE(shell.windows.shadowed, (QList<WindowSystem::WindowId>{first, second}));
+
+        // Never made anew while it shows.
+        shell.windows.composited = before;
+        shell.delegate->showHUD();
+        QCOMPARE(panel->winId(), second);
+        QCOMPARE(panel->testAttribute(Qt::WA_TranslucentBackground), !before);
+    }
+
     void deactivationBeforeThePanelHadTheFocusKeepsIt()
     {
         // The focus loss of a hide reported after the next show (X11 and
