@@ -9,7 +9,8 @@
 #   bench/scripts/bench_first_show.sh BUILD_DIR RUNS SHOWS BINARY...
 #
 # BUILD_DIR holds bench/x11_paint_probe. The display is the first free one
-# from $BENCH_DISPLAYS (default "110 140").
+# from $BENCH_DISPLAYS (default "110 140"); $BENCH_COMPOSITOR, if set, is
+# started beside openbox.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 probe=$(realpath "$1/bench/x11_paint_probe")
@@ -22,6 +23,11 @@ for b in "$@"; do binaries+=("$(realpath "$b")"); done
 # shellcheck disable=SC2086
 source "$root/bench/scripts/private_display.sh" ${BENCH_DISPLAYS:-110 140}
 openbox >/dev/null 2>&1 & pids+=($!)
+# BENCH_COMPOSITOR: a compositing manager to run as well (e.g. "picom --backend xrender").
+if [[ -n "${BENCH_COMPOSITOR:-}" ]]; then
+  # shellcheck disable=SC2086
+  ${BENCH_COMPOSITOR} >/dev/null 2>&1 & pids+=($!)
+fi
 sleep 1
 
 wait_for() { # condition command, bounded at 10 s
