@@ -11,7 +11,7 @@
 #include "clock.h"
 #include "code_view/code_area.h"
 #include "history_file.h"
-#include "inspector/inspector_view.h"
+#include "inspector/view.h"
 #include "memory/memory_pasteboard.h"
 #include "panel_notifications.h"
 #include "panel_state.h"

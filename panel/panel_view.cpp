@@ -2,7 +2,7 @@
 
 #include "style/divider_line.h"
 #include "list/history_list_view.h"
-#include "inspector/inspector_view.h"
+#include "inspector/view.h"
 #include "style/named_colors.h"
 #include "panel_notifications.h"
 #include "top_bar/top_bar.h"

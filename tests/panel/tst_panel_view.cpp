@@ -1,5 +1,5 @@
 #include "inspector/empty_state_view.h"
-#include "inspector/inspector_view.h"
+#include "inspector/view.h"
 #include "inspector/relative_time.h"
 #include "inspector/text_pane.h"
 #include "list/history_list_view.h"

@@ -2,7 +2,7 @@
 #include "inspector/code_pane.h"
 #include "inspector/color_pane.h"
 #include "inspector/elided_text_label.h"
-#include "inspector/inspector_view.h"
+#include "inspector/view.h"
 #include "inspector/link_pane.h"
 #include "inspector/text_blocks.h"
 #include "inspector/text_pane.h"
@@ -427,4 +427,4 @@ private slots:
 };
 
 QTEST_MAIN(TestInspectorPanes)
-#include "tst_inspector_panes.moc"
+#include "tst_item_panes.moc"

@@ -1,4 +1,4 @@
-#include "inspector/inspector_view.h"
+#include "inspector/view.h"
 
 #include "clipboard_manager.h"
 #include "clock.h"
