@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QImage>
-#include <QSize>
 #include <QMargins>
+#include <QSize>
 #include <QString>
 
 #include <array>
