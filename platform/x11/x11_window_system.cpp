@@ -259,8 +259,19 @@ void X11WindowSystem::requestShadow(WindowId window, const Shadow &shadow)
     XChangeProperty(display, window, m_atoms.shadow, XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<unsigned char *>(data), 12);
     XSync(display, False);
-    if (trap.ok())
-        m_shadows[window] = std::move(pixmaps);
+    if (!trap.ok())
+        return;
+    m_shadows[window] = std::move(pixmaps);
+    // A window made anew (the panel is, when a compositor starts or quits)
+    // leaves the tiles of the old one behind: free those of windows gone.
+    // Rare enough for a round trip each.
+    std::erase_if(m_shadows, [&](const auto &entry) {
+        if (entry.first == window)
+            return false;
+        X11ErrorTrap gone(*m_connection);
+        XWindowAttributes attributes{};
+        return !XGetWindowAttributes(display, entry.first, &attributes) || !gone.ok();
+    });
 }
 
 void X11WindowSystem::showOnAllDesktops(WindowId window)

@@ -156,6 +156,23 @@ private slots:
             QCOMPARE(QList<int>({image->depth, int(XGetPixel(image, i, 1) >> 24)}), QList<int>({32, 20 * (i + 1)}));
             XDestroyImage(image);
         }
+
+        // A window made anew gets tiles of its own; the gone one's are freed.
+        window.destroy();
+        QRasterWindow remade;
+        m_windows->requestShadow(remade.winId(), shadow);
+        const std::vector<unsigned long> remadeValue = cardinals(remade.winId(), "_KDE_NET_WM_SHADOW");
+        QCOMPARE(remadeValue.size(), size_t(12));
+        const auto exists = [this](unsigned long pixmap) {
+            X11ErrorTrap trap(*m_connection);
+            Window root = 0;
+            int x = 0, y = 0;
+            unsigned width = 0, height = 0, border = 0, depth = 0;
+            XGetGeometry(m_connection->display(), pixmap, &root, &x, &y, &width, &height, &border, &depth);
+            return trap.ok();
+        };
+        for (size_t i = 0; i < 8; ++i)
+            QCOMPARE(QList<bool>({exists(value[i]), exists(remadeValue[i])}), QList<bool>({false, true}));
     }
 
 private:
