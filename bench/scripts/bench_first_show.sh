@@ -29,6 +29,12 @@ if [[ -n "${BENCH_COMPOSITOR:-}" ]]; then
   ${BENCH_COMPOSITOR} >/dev/null 2>&1 & pids+=($!)
 fi
 sleep 1
+# One key through XTest first: the first synthetic key of a display switches
+# the core keyboard to the XTest device, and every client then loads its
+# keymap again (openbox its key bindings and compose table, Qt its keymap).
+# A person's own keyboard sends no such switch; without this the first
+# program's first show paid for it.
+xdotool key shift
 
 wait_for() { # condition command, bounded at 10 s
   for _ in $(seq 1 500); do eval "$1" && return 0; sleep 0.02; done
