@@ -29,6 +29,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The pause before each show.
+constexpr std::chrono::milliseconds settle{300};
+
 double msSince(Clock::time_point t0)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -145,6 +148,11 @@ private:
         }
         XSetInputFocus(m_dpy, work, RevertToParent, CurrentTime);
         XSync(m_dpy, False);
+        // A new window keeps the window manager and a compositor busy for a
+        // while (frame, title, focus, first composite): the user's window
+        // was there long before the key, so the first show waits as long as
+        // every later one does.
+        std::this_thread::sleep_for(settle);
     }
 
     void watch(Window w)
@@ -292,7 +300,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "x11_paint_probe: show %d: no panel within 5 s\n", n);
             return 1;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::this_thread::sleep_for(settle);
     }
     XCloseDisplay(display);
     return 0;
