@@ -3,6 +3,9 @@
 #include "qt/qt_window_system.h"
 #include "wayland/wayland_connection.h"
 
+#include <QBackingStore>
+#include <QGuiApplication>
+
 TaskbarWindowSystem::TaskbarWindowSystem(std::shared_ptr<WaylandConnection> connection,
                                          QStringList ownAppIds)
     : m_connection(std::move(connection))
@@ -56,6 +59,19 @@ std::optional<WindowSystem::WindowClass> TaskbarWindowSystem::windowClass(Window
         return std::nullopt;
     // An app id is the nearest thing to an X11 class; through XWayland it is one.
     return WindowClass{w->appId, w->appId};
+}
+
+void TaskbarWindowSystem::prepareBuffer(QBackingStore &store, const QSize &size)
+{
+    // Only where Qt itself draws through Wayland (through XWayland the X
+    // server holds the window's memory): its buffer is shared memory of
+    // ours that lasts while the window is hidden, and a first paint into it
+    // now takes its making and first writing off the first show.
+    if (QGuiApplication::platformName() != QLatin1String("wayland"))
+        return;
+    store.resize(size);
+    store.beginPaint(QRect(QPoint(), size));
+    store.endPaint();
 }
 
 void TaskbarWindowSystem::hideOwnWindows()

@@ -23,6 +23,7 @@ public:
     WindowId activeWindow() override;
     std::optional<WindowClass> windowClass(WindowId window) override;
     void hideOwnWindows() override;
+    void prepareBuffer(QBackingStore &store, const QSize &size) override;
     void requestBlurBehind(WindowId) override {}
     // Every Wayland compositor draws translucent windows over what lies behind.
     bool compositorActive() override { return true; }
