@@ -110,7 +110,7 @@ X11HotKeyBackend::GrabState X11HotKeyBackend::grabState() const
 {
     if (!m_combination)
         return GrabState::Released;
-    return m_grabbedModifiers.empty() ? GrabState::Unavailable : GrabState::Grabbed;
+    return m_grabbed ? GrabState::Grabbed : GrabState::Unavailable;
 }
 
 void X11HotKeyBackend::ungrab()
@@ -119,71 +119,78 @@ void X11HotKeyBackend::ungrab()
     m_combination.reset();
 }
 
+std::optional<X11HotKeyBackend::Keys> X11HotKeyBackend::keysFor(QKeyCombination combination)
+{
+    Display *display = m_connection->display();
+    const KeySym keysym = keysymFor(combination.key());
+    const KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(display, keysym);
+    if (keycode == 0) {
+        m_unavailableReason = QStringLiteral("the keyboard layout has no such key");
+        return std::nullopt;
+    }
+    const Modifiers mods = readModifiers();
+    const Qt::KeyboardModifiers wanted = combination.keyboardModifiers();
+    Keys keys;
+    keys.keycode = keycode;
+    if (wanted & Qt::ShiftModifier)
+        keys.modifiers |= ShiftMask;
+    if (wanted & Qt::ControlModifier)
+        keys.modifiers |= ControlMask;
+    if (wanted & Qt::AltModifier)
+        keys.modifiers |= mods.alt;
+    if (wanted & Qt::MetaModifier)
+        keys.modifiers |= mods.super;
+    keys.lockMask = LockMask | mods.numLock | mods.scrollLock;
+
+    // A lock that shares its modifier with the combination cannot be told apart.
+    const unsigned int locks[] = {LockMask, mods.numLock & ~keys.modifiers, mods.scrollLock & ~keys.modifiers};
+    keys.variants = {0};
+    for (unsigned int lock : locks) {
+        if (!lock)
+            continue;
+        const size_t count = keys.variants.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (!(keys.variants[i] & lock))
+                keys.variants.push_back(keys.variants[i] | lock);
+        }
+    }
+    return keys;
+}
+
 bool X11HotKeyBackend::grabKeys()
 {
     if (!m_combination)
         return false;
-    Display *display = m_connection->display();
-    const KeySym keysym = keysymFor(m_combination->key());
-    const KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(display, keysym);
-    if (keycode == 0) {
-        m_unavailableReason = QStringLiteral("the keyboard layout has no such key");
+    std::optional<Keys> keys = keysFor(*m_combination);
+    if (!keys)
         return false;
-    }
-    const Modifiers mods = readModifiers();
-    const Qt::KeyboardModifiers wanted = m_combination->keyboardModifiers();
-    unsigned int modifiers = 0;
-    if (wanted & Qt::ShiftModifier)
-        modifiers |= ShiftMask;
-    if (wanted & Qt::ControlModifier)
-        modifiers |= ControlMask;
-    if (wanted & Qt::AltModifier)
-        modifiers |= mods.alt;
-    if (wanted & Qt::MetaModifier)
-        modifiers |= mods.super;
-
-    // A lock that shares its modifier with the combination cannot be told apart.
-    const unsigned int locks[] = {LockMask, mods.numLock & ~modifiers, mods.scrollLock & ~modifiers};
-    std::vector<unsigned int> variants{0};
-    for (unsigned int lock : locks) {
-        if (!lock)
-            continue;
-        const size_t count = variants.size();
-        for (size_t i = 0; i < count; ++i) {
-            if (!(variants[i] & lock))
-                variants.push_back(variants[i] | lock);
-        }
-    }
-
+    Display *display = m_connection->display();
     X11ErrorTrap trap(*m_connection);
-    for (unsigned int variant : variants)
-        XGrabKey(display, keycode, modifiers | variant, m_connection->rootWindow(), False,
+    for (unsigned int variant : keys->variants)
+        XGrabKey(display, keys->keycode, keys->modifiers | variant, m_connection->rootWindow(), False,
                  GrabModeAsync, GrabModeAsync);
     if (!trap.ok()) {
         // Another program holds the combination (BadAccess): take none of it.
-        for (unsigned int variant : variants)
-            XUngrabKey(display, keycode, modifiers | variant, m_connection->rootWindow());
+        for (unsigned int variant : keys->variants)
+            XUngrabKey(display, keys->keycode, keys->modifiers | variant, m_connection->rootWindow());
         m_connection->flush();
         m_unavailableReason = QStringLiteral("another program holds it");
         return false;
     }
-    m_keycode = keycode;
-    m_modifiers = modifiers;
-    m_lockMask = LockMask | mods.numLock | mods.scrollLock;
-    m_grabbedModifiers = variants;
+    m_grabbed = std::move(keys);
     m_keyDown = false;
     return true;
 }
 
 void X11HotKeyBackend::releaseKeys()
 {
-    if (m_grabbedModifiers.empty())
+    if (!m_grabbed)
         return;
-    for (unsigned int variant : m_grabbedModifiers)
-        XUngrabKey(m_connection->display(), m_keycode, m_modifiers | variant,
+    for (unsigned int variant : m_grabbed->variants)
+        XUngrabKey(m_connection->display(), m_grabbed->keycode, m_grabbed->modifiers | variant,
                    m_connection->rootWindow());
     m_connection->flush();
-    m_grabbedModifiers.clear();
+    m_grabbed.reset();
 }
 
 void X11HotKeyBackend::handleEvent(XEvent &event)
@@ -201,29 +208,34 @@ void X11HotKeyBackend::handleEvent(XEvent &event)
     if (mappingChanged) {
         // Also after a failed grab: a layout without the key loses the
         // grab, and switching back must bring it back.
-        if (m_combination) {
-            const GrabState before = grabState();
-            releaseKeys();
-            grabKeys();
-            if (grabState() != before)
-                emit grabStateChanged(grabState());
-        }
+        if (!m_combination)
+            return;
+        // A press on another keyboard announces a new keyboard before its
+        // keys arrive; with the same keys, renewing the grab would let them
+        // through ungrabbed.
+        if (m_grabbed && keysFor(*m_combination) == m_grabbed)
+            return;
+        const GrabState before = grabState();
+        releaseKeys();
+        grabKeys();
+        if (grabState() != before)
+            emit grabStateChanged(grabState());
         return;
     }
 
-    if (m_grabbedModifiers.empty())
+    if (!m_grabbed)
         return;
     if (event.type != KeyPress && event.type != KeyRelease)
         return;
     const XKeyEvent &key = event.xkey;
-    if (key.window != m_connection->rootWindow() || key.keycode != m_keycode)
+    if (key.window != m_connection->rootWindow() || key.keycode != m_grabbed->keycode)
         return;
     if (event.type == KeyRelease) {
         m_keyDown = false;
         m_lastReleaseTime = key.time;
         return;
     }
-    if ((key.state & 0xFFu & ~m_lockMask) != m_modifiers)
+    if ((key.state & 0xFFu & ~m_grabbed->lockMask) != m_grabbed->modifiers)
         return;
     // Auto-repeat: a press while the key is down, or (without detectable
     // repeat) one that comes at the very time of the release before it.

@@ -9,10 +9,10 @@
 
 // A passive key grab on the root window over our own connection, made for
 // every combination of the lock modifiers (Caps, Num and Scroll Lock) so
-// that the key works whatever locks are on. Renewed when the keyboard
-// mapping changes (a layout without the key loses the grab, and the grab
-// comes back with a layout that has it); only presses count, auto-repeat
-// does not.
+// that the key works whatever locks are on. Renewed when a mapping change
+// moves the key or its modifiers (a layout without the key loses the grab,
+// and the grab comes back with a layout that has it), and only then; only
+// presses count, auto-repeat does not.
 class X11HotKeyBackend final : public GlobalHotKeyBackend
 {
     Q_OBJECT
@@ -27,7 +27,18 @@ public:
 
 private:
     struct Modifiers;
+    // The key code and modifier variants the combination needs under the
+    // current mapping.
+    struct Keys
+    {
+        unsigned int keycode = 0;
+        unsigned int modifiers = 0;
+        unsigned int lockMask = 0;
+        std::vector<unsigned int> variants;
+        bool operator==(const Keys &) const = default;
+    };
     Modifiers readModifiers() const;
+    std::optional<Keys> keysFor(QKeyCombination combination);
     bool grabKeys();
     void releaseKeys();
     void handleEvent(X11Connection::XEvent &event);
@@ -37,10 +48,7 @@ private:
     int m_xkbEventBase = -1;
     std::optional<QKeyCombination> m_combination;
     QString m_unavailableReason;
-    unsigned int m_keycode = 0;
-    unsigned int m_modifiers = 0;
-    unsigned int m_lockMask = 0;
-    std::vector<unsigned int> m_grabbedModifiers;
+    std::optional<Keys> m_grabbed;
     bool m_keyDown = false;
     unsigned long m_lastReleaseTime = 0;
 };

@@ -173,6 +173,56 @@ private slots:
         QTRY_COMPARE(spy.count(), 1);
     }
 
+    void aKeyboardAnnouncedWithTheSameKeysKeepsTheGrabThroughout()
+    {
+        // Pressing keys on another keyboard makes the server announce a new
+        // keyboard just before the keys themselves. Were the grab renewed
+        // then, the press could land in the gap and reach the focused window.
+        X11HotKeyBackend backend(m_connection);
+        QCOMPARE(backend.grab(superShiftV), GrabState::Grabbed);
+        auto other = X11Connection::open();
+        QVERIFY(other);
+        Display *otherDisplay = other->display();
+        const KeyCode spare = spareKeyCode(otherDisplay);
+        QVERIFY(spare);
+        const auto restore = qScopeGuard([&] { mapKey(otherDisplay, spare, NoSymbol, NoSymbol); });
+
+        // After each of the backend's requests, another client tries to take
+        // the combination: it must never be free.
+        static X11Connection *probe = nullptr;
+        static bool probing = false;
+        static int gaps = 0;
+        probe = other.get();
+        gaps = 0;
+        const auto afterEachRequest = [](Display *display) -> int {
+            if (probing)
+                return 0;
+            probing = true;
+            XSync(display, False);
+            Display *prober = probe->display();
+            const KeyCode v = XKeysymToKeycode(prober, XK_v);
+            X11ErrorTrap trap(*probe);
+            XGrabKey(prober, v, ShiftMask | Mod4Mask, probe->rootWindow(), False, GrabModeAsync, GrabModeAsync);
+            if (trap.ok()) {
+                ++gaps;
+                XUngrabKey(prober, v, ShiftMask | Mod4Mask, probe->rootWindow());
+                XSync(prober, False);
+            }
+            probing = false;
+            return 0;
+        };
+        Display *ours = m_connection->display();
+        const auto previous = XSetAfterFunction(ours, afterEachRequest);
+        const auto unhook = qScopeGuard([&] { XSetAfterFunction(ours, previous); });
+
+        mapKey(otherDisplay, spare, XK_F24, XK_F24);
+        XSync(ours, False); // the notifications are queued on our side
+        m_connection->dispatchPending();
+        QCOMPARE(XKeysymToKeycode(ours, XK_F24), spare); // the change was seen
+        QCOMPARE(gaps, 0);
+        QVERIFY(backend.isGrabbed());
+    }
+
 private:
     std::shared_ptr<X11Connection> m_connection;
 };
