@@ -4,7 +4,6 @@
 #include "wayland/wayland_connection.h"
 
 #include <QBackingStore>
-#include <QGuiApplication>
 
 TaskbarWindowSystem::TaskbarWindowSystem(std::shared_ptr<WaylandConnection> connection,
                                          QStringList ownAppIds)
@@ -63,12 +62,11 @@ std::optional<WindowSystem::WindowClass> TaskbarWindowSystem::windowClass(Window
 
 void TaskbarWindowSystem::prepareBuffer(QBackingStore &store, const QSize &size)
 {
-    // Only where Qt itself draws through Wayland (through XWayland the X
-    // server holds the window's memory): its buffer is shared memory of
-    // ours that lasts while the window is hidden, and a first paint into it
-    // now takes its making and first writing off the first show.
-    if (QGuiApplication::platformName() != QLatin1String("wayland"))
-        return;
+    // The buffer is shared memory of ours that lasts while the window is
+    // hidden, whether Qt draws through Wayland or through XWayland; a first
+    // paint into it now takes its making and first writing off the first
+    // show. (Unlike a compositing X server on its own, XWayland's later
+    // shows did not get slower for it.)
     store.resize(size);
     store.beginPaint(QRect(QPoint(), size));
     store.endPaint();
