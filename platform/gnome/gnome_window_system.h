@@ -23,6 +23,8 @@ public:
     std::optional<WindowClass> windowClass(WindowId window) override;
     void hideOwnWindows() override;
     void requestBlurBehind(WindowId) override {}
+    // No prepareBuffer: a buffer made early made later shows under Mutter
+    // slower (about 3 ms) for a first show about 1 ms faster.
     // Mutter always composites.
     bool compositorActive() override { return true; }
 

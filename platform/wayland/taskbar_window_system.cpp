@@ -65,8 +65,8 @@ void TaskbarWindowSystem::prepareBuffer(QBackingStore &store, const QSize &size)
     // The buffer is shared memory of ours that lasts while the window is
     // hidden, whether Qt draws through Wayland or through XWayland; a first
     // paint into it now takes its making and first writing off the first
-    // show. (Unlike a compositing X server on its own, XWayland's later
-    // shows did not get slower for it.)
+    // show. (Unlike under picom or Mutter, later shows through sway's
+    // XWayland measured no slower for it.)
     store.resize(size);
     store.beginPaint(QRect(QPoint(), size));
     store.endPaint();
