@@ -3,22 +3,34 @@
 # itself (DISPLAY unset), or with --xwayland through sway's XWayland (the
 # way the panel normally runs there), or with --gnome in a headless GNOME
 # Shell with our bridge (through its XWayland; a shell for each binary, as
-# the bridge serves one executable): see toggle_shows.py. A Wayland client
+# the bridge serves one executable), or with --kde in a headless KWin
+# (through its XWayland, each binary granted as installed): see
+# toggle_shows.py. A Wayland client
 # cannot watch another's frames, so each show ends at the program's own
 # mark; it starts at the command, from outside.
 #
-#   bench/scripts/bench_wayland_first_show.sh [--xwayland|--gnome] RUNS SHOWS BINARY...
+#   bench/scripts/bench_wayland_first_show.sh [--xwayland|--gnome|--kde] RUNS SHOWS BINARY...
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 display=()
 mode=${1#--}
-[[ $mode == xwayland || $mode == gnome ]] && shift || mode=wayland
+[[ $mode == xwayland || $mode == gnome || $mode == kde ]] && shift || mode=wayland
 runs=$1
 shows=$2
 shift 2
 binaries=()
 for b in "$@"; do binaries+=("$(realpath "$b")"); done
 
+if [[ $mode == kde ]]; then
+  work=$(mktemp -d /tmp/tavorindle-bench-kde.XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$work/share" "$work/shows"
+  grants=()
+  for binary in "${binaries[@]}"; do grants+=(--grant "$binary"); done
+  "$root/tests/kde/run_in_kwin.sh" --data-dir "$work/share" "${grants[@]}" -- \
+    /usr/bin/python3 "$root/bench/scripts/toggle_shows.py" "$work/shows" "$runs" "$shows" "${binaries[@]}"
+  exit 0
+fi
 if [[ $mode == gnome ]]; then
   uuid=tavorindle-bridge@tavorindle.app
   for binary in "${binaries[@]}"; do
