@@ -35,18 +35,13 @@ sway)
     /usr/bin/python3 "${measure[@]}" "$work/idle" "$seconds" "$copies" "${binaries[@]}"
   ;;
 gnome)
-  # The bridge serves one executable: a shell for each binary.
-  uuid=tavorindle-bridge@tavorindle.app
+  source "$root/bench/scripts/gnome_bridge.sh"
   for binary in "${binaries[@]}"; do
-    build=$(cd "$(dirname "$binary")/.." && pwd)
     work=$(mktemp -d /tmp/tavorindle-bench-idle.XXXXXX)
     trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/share/gnome-shell/extensions" "$work/idle"
-    cp -r "$build/gnome-extension/$uuid" "$work/share/gnome-shell/extensions/"
-    sed -i "s|\"tavorindle-executable\": \"[^\"]*\"|\"tavorindle-executable\": \"$binary\"|" \
-      "$work/share/gnome-shell/extensions/$uuid/metadata.json"
+    mkdir -p "$work/idle"
     echo "== headless GNOME Shell $(gnome-shell --version | grep -o '[0-9][0-9.]*')"
-    "$root/tests/gnome/run_in_gnome_shell.sh" --data-dir "$work/share" --extension "$uuid" -- \
+    run_in_gnome_with_bridge "$work" "$binary" \
       /usr/bin/python3 "${measure[@]}" "$work/idle" "$seconds" "$copies" "$binary"
     rm -rf "$work"
   done

@@ -32,16 +32,12 @@ if [[ $mode == kde ]]; then
   exit 0
 fi
 if [[ $mode == gnome ]]; then
-  uuid=tavorindle-bridge@tavorindle.app
+  source "$root/bench/scripts/gnome_bridge.sh"
   for binary in "${binaries[@]}"; do
-    build=$(cd "$(dirname "$binary")/.." && pwd)
     work=$(mktemp -d /tmp/tavorindle-bench-gnome.XXXXXX)
     trap 'rm -rf "$work"' EXIT
-    mkdir -p "$work/share/gnome-shell/extensions" "$work/shows"
-    cp -r "$build/gnome-extension/$uuid" "$work/share/gnome-shell/extensions/"
-    sed -i "s|\"tavorindle-executable\": \"[^\"]*\"|\"tavorindle-executable\": \"$binary\"|" \
-      "$work/share/gnome-shell/extensions/$uuid/metadata.json"
-    "$root/tests/gnome/run_in_gnome_shell.sh" --data-dir "$work/share" --extension "$uuid" -- \
+    mkdir -p "$work/shows"
+    run_in_gnome_with_bridge "$work" "$binary" \
       /usr/bin/python3 "$root/bench/scripts/toggle_shows.py" "$work/shows" "$runs" "$shows" "$binary"
     rm -rf "$work"
   done
