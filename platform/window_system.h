@@ -78,4 +78,10 @@ public:
     // ignore it silently, and a translucent window then shows plainly what
     // lies behind it.
     virtual bool blursBehind() { return false; }
+
+protected:
+    // Writes the store's buffer once, in place, so that its pages exist
+    // before the first show. Never a copy: the store paints into this very
+    // image, and a copy would only cost memory.
+    static void writeBuffer(QBackingStore &store);
 };

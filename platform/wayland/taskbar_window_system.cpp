@@ -4,7 +4,6 @@
 #include "wayland/wayland_connection.h"
 
 #include <QBackingStore>
-#include <QImage>
 
 TaskbarWindowSystem::TaskbarWindowSystem(std::shared_ptr<WaylandConnection> connection,
                                          QStringList ownAppIds)
@@ -71,11 +70,8 @@ void TaskbarWindowSystem::prepareBuffer(QBackingStore &store, const QSize &size)
     store.resize(size);
     store.beginPaint(QRect(QPoint(), size));
     // Qt clears a new buffer at its first paint in some versions only (6.4
-    // does, 6.8 does not): written here, its pages are in place either way.
-    // Never a copy: the backing store paints into this very image.
-    auto *image = dynamic_cast<QImage *>(store.paintDevice());
-    if (image && image->isDetached())
-        image->fill(0);
+    // does, 6.8 does not).
+    writeBuffer(store);
     store.endPaint();
 }
 

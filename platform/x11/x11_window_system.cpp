@@ -342,10 +342,5 @@ void X11WindowSystem::prepareBuffer(QBackingStore &store, const QSize &size)
     if (QGuiApplication::platformName() != QLatin1String("xcb") || compositorActive())
         return;
     store.resize(size);
-    // Written once now, so that the first show finds the image's memory in
-    // place instead of having it made while the user waits. Never a copy:
-    // the backing store paints into this very image.
-    auto *image = dynamic_cast<QImage *>(store.paintDevice());
-    if (image && image->isDetached())
-        image->fill(0);
+    writeBuffer(store);
 }
